@@ -1,0 +1,74 @@
+#include "data/DataModule.h"
+
+#include <atomic>
+
+TDM* DM = nullptr;
+
+namespace {
+
+QString nextConnectionName()
+{
+    static std::atomic<int> counter{0};
+    return QStringLiteral("Dorvik-%1").arg(++counter);
+}
+
+} // namespace
+
+TDM::TDM(QObject* owner) : QObject(owner), m_connection(nextConnectionName())
+{
+    setObjectName(QStringLiteral("DM"));
+    const auto makeSet = [this](const char* name, const QString& sql) {
+        auto* set = new data::DataSet(QString::fromLatin1(name), &m_connection, this);
+        set->setSql(sql);
+        return set;
+    };
+    DmQuery = makeSet("DmQuery", QStringLiteral("Select * From UserData"));
+    WorkerQuery = makeSet("WorkerQuery", QStringLiteral("Select Worker.id,WorkerName,DeptName,MachineId,EnterDate "
+                                                        "From Dept,Worker Where Dept.id=Worker.Deptid\n"
+                                                        "Order by Worker.id desc"));
+    UserQuery = makeSet("UserQuery", QStringLiteral("Select * From UserData"));
+    ProduceQuery = makeSet("ProduceQuery", QStringLiteral("Select * From Product Order by Kind Desc"));
+    ProcessDataSet = makeSet("ProcessDataSet", QStringLiteral("select * from Process order by id asc"));
+    SalaryQuery = makeSet(
+        "SalaryQuery",
+        QStringLiteral("Select a.id,a.DeptName,a.Machineid,a.WorkerName,a.KindId,a.KindName,a.Process,"
+                       "a.ProcessName,a.ProcessSize,a.ProductCount ,a.ProcessPrice ,"
+                       "a.productCount*a.ProcessPrice AS Expr1011,c.ProductDate ,a.ProcessDate "
+                       "From Salary a,Process b ,Product c\n"
+                       "Where a.KindId=b.ProductId And a.Process=b.Process And a.KindId=c.Kind Order by a.id desc"));
+    SalaryMonthQuery = makeSet(
+        "SalaryMonthQuery",
+        QStringLiteral("SELECT a.DeptName, a.Machineid, a.WorkerName, sum(a.productCount*a.ProcessPrice) AS Expr1003 \n"
+                       "FROM Salary a, Process  b WHERE a.KindId=b.ProductId And a.Process=b.Process\n"
+                       "GROUP BY a.WorkerName, a.DeptName, a.Machineid Order by 1;"));
+    DataAddQuery = makeSet("DataAddQuery", QStringLiteral("Select  * From Salary"));
+
+    const auto makeSource = [this](const char* name, data::DataSet* set) {
+        return new data::DataSource(QString::fromLatin1(name), set, this);
+    };
+    DmSource = makeSource("DmSource", DmQuery);
+    WorkSource = makeSource("WorkSource", WorkerQuery);
+    UserSource = makeSource("UserSource", UserQuery);
+    ProduceSource = makeSource("ProduceSource", ProduceQuery);
+    ProcessSource = makeSource("ProcessSource", ProcessDataSet);
+    SalarySource = makeSource("SalarySource", SalaryQuery);
+    SalaryMonth = makeSource("SalaryMonth", SalaryMonthQuery);
+    DataAddSource = makeSource("DataAddSource", DataAddQuery);
+
+    DM = this;
+}
+
+TDM::~TDM()
+{
+    // Close the datasets first: the connection below must not outlive them.
+    for (data::DataSet* set : dataSets())
+        set->close();
+    m_connection.close();
+    if (DM == this)
+        DM = nullptr;
+}
+
+QList<data::DataSet*> TDM::dataSets() const
+{
+    return {DmQuery, WorkerQuery, UserQuery, ProduceQuery, ProcessDataSet, SalaryQuery, SalaryMonthQuery, DataAddQuery};
+}

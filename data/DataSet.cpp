@@ -1,0 +1,541 @@
+#include "data/DataSet.h"
+
+#include "data/Connection.h"
+
+#include <QCollator>
+#include <QLocale>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <numeric>
+
+namespace data {
+
+namespace {
+
+enum Kind : quint8 { KNull = 0, KInt = 1, KReal = 2, KText = 3, KBlob = 4 };
+
+// Rows are kept in blocks so that growing a column never copies what is already loaded.
+constexpr int kBlockShift = 14;
+constexpr int kBlockSize = 1 << kBlockShift;
+constexpr int kBlockMask = kBlockSize - 1;
+
+bool bindValue(sqlite3_stmt* st, int index, const QVariant& value)
+{
+    if (!value.isValid() || value.isNull())
+        return sqlite3_bind_null(st, index) == SQLITE_OK;
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        return sqlite3_bind_int64(st, index, value.toLongLong()) == SQLITE_OK;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return sqlite3_bind_double(st, index, value.toDouble()) == SQLITE_OK;
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        return sqlite3_bind_blob64(st, index, bytes.constData(), sqlite3_uint64(bytes.size()),
+                                   SQLITE_TRANSIENT) == SQLITE_OK;
+    }
+    case QMetaType::QDate: {
+        const QByteArray text = value.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
+        return sqlite3_bind_text(st, index, text.constData(), int(text.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+    }
+    case QMetaType::QDateTime: {
+        const QByteArray text = value.toDateTime().date().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
+        return sqlite3_bind_text(st, index, text.constData(), int(text.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+    }
+    default: {
+        const QByteArray text = value.toString().toUtf8();
+        return sqlite3_bind_text(st, index, text.constData(), int(text.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+    }
+    }
+}
+
+QString literal(const QVariant& value)
+{
+    if (!value.isValid() || value.isNull())
+        return QStringLiteral("NULL");
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::ULong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort: return QString::number(value.toLongLong());
+    case QMetaType::Double:
+    case QMetaType::Float: return QString::number(value.toDouble(), 'g', 15);
+    case QMetaType::QDate: return QLatin1Char('\'') + value.toDate().toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char('\'');
+    default: {
+        QString text = value.toString();
+        text.replace(QLatin1Char('\''), QStringLiteral("''"));
+        return QLatin1Char('\'') + text + QLatin1Char('\'');
+    }
+    }
+}
+
+} // namespace
+
+struct DataSet::Column {
+    QString name;
+    std::vector<std::unique_ptr<quint64[]>> slotBlocks;
+    std::vector<std::unique_ptr<quint8[]>> kindBlocks;
+    std::vector<QByteArray> strings; // distinct texts and blobs, UTF-8
+    QHash<QByteArray, quint32> stringIndex;
+    std::vector<quint32> ranks; // collation rank of each string; empty until a sort needs it
+
+    quint64 slot(int row) const { return slotBlocks[size_t(row >> kBlockShift)][row & kBlockMask]; }
+    quint8 kind(int row) const { return kindBlocks[size_t(row >> kBlockShift)][row & kBlockMask]; }
+
+    void set(int row, quint8 kind, quint64 slot)
+    {
+        const size_t block = size_t(row >> kBlockShift);
+        while (slotBlocks.size() <= block) {
+            slotBlocks.emplace_back(new quint64[kBlockSize]);
+            kindBlocks.emplace_back(new quint8[kBlockSize]);
+        }
+        slotBlocks[block][row & kBlockMask] = slot;
+        kindBlocks[block][row & kBlockMask] = kind;
+    }
+
+    quint32 intern(const char* bytes, int size)
+    {
+        const auto found = stringIndex.constFind(QByteArray::fromRawData(bytes, size));
+        if (found != stringIndex.constEnd())
+            return found.value();
+        const quint32 index = quint32(strings.size());
+        strings.emplace_back(bytes, size);
+        stringIndex.insert(strings.back(), index);
+        ranks.clear();
+        return index;
+    }
+
+    void load(sqlite3_stmt* st, int column, int row)
+    {
+        switch (sqlite3_column_type(st, column)) {
+        case SQLITE_INTEGER: set(row, KInt, quint64(sqlite3_column_int64(st, column))); break;
+        case SQLITE_FLOAT: set(row, KReal, std::bit_cast<quint64>(sqlite3_column_double(st, column))); break;
+        case SQLITE_TEXT: {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
+            set(row, KText, intern(text, sqlite3_column_bytes(st, column)));
+            break;
+        }
+        case SQLITE_BLOB: {
+            const auto* blob = static_cast<const char*>(sqlite3_column_blob(st, column));
+            set(row, KBlob, intern(blob ? blob : "", sqlite3_column_bytes(st, column)));
+            break;
+        }
+        default: set(row, KNull, 0); break;
+        }
+    }
+
+    QVariant value(int row) const
+    {
+        const quint64 s = slot(row);
+        switch (kind(row)) {
+        case KInt: return qlonglong(s);
+        case KReal: return std::bit_cast<double>(s);
+        case KText: return QString::fromUtf8(strings[size_t(s)]);
+        case KBlob: return strings[size_t(s)];
+        default: return QVariant();
+        }
+    }
+
+    void store(int row, const QVariant& v)
+    {
+        if (!v.isValid() || v.isNull()) {
+            set(row, KNull, 0);
+            return;
+        }
+        switch (v.typeId()) {
+        case QMetaType::Bool:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong: set(row, KInt, quint64(v.toLongLong())); return;
+        case QMetaType::Double:
+        case QMetaType::Float: set(row, KReal, std::bit_cast<quint64>(v.toDouble())); return;
+        case QMetaType::QByteArray: {
+            const QByteArray b = v.toByteArray();
+            set(row, KBlob, intern(b.constData(), int(b.size())));
+            return;
+        }
+        case QMetaType::QDate: {
+            const QByteArray t = v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
+            set(row, KText, intern(t.constData(), int(t.size())));
+            return;
+        }
+        default: {
+            const QByteArray t = v.toString().toUtf8();
+            set(row, KText, intern(t.constData(), int(t.size())));
+            return;
+        }
+        }
+    }
+
+    // Ranks of the distinct texts in the order a Chinese user expects, letter case ignored.
+    const std::vector<quint32>& textRanks()
+    {
+        if (ranks.size() == strings.size())
+            return ranks;
+        std::vector<QString> texts;
+        texts.reserve(strings.size());
+        for (const QByteArray& s : strings)
+            texts.push_back(QString::fromUtf8(s));
+        QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
+        collator.setCaseSensitivity(Qt::CaseInsensitive);
+        std::vector<quint32> byOrder(strings.size());
+        std::iota(byOrder.begin(), byOrder.end(), 0u);
+        std::stable_sort(byOrder.begin(), byOrder.end(), [&](quint32 a, quint32 b) {
+            return collator.compare(texts[a], texts[b]) < 0;
+        });
+        ranks.assign(strings.size(), 0);
+        quint32 rank = 0;
+        for (size_t i = 0; i < byOrder.size(); ++i) {
+            if (i > 0 && collator.compare(texts[byOrder[i - 1]], texts[byOrder[i]]) != 0)
+                ++rank;
+            ranks[byOrder[i]] = rank;
+        }
+        return ranks;
+    }
+};
+
+QString Field::fieldName() const
+{
+    return isValid() ? m_dataSet->fieldName(m_column) : QString();
+}
+
+QVariant Field::value() const
+{
+    if (!isValid() || m_dataSet->recordCount() == 0)
+        return QVariant();
+    return m_dataSet->value(m_dataSet->recNo() - 1, m_column);
+}
+
+bool Field::isNull() const
+{
+    const QVariant v = value();
+    return !v.isValid() || v.isNull();
+}
+
+QString Field::asString() const
+{
+    const QVariant v = value();
+    if (v.typeId() == QMetaType::Double)
+        return QString::number(v.toDouble(), 'g', 15);
+    return v.toString();
+}
+
+int Field::asInteger() const
+{
+    const QVariant v = value();
+    if (v.typeId() == QMetaType::Double)
+        return qRound(v.toDouble());
+    return v.toString().trimmed().toInt();
+}
+
+double Field::asFloat() const
+{
+    return value().toDouble();
+}
+
+QDate Field::asDate() const
+{
+    return QDate::fromString(value().toString().left(10), QStringLiteral("yyyy-MM-dd"));
+}
+
+DataSet::DataSet(const QString& name, Connection* connection, QObject* parent)
+    : QObject(parent), m_connection(connection)
+{
+    setObjectName(name);
+}
+
+DataSet::~DataSet() = default;
+
+void DataSet::setSql(const QString& text, const QVariantList& params)
+{
+    m_sql = text;
+    m_params = params;
+}
+
+void DataSet::close()
+{
+    const bool wasActive = m_active || !m_columns.empty();
+    m_active = false;
+    m_columns.clear();
+    m_fieldIndex.clear();
+    m_rowCount = 0;
+    m_order.clear();
+    m_sort.clear();
+    resetCursor();
+    if (wasActive)
+        emit rowsChanged();
+}
+
+bool DataSet::open(QString* error)
+{
+    return run(true, error);
+}
+
+bool DataSet::execSql(QString* error)
+{
+    return run(false, error);
+}
+
+bool DataSet::run(bool keepRows, QString* error)
+{
+    close();
+    const auto fail = [&](const QString& reason) {
+        if (error)
+            *error = reason;
+        m_columns.clear();
+        m_rowCount = 0;
+        return false;
+    };
+    QString reason;
+    sqlite3* db = m_connection ? m_connection->handle(&reason) : nullptr;
+    if (!db)
+        return fail(reason);
+
+    const QByteArray text = m_sql.toUtf8();
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &st, nullptr) != SQLITE_OK)
+        return fail(QString::fromUtf8(sqlite3_errmsg(db)));
+    if (!st)
+        return fail(QStringLiteral("no statement"));
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(st, sqlite3_finalize);
+
+    if (sqlite3_bind_parameter_count(st) != m_params.size())
+        return fail(QStringLiteral("the statement takes %1 values, %2 given")
+                        .arg(sqlite3_bind_parameter_count(st))
+                        .arg(m_params.size()));
+    for (int i = 0; i < m_params.size(); ++i)
+        if (!bindValue(st, i + 1, m_params.at(i)))
+            return fail(QString::fromUtf8(sqlite3_errmsg(db)));
+
+    const int columnCount = sqlite3_column_count(st);
+    if (keepRows) {
+        for (int c = 0; c < columnCount; ++c) {
+            auto column = std::make_unique<Column>();
+            column->name = QString::fromUtf8(sqlite3_column_name(st, c));
+            m_fieldIndex.insert(column->name.toLower(), c); // later duplicates overwrite...
+            m_columns.push_back(std::move(column));
+        }
+        // ...so put back the first column of each name, which a look-up by name must find.
+        for (int c = columnCount - 1; c >= 0; --c)
+            m_fieldIndex.insert(m_columns[size_t(c)]->name.toLower(), c);
+    }
+
+    int rc;
+    int rows = 0;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        if (!keepRows)
+            continue;
+        for (int c = 0; c < columnCount; ++c)
+            m_columns[size_t(c)]->load(st, c, rows);
+        ++rows;
+    }
+    if (rc != SQLITE_DONE) {
+        m_fieldIndex.clear();
+        return fail(QString::fromUtf8(sqlite3_errmsg(db)));
+    }
+    m_rowsAffected = sqlite3_changes(db);
+    m_lastInsertId = sqlite3_last_insert_rowid(db);
+    if (!keepRows)
+        return true;
+    m_rowCount = rows;
+    m_active = true;
+    resetCursor();
+    emit rowsChanged();
+    return true;
+}
+
+void DataSet::resetCursor()
+{
+    m_current = 0;
+    m_bof = true;
+    m_eof = m_rowCount == 0;
+    emit currentChanged();
+}
+
+void DataSet::first()
+{
+    resetCursor();
+}
+
+void DataSet::next()
+{
+    if (m_current + 1 < m_rowCount) {
+        ++m_current;
+        m_bof = false;
+        emit currentChanged();
+    } else {
+        m_eof = true;
+    }
+}
+
+void DataSet::prior()
+{
+    if (m_current > 0) {
+        --m_current;
+        m_eof = false;
+        emit currentChanged();
+    } else {
+        m_bof = true;
+    }
+}
+
+void DataSet::last()
+{
+    m_current = std::max(0, m_rowCount - 1);
+    m_eof = m_rowCount == 0;
+    m_bof = m_rowCount <= 1;
+    emit currentChanged();
+}
+
+void DataSet::setRecNo(int recNo)
+{
+    if (recNo < 1 || recNo > m_rowCount)
+        return;
+    m_current = recNo - 1;
+    m_bof = m_current == 0;
+    m_eof = false;
+    emit currentChanged();
+}
+
+QString DataSet::fieldName(int column) const
+{
+    return column >= 0 && column < fieldCount() ? m_columns[size_t(column)]->name : QString();
+}
+
+QStringList DataSet::fieldNames() const
+{
+    QStringList names;
+    for (const auto& column : m_columns)
+        names << column->name;
+    return names;
+}
+
+int DataSet::findField(const QString& name) const
+{
+    return m_fieldIndex.value(name.toLower(), -1);
+}
+
+QVariant DataSet::value(int row, int column) const
+{
+    if (row < 0 || row >= m_rowCount || column < 0 || column >= fieldCount())
+        return QVariant();
+    return m_columns[size_t(column)]->value(physicalRow(row));
+}
+
+bool DataSet::isNull(int row, int column) const
+{
+    if (row < 0 || row >= m_rowCount || column < 0 || column >= fieldCount())
+        return true;
+    return m_columns[size_t(column)]->kind(physicalRow(row)) == KNull;
+}
+
+void DataSet::setValue(int row, int column, const QVariant& value)
+{
+    if (row < 0 || row >= m_rowCount || column < 0 || column >= fieldCount())
+        return;
+    m_columns[size_t(column)]->store(physicalRow(row), value);
+    emit rowsChanged();
+}
+
+bool DataSet::setSort(const QString& sortText, QString* error)
+{
+    const auto fail = [error](const QString& reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    if (!m_active)
+        return fail(QStringLiteral("the dataset is closed"));
+    const QStringList words = sortText.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.size() > 2 || (words.size() == 2 && words[1].compare(QLatin1String("ASC"), Qt::CaseInsensitive) != 0 &&
+                             words[1].compare(QLatin1String("DESC"), Qt::CaseInsensitive) != 0))
+        return fail(QStringLiteral("invalid sort text %1").arg(sortText));
+    const int column = words.isEmpty() ? -1 : findField(words[0]);
+    if (!words.isEmpty() && column < 0)
+        return fail(QStringLiteral("no field %1").arg(words[0]));
+
+    const int currentRow = m_rowCount ? physicalRow(m_current) : 0;
+    m_sort = sortText;
+    if (words.isEmpty()) {
+        m_order.clear();
+    } else {
+        const bool descending = words.size() == 2 && words[1].compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0;
+        Column& col = *m_columns[size_t(column)];
+        // A key per row: empty values first, then numbers by value, then texts by collation rank.
+        struct Key {
+            quint8 cls;
+            double number;
+        };
+        std::vector<Key> keys(static_cast<size_t>(m_rowCount));
+        const bool hasText = !col.strings.empty();
+        const std::vector<quint32>* ranks = hasText ? &col.textRanks() : nullptr;
+        for (int r = 0; r < m_rowCount; ++r) {
+            const quint64 s = col.slot(r);
+            switch (col.kind(r)) {
+            case KInt: keys[size_t(r)] = {1, double(qint64(s))}; break;
+            case KReal: keys[size_t(r)] = {1, std::bit_cast<double>(s)}; break;
+            case KText: keys[size_t(r)] = {2, double((*ranks)[size_t(s)])}; break;
+            case KBlob: keys[size_t(r)] = {3, double((*ranks)[size_t(s)])}; break;
+            default: keys[size_t(r)] = {0, 0}; break;
+            }
+        }
+        m_order.resize(size_t(m_rowCount));
+        std::iota(m_order.begin(), m_order.end(), 0u);
+        const auto less = [&keys](quint32 a, quint32 b) {
+            const Key& x = keys[a];
+            const Key& y = keys[b];
+            return x.cls != y.cls ? x.cls < y.cls : x.number < y.number;
+        };
+        if (descending)
+            std::stable_sort(m_order.begin(), m_order.end(), [&less](quint32 a, quint32 b) { return less(b, a); });
+        else
+            std::stable_sort(m_order.begin(), m_order.end(), less);
+    }
+    if (m_rowCount) {
+        if (m_order.empty()) {
+            m_current = currentRow;
+        } else {
+            m_current = int(std::find(m_order.begin(), m_order.end(), quint32(currentRow)) - m_order.begin());
+        }
+    }
+    emit rowsChanged();
+    emit currentChanged();
+    return true;
+}
+
+QString statementWithValues(const QString& sql, const QVariantList& params)
+{
+    QString out;
+    out.reserve(sql.size() + 16 * params.size());
+    bool inQuote = false;
+    int next = 0;
+    for (const QChar c : sql) {
+        if (c == QLatin1Char('\''))
+            inQuote = !inQuote;
+        if (c == QLatin1Char('?') && !inQuote && next < params.size())
+            out += literal(params.at(next++));
+        else
+            out += c;
+    }
+    return out;
+}
+
+} // namespace data

@@ -1,0 +1,170 @@
+#include "shell/DorvikFunction.h"
+
+#include "platform/AutoStart.h"
+#include "platform/DbFileBlock.h"
+#include "platform/ProfileFile.h"
+#include "platform/ProgramDir.h"
+#include "platform/RegistryStore.h"
+#include "platform/SingleInstance.h"
+#include "toolkit/MessageBox.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QWidget>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const QString kSection = QStringLiteral("Dorvik");
+const QString kRunKey = QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+const QString kDataSourcesKey = QStringLiteral("Software\\ODBC\\ODBC.INI\\ODBC Data Sources");
+const QString kDorvikKey = QStringLiteral("Software\\ODBC\\ODBC.INI\\Dorvik");
+const QString kJetKey = QStringLiteral("Software\\ODBC\\ODBC.INI\\Dorvik\\Engines\\Jet");
+// The data source's fixed password, built into the program.
+const QString kDataSourcePassword = QStringLiteral("5917");
+
+platform::ProfileFile config()
+{
+    return platform::ProfileFile(ConfigFilePath());
+}
+
+void writeAutoRunEntry()
+{
+    if (auto key = platform::RegistryStore::openKey(kRunKey, false))
+        key->writeString(QStringLiteral("Dorvik"), AutoRunProgramPath());
+    platform::AutoStart::writeEntry(AutoRunProgramPath());
+}
+
+void showDataSourceFailure()
+{
+    toolkit::MessageBox(QStringLiteral("创建ODBC数据源失败,请与技术员联系!"), toolkit::kSystemCaption, QMessageBox::Ok,
+                        toolkit::MsgIcon::Question);
+}
+
+// Brings the window the user was working in back to the front: the login while it is open,
+// otherwise the main window; a minimised window comes back to its former size.
+void restoreActiveWindow()
+{
+    QWidget* window = QApplication::activeModalWidget();
+    if (!window)
+        window = QApplication::activeWindow();
+    if (!window) {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && !w->parentWidget() && (!window || w->isWindowType()))
+                window = w;
+    }
+    if (!window)
+        return;
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+QString DatabaseFilePath()
+{
+    return platform::programFile(QStringLiteral("DorvikSalary.mdb"));
+}
+
+QString ConfigFilePath()
+{
+    return platform::programFile(QStringLiteral("Config.ini"));
+}
+
+QString AutoRunProgramPath()
+{
+    // The entry names the program file Dorvik whatever the running file is called.
+    return platform::programFile(QStringLiteral("Dorvik"));
+}
+
+void CheckSingleInstance()
+{
+    platform::SingleInstance& guard = platform::SingleInstance::instance();
+    const bool wasHeld = guard.isHeld();
+    if (!guard.acquire(QCoreApplication::applicationName())) {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
+    if (!wasHeld)
+        QObject::connect(&guard, &platform::SingleInstance::restoreRequested, &guard, restoreActiveWindow);
+}
+
+void RestoreDbHeader()
+{
+    platform::writeDbFileBlock(DatabaseFilePath(), platform::databaseHeaderBlock());
+}
+
+void WriteDbMarker()
+{
+    platform::writeDbFileBlock(DatabaseFilePath(), platform::closingMarkerBlock());
+}
+
+void SetupAutoRun()
+{
+    if (config().readInt(kSection, QStringLiteral("AutoRun"), 0) != 0)
+        return;
+    config().writeInt(kSection, QStringLiteral("AutoRun"), 1);
+    config().writeInt(kSection, QStringLiteral("CreateConfig"), 1);
+    writeAutoRunEntry();
+}
+
+void CreateDataSource()
+{
+    if (config().readInt(kSection, QStringLiteral("CreateDns"), 0) != 0)
+        return;
+    // Marked first, so that a registration that fails is not tried again at later starts.
+    config().writeInt(kSection, QStringLiteral("CreateDns"), 1);
+
+    auto sources = platform::RegistryStore::openKey(kDataSourcesKey, true);
+    if (!sources)
+        return showDataSourceFailure();
+    sources->writeString(QStringLiteral("Dorvik"), QStringLiteral("Microsoft Access Driver (*.mdb)"));
+
+    auto dorvik = platform::RegistryStore::openKey(kDorvikKey, true);
+    if (!dorvik)
+        return showDataSourceFailure();
+    dorvik->writeString(QStringLiteral("DBQ"), DatabaseFilePath());
+    dorvik->writeString(QStringLiteral("Description"), QString());
+    dorvik->writeString(QStringLiteral("Driver"), QStringLiteral("C:\\WIN98\\SYSTEM\\odbcjt32.dll"));
+    dorvik->writeDword(QStringLiteral("DriverId"), 25);
+    dorvik->writeString(QStringLiteral("FIL"), QStringLiteral("Ms Access;"));
+    dorvik->writeDword(QStringLiteral("SafeTransaction"), 0);
+    dorvik->writeString(QStringLiteral("UID"), QStringLiteral("tavik"));
+    dorvik->writeString(QStringLiteral("Pwd"), kDataSourcePassword);
+    dorvik->writeBinary(QStringLiteral("Exclusive"), QByteArray(1, '\0'));
+    dorvik->writeBinary(QStringLiteral("ReadOnly"), QByteArray(1, '\0'));
+
+    auto jet = platform::RegistryStore::openKey(kJetKey, true);
+    if (!jet)
+        return showDataSourceFailure();
+    jet->writeString(QStringLiteral("ImplicitCommitSync"), QStringLiteral("Yes"));
+    jet->writeDword(QStringLiteral("MaxBufferSize"), 512);
+    jet->writeDword(QStringLiteral("PageTimeout"), 10);
+    jet->writeDword(QStringLiteral("Threads"), 3);
+    jet->writeString(QStringLiteral("UserCommitSync"), QStringLiteral("Yes"));
+}
+
+int ReadAutoRun()
+{
+    return config().readInt(kSection, QStringLiteral("AutoRun"), 1);
+}
+
+void AutoRunOn()
+{
+    config().writeInt(kSection, QStringLiteral("AutoRun"), 1);
+    writeAutoRunEntry();
+}
+
+void AutoRunOff()
+{
+    config().writeInt(kSection, QStringLiteral("AutoRun"), 2);
+    if (auto key = platform::RegistryStore::openKey(kRunKey, false)) {
+        if (key->valueExists(QStringLiteral("Dorvik")))
+            key->deleteValue(QStringLiteral("Dorvik"));
+    }
+    platform::AutoStart::removeEntry();
+}

@@ -1,0 +1,352 @@
+#include "toolkit/DataGrid.h"
+
+#include "data/DataSet.h"
+#include "data/DataSource.h"
+#include "toolkit/DisplayMask.h"
+#include "toolkit/MessageBox.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+namespace toolkit {
+
+namespace {
+
+// The footer row under the grid: each summed column's total, aligned with its column.
+class GridFooter : public QWidget {
+public:
+    explicit GridFooter(DataGrid* grid) : QWidget(grid), m_grid(grid) { setObjectName(QStringLiteral("footer")); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), palette().button());
+        p.setPen(palette().mid().color());
+        p.drawLine(rect().topLeft(), rect().topRight());
+        p.setPen(palette().buttonText().color());
+        QHeaderView* header = m_grid->horizontalHeader();
+        const int offset = m_grid->verticalHeader()->isVisible() ? m_grid->verticalHeader()->width() : 0;
+        for (int c = 0; c < m_grid->gridColumnCount(); ++c) {
+            if (header->isSectionHidden(c))
+                continue;
+            const QRect cell(offset + header->sectionViewportPosition(c) + m_grid->frameWidth(), 0,
+                             header->sectionSize(c), height());
+            p.drawText(cell.adjusted(3, 0, -3, 0), int(m_grid->gridColumn(c).alignment), m_grid->footerText(c));
+        }
+    }
+
+private:
+    DataGrid* m_grid;
+};
+
+} // namespace
+
+DataGridModel::DataGridModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void DataGridModel::setDataSet(data::DataSet* dataSet)
+{
+    if (m_dataSet)
+        disconnect(m_dataSet, nullptr, this, nullptr);
+    m_dataSet = dataSet;
+    if (m_dataSet)
+        connect(m_dataSet, &data::DataSet::rowsChanged, this, &DataGridModel::reload);
+    reload();
+}
+
+void DataGridModel::setColumns(const QVector<GridColumn>& columns)
+{
+    m_columns = columns;
+    reload();
+}
+
+void DataGridModel::reload()
+{
+    beginResetModel();
+    m_fieldIndexes.clear();
+    for (const GridColumn& column : m_columns)
+        m_fieldIndexes << (m_dataSet ? m_dataSet->findField(column.fieldName) : -1);
+    endResetModel();
+}
+
+int DataGridModel::fieldIndex(int column) const
+{
+    return column >= 0 && column < m_fieldIndexes.size() ? m_fieldIndexes.at(column) : -1;
+}
+
+QString DataGridModel::displayText(int row, int column) const
+{
+    const int field = fieldIndex(column);
+    if (!m_dataSet || field < 0)
+        return QString();
+    const QVariant value = m_dataSet->value(row, field);
+    if (value.typeId() == QMetaType::Double && m_columns.at(column).displayMask.isEmpty())
+        return QString::number(value.toDouble(), 'g', 15);
+    return applyDisplayMask(value, m_columns.at(column).displayMask);
+}
+
+double DataGridModel::columnSum(int column) const
+{
+    const int field = fieldIndex(column);
+    double sum = 0;
+    if (!m_dataSet || field < 0)
+        return sum;
+    for (int r = 0; r < m_dataSet->recordCount(); ++r)
+        sum += m_dataSet->value(r, field).toDouble();
+    return sum;
+}
+
+int DataGridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() || !m_dataSet ? 0 : m_dataSet->recordCount();
+}
+
+int DataGridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
+
+QColor DataGridModel::stripeColor(int recordNumber)
+{
+    return recordNumber % 2 == 1 ? QColor(255, 255, 255) : QColor(234, 234, 234);
+}
+
+QVariant DataGridModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
+        return QVariant();
+    switch (role) {
+    case Qt::DisplayRole: return displayText(index.row(), index.column());
+    case Qt::EditRole: {
+        const int field = fieldIndex(index.column());
+        return field < 0 ? QVariant() : m_dataSet->value(index.row(), field);
+    }
+    case Qt::BackgroundRole: return stripeColor(index.row() + 1);
+    case Qt::TextAlignmentRole: return int(m_columns.at(index.column()).alignment);
+    default: return QVariant();
+    }
+}
+
+QVariant DataGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < m_columns.size())
+        return m_columns.at(section).title;
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags DataGridModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (m_editable && fieldIndex(index.column()) >= 0)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool DataGridModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    const int field = fieldIndex(index.column());
+    if (!m_editable || role != Qt::EditRole || field < 0)
+        return false;
+    // The dataset's change signal reloads the whole model; the edited cell keeps its position.
+    m_dataSet->setValue(index.row(), field, value);
+    return true;
+}
+
+DataGrid::DataGrid(QWidget* parent) : QTableView(parent), m_model(new DataGridModel(this)), m_footer(new GridFooter(this))
+{
+    setModel(m_model);
+    m_footer->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    verticalHeader()->setFixedWidth(12);
+    horizontalHeader()->setSectionsClickable(true);
+    horizontalHeader()->setSortIndicatorShown(true);
+    horizontalHeader()->setSortIndicator(-1, Qt::DescendingOrder);
+    horizontalHeader()->setHighlightSections(false);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        const QString sortText = titleClick(column);
+        emit titleClicked(column, sortText);
+    });
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        syncCurrentFromDataSet();
+        m_footer->update();
+    });
+    connect(horizontalHeader(), &QHeaderView::sectionResized, m_footer, qOverload<>(&QWidget::update));
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, m_footer, qOverload<>(&QWidget::update));
+}
+
+void DataGrid::setDataSource(data::DataSource* source)
+{
+    if (dataSet())
+        disconnect(dataSet(), nullptr, this, nullptr);
+    m_source = source;
+    m_model->setDataSet(dataSet());
+    if (dataSet())
+        connect(dataSet(), &data::DataSet::currentChanged, this, &DataGrid::syncCurrentFromDataSet);
+}
+
+data::DataSet* DataGrid::dataSet() const
+{
+    return m_source ? m_source->dataSet() : nullptr;
+}
+
+void DataGrid::setColumns(const QVector<GridColumn>& columns)
+{
+    m_model->setColumns(columns);
+    m_marks = QVector<SortMark>(columns.size(), SortMark::None);
+    horizontalHeader()->setSortIndicator(-1, Qt::DescendingOrder);
+    applyColumnWidths();
+}
+
+void DataGrid::applyColumnWidths()
+{
+    const auto& columns = m_model->columns();
+    for (int c = 0; c < columns.size(); ++c) {
+        setColumnWidth(c, columns.at(c).width);
+        setColumnHidden(c, !columns.at(c).visible);
+    }
+}
+
+void DataGrid::setRowSelect(bool wholeRow)
+{
+    setSelectionBehavior(wholeRow ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
+}
+
+void DataGrid::setMultiSelect(bool multi)
+{
+    setSelectionMode(multi ? QAbstractItemView::ExtendedSelection : QAbstractItemView::SingleSelection);
+}
+
+void DataGrid::setEditable(bool editable)
+{
+    m_model->setEditable(editable);
+    setEditTriggers(editable ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                                   QAbstractItemView::AnyKeyPressed
+                             : QAbstractItemView::NoEditTriggers);
+}
+
+SortMark DataGrid::sortMark(int column) const
+{
+    return column >= 0 && column < m_marks.size() ? m_marks.at(column) : SortMark::None;
+}
+
+void DataGrid::setSortMark(int column, SortMark mark)
+{
+    for (int c = 0; c < m_marks.size(); ++c)
+        m_marks[c] = c == column ? mark : SortMark::None;
+    if (mark == SortMark::None)
+        horizontalHeader()->setSortIndicator(-1, Qt::DescendingOrder);
+    else
+        horizontalHeader()->setSortIndicator(column, mark == SortMark::Down ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+QString DataGrid::titleClick(int column)
+{
+    if (column < 0 || column >= m_marks.size())
+        return QString();
+    const SortMark next = m_marks.at(column) == SortMark::Down ? SortMark::Up : SortMark::Down;
+    setSortMark(column, next);
+    data::DataSet* set = dataSet();
+    // A field missing from the current result set (another window's result in the shared
+    // dataset): the mark moves, the data stays as it is.
+    if (!set || (set->isActive() && m_model->fieldIndex(column) < 0))
+        return QString();
+    if (!set->isActive()) {
+        ShowStop(QStringLiteral("数据集已关闭, 不能排序"));
+        return QString();
+    }
+    const QString sortText =
+        set->fieldName(m_model->fieldIndex(column)) + (next == SortMark::Down ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
+    QString error;
+    if (!set->setSort(sortText, &error)) {
+        ShowStop(error);
+        return QString();
+    }
+    return sortText;
+}
+
+QString DataGrid::columnText(int column) const
+{
+    const data::DataSet* set = dataSet();
+    if (!set || set->recNo() == 0)
+        return QString();
+    return m_model->displayText(set->recNo() - 1, column);
+}
+
+int DataGrid::selectedColumn() const
+{
+    return currentIndex().isValid() ? currentIndex().column() : 0;
+}
+
+QString DataGrid::selectedFieldText() const
+{
+    return columnText(selectedColumn());
+}
+
+void DataGrid::setFooterVisible(bool visible)
+{
+    m_footerVisible = visible;
+    m_footer->setVisible(visible);
+    updateGeometries();
+}
+
+QString DataGrid::footerText(int column) const
+{
+    if (column < 0 || column >= gridColumnCount() || !gridColumn(column).footerSum)
+        return QString();
+    const GridColumn& c = gridColumn(column);
+    const QString mask = c.footerMask.isEmpty() ? c.displayMask : c.footerMask;
+    return formatNumber(m_model->columnSum(column), mask.isEmpty() ? QStringLiteral("0.###") : mask);
+}
+
+void DataGrid::mousePressEvent(QMouseEvent* event)
+{
+    QTableView::mousePressEvent(event);
+    emit mousePressed(event->button(), event->modifiers(), event->position().toPoint());
+}
+
+void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (m_syncing || !current.isValid() || !dataSet())
+        return;
+    m_syncing = true;
+    dataSet()->setRecNo(current.row() + 1);
+    m_syncing = false;
+}
+
+void DataGrid::syncCurrentFromDataSet()
+{
+    const data::DataSet* set = dataSet();
+    if (m_syncing || !set || set->recNo() == 0)
+        return;
+    m_syncing = true;
+    const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+    const QModelIndex index = m_model->index(set->recNo() - 1, column);
+    if (index.isValid() && index != currentIndex())
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                     (selectionBehavior() == SelectRows ? QItemSelectionModel::Rows
+                                                                                        : QItemSelectionModel::NoUpdate));
+    m_syncing = false;
+}
+
+void DataGrid::updateGeometries()
+{
+    QTableView::updateGeometries();
+    if (!m_footerVisible)
+        return;
+    // The table sets its header margins above; the footer takes a row's height under the rows.
+    const int footerHeight = verticalHeader()->defaultSectionSize();
+    const QMargins margins = viewportMargins();
+    if (margins.bottom() != footerHeight)
+        setViewportMargins(margins.left(), margins.top(), margins.right(), footerHeight);
+    const QRect vp = viewport()->geometry();
+    m_footer->setGeometry(frameWidth(), vp.bottom() + 1, width() - 2 * frameWidth(), footerHeight);
+    m_footer->raise();
+}
+
+} // namespace toolkit

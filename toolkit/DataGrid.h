@@ -1,0 +1,124 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QTableView>
+#include <QVector>
+
+namespace data {
+class DataSet;
+class DataSource;
+} // namespace data
+
+namespace toolkit {
+
+// One column of a data grid: the field it shows (looked up by name in the dataset's current
+// result set), its title, width and display mask; optionally a footer showing the column's sum.
+struct GridColumn {
+    QString fieldName;
+    QString title;
+    int width = 80;
+    QString displayMask;
+    Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
+    bool footerSum = false;
+    QString footerMask; // mask of the footer sum; the display mask when empty
+    bool visible = true;
+};
+
+enum class SortMark { None, Down, Up };
+
+// The table model of a data grid: the grid's columns over the rows of the dataset behind its data
+// source, in the dataset's current order. Records are striped by record number (odd white, even
+// light grey); it follows every reload, sort and close of the shared dataset.
+class DataGridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit DataGridModel(QObject* parent = nullptr);
+
+    void setDataSet(data::DataSet* dataSet);
+    data::DataSet* dataSet() const { return m_dataSet; }
+    void setColumns(const QVector<GridColumn>& columns);
+    const QVector<GridColumn>& columns() const { return m_columns; }
+    void setEditable(bool editable) { m_editable = editable; }
+    // Index of the column's field in the current result set, -1 when the field is missing.
+    int fieldIndex(int column) const;
+    QString displayText(int row, int column) const;
+    double columnSum(int column) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    static QColor stripeColor(int recordNumber);
+
+private:
+    void reload();
+    data::DataSet* m_dataSet = nullptr;
+    QVector<GridColumn> m_columns;
+    QVector<int> m_fieldIndexes;
+    bool m_editable = false;
+};
+
+// The data grid every list uses: bound to a shared dataset through its data source. A click on a
+// column title cycles its sort mark (none -> down -> up -> down; one mark per grid) and sorts the
+// dataset in memory; the current row follows the dataset's current record; every mouse press is
+// reported with its button, modifiers and position after the press has moved the current row.
+class DataGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit DataGrid(QWidget* parent = nullptr);
+
+    void setDataSource(data::DataSource* source);
+    data::DataSource* dataSource() const { return m_source; }
+    data::DataSet* dataSet() const;
+    DataGridModel* gridModel() const { return m_model; }
+
+    void setColumns(const QVector<GridColumn>& columns);
+    int gridColumnCount() const { return int(m_model->columns().size()); }
+    const GridColumn& gridColumn(int column) const { return m_model->columns().at(column); }
+
+    // Whole-row selection (worker, user and style lists) or current-cell selection; several rows
+    // may be marked where the list allows it.
+    void setRowSelect(bool wholeRow);
+    void setMultiSelect(bool multi);
+    void setEditable(bool editable);
+
+    SortMark sortMark(int column) const;
+    // The title-click behaviour: next mark, then the sort text applied to the dataset. Returns the
+    // sort text applied, or an empty text when nothing was applied (missing field, closed dataset).
+    QString titleClick(int column);
+
+    // Display text of the current record in a grid column, or of the selected column's field.
+    QString columnText(int column) const;
+    int selectedColumn() const;
+    QString selectedFieldText() const;
+
+    void setFooterVisible(bool visible);
+    bool footerVisible() const { return m_footerVisible; }
+    QString footerText(int column) const;
+
+signals:
+    void titleClicked(int column, const QString& sortText);
+    void mousePressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint& pos);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void updateGeometries() override;
+
+private:
+    void setSortMark(int column, SortMark mark);
+    void syncCurrentFromDataSet();
+    void applyColumnWidths();
+
+    data::DataSource* m_source = nullptr;
+    DataGridModel* m_model;
+    QVector<SortMark> m_marks;
+    QWidget* m_footer;
+    bool m_footerVisible = false;
+    bool m_syncing = false;
+};
+
+} // namespace toolkit
