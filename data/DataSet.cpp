@@ -198,13 +198,19 @@ struct DataSet::Column {
         collator.setCaseSensitivity(Qt::CaseInsensitive);
         std::vector<quint32> byOrder(strings.size());
         std::iota(byOrder.begin(), byOrder.end(), 0u);
-        std::stable_sort(byOrder.begin(), byOrder.end(), [&](quint32 a, quint32 b) {
-            return collator.compare(texts[a], texts[b]) < 0;
-        });
+        // Texts that begin with a Latin letter, digit or sign come before Chinese ones, as in the
+        // lists users know; within each group the locale's order (pinyin for Chinese) holds.
+        const auto group = [&texts](quint32 i) { return texts[i].isEmpty() || texts[i].at(0).unicode() < 0x80 ? 0 : 1; };
+        const auto compare = [&](quint32 a, quint32 b) {
+            const int ga = group(a);
+            const int gb = group(b);
+            return ga != gb ? ga - gb : collator.compare(texts[a], texts[b]);
+        };
+        std::stable_sort(byOrder.begin(), byOrder.end(), [&](quint32 a, quint32 b) { return compare(a, b) < 0; });
         ranks.assign(strings.size(), 0);
         quint32 rank = 0;
         for (size_t i = 0; i < byOrder.size(); ++i) {
-            if (i > 0 && collator.compare(texts[byOrder[i - 1]], texts[byOrder[i]]) != 0)
+            if (i > 0 && compare(byOrder[i - 1], byOrder[i]) != 0)
                 ++rank;
             ranks[byOrder[i]] = rank;
         }

@@ -93,7 +93,9 @@ bool ProfileFile::writeString(const QString& section, const QString& key, const 
     const Location loc = locate(lines, section, key);
     const QString keyLine = key + QLatin1Char('=') + value;
     if (loc.keyLine >= 0) {
-        lines[loc.keyLine] = keyLine;
+        // The key keeps the spelling it has in the file.
+        const QString& old = lines.at(loc.keyLine);
+        lines[loc.keyLine] = old.left(old.indexOf(QLatin1Char('='))).trimmed() + QLatin1Char('=') + value;
     } else if (loc.sectionLine >= 0) {
         lines.insert(loc.sectionEnd, keyLine);
     } else {
