@@ -1,0 +1,214 @@
+#include "data/DataModule.h"
+#include "shell/Login.h"
+#include "testsupport/BoxAnswerer.h"
+#include "testsupport/TestProgramDir.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+
+using testsupport::BoxAnswerer;
+using testsupport::TestProgramDir;
+
+namespace {
+const QString kFailure = QStringLiteral("对不起，密码输入错误，再试一次？");
+const QString kAdmin = QStringLiteral("系统管理员");
+const QString kOperator = QStringLiteral("普通操作员");
+} // namespace
+
+class TestLogin : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void windowLooksAsDesigned();
+    void loginCases_data();
+    void loginCases();
+    void threeFailuresThenTheFourthPressEnds();
+    void enterMovesOnThenLogsIn();
+    void unreachableDatabaseStillLetsTheBuiltInAccountIn();
+
+private:
+    void addUser(const QString& user, const QVariant& password, const QString& role);
+    std::unique_ptr<TestProgramDir> m_dir;
+    std::unique_ptr<BoxAnswerer> m_boxes;
+};
+
+void TestLogin::init()
+{
+    m_dir = std::make_unique<TestProgramDir>();
+    m_dir->createDatabase();
+    m_boxes = std::make_unique<BoxAnswerer>();
+    LoginUser.clear();
+    LoginRole.clear();
+}
+
+void TestLogin::cleanup()
+{
+    QCOMPARE(m_boxes->unexpected(), 0);
+    m_boxes.reset();
+    m_dir.reset();
+}
+
+void TestLogin::addUser(const QString& user, const QVariant& password, const QString& role)
+{
+    testsupport::execSql(m_dir->dbPath(), QStringLiteral("Insert Into UserData (User,Password,Role) Values (?,?,?)"),
+                         {user, password, role});
+}
+
+void TestLogin::windowLooksAsDesigned()
+{
+    TLoginForm form;
+    QCOMPARE(form.windowTitle(), QStringLiteral("登录窗口"));
+    QCOMPARE(form.size(), QSize(315, 140));
+    QCOMPARE(form.User_Label->text(), QStringLiteral("用户名："));
+    QCOMPARE(form.Password_Label->text(), QStringLiteral("密  码："));
+    QCOMPARE(form.CmdLogin->text(), QStringLiteral("登录"));
+    QCOMPARE(form.CmdExit->text(), QStringLiteral("退出"));
+    QCOMPARE(form.Password_edit->echoMode(), QLineEdit::Password);
+    QCOMPARE(form.findChild<QLineEdit*>(QStringLiteral("User_edit")), form.User_edit);
+    QCOMPARE(form.findChild<QPushButton*>(QStringLiteral("CmdLogin")), form.CmdLogin);
+    // Tab order: name, password, then the two buttons.
+    QList<QWidget*> tabOrder;
+    QWidget* w = form.User_edit;
+    do {
+        if (w->focusPolicy() & Qt::TabFocus)
+            tabOrder << w;
+        w = w->nextInFocusChain();
+    } while (w != form.User_edit);
+    QCOMPARE(tabOrder, (QList<QWidget*>{form.User_edit, form.Password_edit, form.CmdLogin, form.CmdExit}));
+    form.show();
+    QVERIFY(form.CmdLogin->x() < form.CmdExit->x());
+}
+
+void TestLogin::loginCases_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("role");
+    QTest::addColumn<QString>("focus"); // the field that has the focus after a failure
+
+    QTest::newRow("built-in account") << "Dorvik" << "qekw" << true << kAdmin << "";
+    QTest::newRow("built-in, wrong password case") << "Dorvik" << "QEKW" << false << "" << "Password_edit";
+    QTest::newRow("built-in name in lower case is looked up") << "dorvik" << "qekw" << true << kOperator << "";
+    QTest::newRow("stored name in another case") << "ALICE" << "secret" << true << kAdmin << "";
+    QTest::newRow("password is case-sensitive") << "alice" << "SECRET" << false << "" << "Password_edit";
+    QTest::newRow("no such user") << "bob" << "secret" << false << "" << "Password_edit";
+    QTest::newRow("name is not trimmed") << "alice " << "secret" << false << "" << "Password_edit";
+    QTest::newRow("quote in a stored name") << "O'Brien" << "pw" << true << kOperator << "";
+    QTest::newRow("statement trick does not log in") << "x' or '1'='1" << "pw" << false << "" << "Password_edit";
+    QTest::newRow("stored empty password never matches") << "nopass" << "x" << false << "" << "Password_edit";
+    QTest::newRow("empty password") << "alice" << "" << false << "" << "User_edit";
+    QTest::newRow("empty user") << "" << "secret" << false << "" << "User_edit";
+}
+
+void TestLogin::loginCases()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(bool, accepted);
+    QFETCH(QString, role);
+    QFETCH(QString, focus);
+    m_dir->registerDataSource();
+    addUser(QStringLiteral("alice"), QStringLiteral("secret"), kAdmin);
+    addUser(QStringLiteral("dorvik"), QStringLiteral("qekw"), kOperator);
+    addUser(QStringLiteral("O'Brien"), QStringLiteral("pw"), kOperator);
+    addUser(QStringLiteral("nopass"), QVariant(), kOperator);
+
+    TLoginForm form;
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.User_edit->setText(user);
+    form.Password_edit->setText(password);
+    form.CmdLogin->click();
+
+    if (accepted) {
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        QCOMPARE(LoginUser, user);
+        QCOMPARE(LoginRole, role);
+        QCOMPARE(m_boxes->take().size(), 0);
+    } else {
+        QVERIFY(form.isVisible());
+        QVERIFY(LoginUser.isEmpty() && LoginRole.isEmpty());
+        QCOMPARE(form.failCount(), 1);
+        const auto boxes = m_boxes->take();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes[0].text, kFailure);
+        QCOMPARE(boxes[0].caption, QStringLiteral("蓝栎服装计件工资管理系统"));
+        QCOMPARE(boxes[0].icon, toolkit::MsgIcon::Stop);
+        QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+    }
+}
+
+void TestLogin::threeFailuresThenTheFourthPressEnds()
+{
+    m_dir->registerDataSource();
+    TLoginForm form;
+    form.show();
+    form.User_edit->setText(QStringLiteral("nobody"));
+    form.Password_edit->setText(QStringLiteral("x"));
+    form.CmdLogin->click();
+    form.Password_edit->clear();
+    form.CmdLogin->click(); // an empty field counts too
+    form.Password_edit->setText(QStringLiteral("y"));
+    form.CmdLogin->click();
+    QCOMPARE(m_boxes->takeTexts(), (QStringList{kFailure, kFailure, kFailure}));
+    QVERIFY(form.isVisible());
+
+    // Even the right account cannot log in now: the press ends the program.
+    form.User_edit->setText(QStringLiteral("Dorvik"));
+    form.Password_edit->setText(QStringLiteral("qekw"));
+    form.CmdLogin->click();
+    QCOMPARE(form.result(), int(QDialog::Rejected));
+    QVERIFY(!form.isVisible());
+    QVERIFY(LoginUser.isEmpty());
+    QCOMPARE(m_boxes->take().size(), 0);
+}
+
+void TestLogin::enterMovesOnThenLogsIn()
+{
+    TLoginForm form;
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QVERIFY(form.User_edit->hasFocus());
+    QTest::keyClicks(form.User_edit, QStringLiteral("Dorvik"));
+    QTest::keyClick(form.User_edit, Qt::Key_Return);
+    QVERIFY(form.Password_edit->hasFocus());
+    QCOMPARE(form.result(), int(QDialog::Rejected)); // Enter in the name field does not log in
+    QVERIFY(form.isVisible());
+    QTest::keyClicks(form.Password_edit, QStringLiteral("qekw"));
+    QTest::keyClick(form.Password_edit, Qt::Key_Enter);
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QCOMPARE(LoginUser, QStringLiteral("Dorvik"));
+}
+
+void TestLogin::unreachableDatabaseStillLetsTheBuiltInAccountIn()
+{
+    m_dir->registerDataSource();
+    QFile::remove(m_dir->dbPath());
+    TLoginForm form;
+    form.User_edit->setText(QStringLiteral("alice"));
+    form.Password_edit->setText(QStringLiteral("secret"));
+    form.CmdLogin->click();
+    QCOMPARE(m_boxes->takeTexts(),
+             (QStringList{QStringLiteral("操作数据表时出错, 执行语句为:\n\nSelect Password,Role From UserData Where User='alice'"),
+                          kFailure}));
+    form.User_edit->setText(QStringLiteral("Dorvik"));
+    form.Password_edit->setText(QStringLiteral("qekw"));
+    form.CmdLogin->click();
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QCOMPARE(LoginRole, kAdmin);
+    QVERIFY(!QFile::exists(m_dir->dbPath()));
+}
+
+QTEST_MAIN(TestLogin)
+#include "tst_login.moc"

@@ -1,0 +1,370 @@
+#include "data/DataModule.h"
+#include "platform/AutoStart.h"
+#include "platform/DbFileBlock.h"
+#include "platform/RegistryStore.h"
+#include "platform/SingleInstance.h"
+#include "shell/DorvikFunction.h"
+#include "shell/Login.h"
+#include "shell/MAIN.h"
+#include "shell/Startup.h"
+#include "testsupport/BoxAnswerer.h"
+#include "testsupport/TestProgramDir.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using platform::RegistryStore;
+using platform::RegType;
+using testsupport::BoxAnswerer;
+using testsupport::TestProgramDir;
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+}
+
+QString runValue()
+{
+    auto key = RegistryStore::openKey(QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Run"), false);
+    auto value = key ? key->value(QStringLiteral("Dorvik")) : std::nullopt;
+    return value ? value->data.toString() : QString();
+}
+
+// Calls the action once the login window is up, from inside its modal loop.
+void whenLoginShows(const std::function<void(TLoginForm*)>& action)
+{
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, action] {
+        if (LoginForm && LoginForm->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            action(LoginForm);
+        }
+    });
+    timer->start(10);
+}
+
+void whenMainWindowShows(const std::function<void(TMainForm*)>& action)
+{
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, action] {
+        if (MainForm && MainForm->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            action(MainForm);
+        }
+    });
+    timer->start(10);
+}
+
+void logInAsBuiltIn(TLoginForm* form)
+{
+    form->User_edit->setText(QStringLiteral("Dorvik"));
+    form->Password_edit->setText(QStringLiteral("qekw"));
+    form->CmdLogin->click();
+}
+
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void firstStartWritesConfigRegistryAndAutostart();
+    void laterStartsKeepTheUsersAutorunChoice_data();
+    void laterStartsKeepTheUsersAutorunChoice();
+    void autorunOffWhenTheEntryIsGoneChangesOnlyTheSetting();
+    void failedDataSourceRegistrationIsReportedOnce();
+    void unwritableConfigAndDatabaseStillReachTheLogin();
+    void startWithTheMarkerOpensTheDatabase();
+    void endingPathsLeaveTheRightBlock_data();
+    void endingPathsLeaveTheRightBlock();
+    void missingDatabaseIsNeverCreated();
+    void secondInstanceRestoresTheFirstAndEnds();
+
+private:
+    std::unique_ptr<TestProgramDir> m_dir;
+    std::unique_ptr<BoxAnswerer> m_boxes;
+};
+
+void TestStartup::init()
+{
+    m_dir = std::make_unique<TestProgramDir>();
+    m_boxes = std::make_unique<BoxAnswerer>();
+    LoginUser.clear();
+    LoginRole.clear();
+}
+
+void TestStartup::cleanup()
+{
+    QCOMPARE(m_boxes->unexpected(), 0);
+    m_boxes.reset();
+    m_dir.reset();
+}
+
+void TestStartup::firstStartWritesConfigRegistryAndAutostart()
+{
+    m_dir->createDatabase();
+    {
+        TLoginForm form;
+        QVERIFY(DM != nullptr);
+        QCOMPARE(readAll(ConfigFilePath()), QByteArray("[Dorvik]\r\nAutoRun=1\r\nCreateConfig=1\r\nCreateDns=1\r\n"));
+    }
+    QVERIFY(DM == nullptr); // the login's data module goes with it
+    QCOMPARE(runValue(), m_dir->file(QStringLiteral("Dorvik")));
+    QVERIFY(platform::AutoStart::entryExists());
+    QVERIFY(readAll(platform::AutoStart::entryPath()).contains(m_dir->file(QStringLiteral("Dorvik")).toUtf8()));
+    QCOMPARE(ReadAutoRun(), 1);
+
+    auto sources = RegistryStore::openKey(QStringLiteral("Software\\ODBC\\ODBC.INI\\ODBC Data Sources"), false);
+    QVERIFY(sources);
+    QCOMPARE(sources->value(QStringLiteral("Dorvik"))->data.toString(), QStringLiteral("Microsoft Access Driver (*.mdb)"));
+
+    auto dorvik = RegistryStore::openKey(QStringLiteral("Software\\ODBC\\ODBC.INI\\Dorvik"), false);
+    QVERIFY(dorvik);
+    QStringList names;
+    for (const auto& v : dorvik->values())
+        names << v.name;
+    QCOMPARE(names, (QStringList{"DBQ", "Description", "Driver", "DriverId", "FIL", "SafeTransaction", "UID", "Pwd",
+                                 "Exclusive", "ReadOnly"}));
+    QCOMPARE(dorvik->value(QStringLiteral("DBQ"))->data.toString(), m_dir->dbPath());
+    QCOMPARE(dorvik->value(QStringLiteral("Description"))->data.toString(), QString());
+    QCOMPARE(dorvik->value(QStringLiteral("Driver"))->data.toString(), QStringLiteral("C:\\WIN98\\SYSTEM\\odbcjt32.dll"));
+    QCOMPARE(dorvik->value(QStringLiteral("DriverId"))->type, RegType::Dword);
+    QCOMPARE(dorvik->value(QStringLiteral("DriverId"))->data.toUInt(), 25u);
+    QCOMPARE(dorvik->value(QStringLiteral("FIL"))->data.toString(), QStringLiteral("Ms Access;"));
+    QCOMPARE(dorvik->value(QStringLiteral("SafeTransaction"))->data.toUInt(), 0u);
+    QCOMPARE(dorvik->value(QStringLiteral("UID"))->data.toString(), QStringLiteral("tavik"));
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}$")).match(dorvik->value(QStringLiteral("Pwd"))->data.toString()).hasMatch());
+    QCOMPARE(dorvik->value(QStringLiteral("Exclusive"))->type, RegType::Binary);
+    QCOMPARE(dorvik->value(QStringLiteral("Exclusive"))->data.toByteArray(), QByteArray(1, '\0'));
+    QCOMPARE(dorvik->value(QStringLiteral("ReadOnly"))->data.toByteArray(), QByteArray(1, '\0'));
+
+    auto jet = RegistryStore::openKey(QStringLiteral("Software\\ODBC\\ODBC.INI\\Dorvik\\Engines\\Jet"), false);
+    QVERIFY(jet);
+    const auto jetValues = jet->values();
+    QCOMPARE(jetValues.size(), 5);
+    QCOMPARE(jetValues[0].name, QStringLiteral("ImplicitCommitSync"));
+    QCOMPARE(jetValues[0].data.toString(), QStringLiteral("Yes"));
+    QCOMPARE(jetValues[1].data.toUInt(), 512u);
+    QCOMPARE(jetValues[2].data.toUInt(), 10u);
+    QCOMPARE(jetValues[3].data.toUInt(), 3u);
+    QCOMPARE(jetValues[4].name, QStringLiteral("UserCommitSync"));
+    QCOMPARE(m_boxes->take().size(), 0);
+}
+
+void TestStartup::laterStartsKeepTheUsersAutorunChoice_data()
+{
+    QTest::addColumn<int>("autoRun");
+    QTest::addColumn<int>("read");
+    QTest::newRow("switched off") << 2 << 2;
+    QTest::newRow("unknown value") << 3 << 3;
+}
+
+void TestStartup::laterStartsKeepTheUsersAutorunChoice()
+{
+    QFETCH(int, autoRun);
+    QFETCH(int, read);
+    m_dir->createDatabase();
+    const QByteArray config = QStringLiteral("[Dorvik]\r\nAutoRun=%1\r\nCreateConfig=1\r\nCreateDns=1\r\n").arg(autoRun).toUtf8();
+    writeAll(ConfigFilePath(), config);
+    {
+        TLoginForm form;
+    }
+    QCOMPARE(readAll(ConfigFilePath()), config);
+    QVERIFY(runValue().isEmpty());
+    QVERIFY(!platform::AutoStart::entryExists());
+    QCOMPARE(ReadAutoRun(), read);
+    // The data source was registered before: a later start does not register it again.
+    QVERIFY(!RegistryStore::keyExists(QStringLiteral("Software\\ODBC\\ODBC.INI\\Dorvik")));
+
+    AutoRunOn();
+    QCOMPARE(ReadAutoRun(), 1);
+    QCOMPARE(runValue(), m_dir->file(QStringLiteral("Dorvik")));
+    QVERIFY(platform::AutoStart::entryExists());
+}
+
+void TestStartup::autorunOffWhenTheEntryIsGoneChangesOnlyTheSetting()
+{
+    AutoRunOn();
+    auto run = RegistryStore::openKey(QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Run"), false);
+    QVERIFY(run->deleteValue(QStringLiteral("Dorvik")));
+    QFile::remove(platform::AutoStart::entryPath());
+    AutoRunOff();
+    QCOMPARE(ReadAutoRun(), 2);
+    QVERIFY(runValue().isEmpty());
+    QVERIFY(!platform::AutoStart::entryExists());
+    AutoRunOn();
+    AutoRunOff();
+    QVERIFY(runValue().isEmpty());
+    QVERIFY(!platform::AutoStart::entryExists());
+}
+
+void TestStartup::failedDataSourceRegistrationIsReportedOnce()
+{
+    writeAll(m_dir->file(QStringLiteral("blocked")), "x");
+    qputenv("DORVIK_REGISTRY", m_dir->file(QStringLiteral("blocked/registry.json")).toUtf8());
+    {
+        TLoginForm form;
+    }
+    const auto boxes = m_boxes->take();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, QStringLiteral("创建ODBC数据源失败,请与技术员联系!"));
+    QCOMPARE(boxes[0].caption, QStringLiteral("蓝栎服装计件工资管理系统"));
+    QCOMPARE(boxes[0].icon, toolkit::MsgIcon::Question);
+    QCOMPARE(readAll(ConfigFilePath()), QByteArray("[Dorvik]\r\nAutoRun=1\r\nCreateConfig=1\r\nCreateDns=1\r\n"));
+    {
+        TLoginForm again;
+    }
+    QCOMPARE(m_boxes->take().size(), 0);
+}
+
+void TestStartup::unwritableConfigAndDatabaseStillReachTheLogin()
+{
+    // A folder where each file should be: neither can be written.
+    QVERIFY(QDir().mkpath(ConfigFilePath()));
+    QVERIFY(QDir().mkpath(DatabaseFilePath()));
+    whenLoginShows(logInAsBuiltIn);
+    bool reachedMainWindow = false;
+    whenMainWindowShows([&reachedMainWindow](TMainForm* form) {
+        reachedMainWindow = LoginRole == QStringLiteral("系统管理员");
+        form->ExitSystemClick();
+    });
+    QCOMPARE(RunProgram(*qApp), 0);
+    QVERIFY(reachedMainWindow);
+    QVERIFY(LoginRole.isEmpty()); // cleared when the program ends
+    QCOMPARE(ReadAutoRun(), 1);
+    QVERIFY(DM == nullptr);
+    QCOMPARE(m_boxes->take().size(), 0);
+}
+
+void TestStartup::startWithTheMarkerOpensTheDatabase()
+{
+    m_dir->createDatabase();
+    m_dir->registerDataSource();
+    testsupport::execSql(m_dir->dbPath(), QStringLiteral("Insert Into UserData (User,Password,Role) Values ('anna','pw','普通操作员')"));
+    QVERIFY(platform::writeDbFileBlock(m_dir->dbPath(), platform::closingMarkerBlock()));
+    TLoginForm form;
+    QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")), platform::databaseHeaderBlock());
+    form.User_edit->setText(QStringLiteral("anna"));
+    form.Password_edit->setText(QStringLiteral("pw"));
+    form.CmdLogin->click();
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QCOMPARE(LoginRole, QStringLiteral("普通操作员"));
+    QCOMPARE(m_boxes->take().size(), 0);
+}
+
+void TestStartup::endingPathsLeaveTheRightBlock_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("marker");
+    QTest::newRow("login cancelled") << "cancel" << true;
+    QTest::newRow("login window closed") << "close login" << true;
+    QTest::newRow("fourth press after three failures") << "three failures" << true;
+    QTest::newRow("main window closed") << "close main" << true;
+    QTest::newRow("exit system") << "exit system" << true;
+}
+
+void TestStartup::endingPathsLeaveTheRightBlock()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, marker);
+    m_dir->createDatabase();
+    const QByteArray body = readAll(m_dir->dbPath()).mid(16);
+    whenLoginShows([path](TLoginForm* form) {
+        if (path == QLatin1String("cancel")) {
+            form->CmdExit->click();
+        } else if (path == QLatin1String("close login")) {
+            form->close();
+        } else if (path == QLatin1String("three failures")) {
+            form->User_edit->setText(QStringLiteral("nobody"));
+            form->Password_edit->setText(QStringLiteral("x"));
+            for (int i = 0; i < 4; ++i)
+                form->CmdLogin->click();
+        } else {
+            logInAsBuiltIn(form);
+        }
+    });
+    whenMainWindowShows([path](TMainForm* form) {
+        // The main window runs on its own data module, the login's is gone.
+        QVERIFY(DM != nullptr && DM->parent() == form);
+        if (path == QLatin1String("close main"))
+            form->close();
+        else
+            form->ExitSystemClick();
+    });
+    QCOMPARE(RunProgram(*qApp), 0);
+    QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")),
+             marker ? platform::closingMarkerBlock() : platform::databaseHeaderBlock());
+    QCOMPARE(readAll(m_dir->dbPath()).mid(16), body);
+    QVERIFY(DM == nullptr);
+    QVERIFY(MainForm == nullptr);
+    const int failures = path == QLatin1String("three failures") ? 3 : 0;
+    QCOMPARE(m_boxes->take().size(), failures);
+}
+
+void TestStartup::missingDatabaseIsNeverCreated()
+{
+    whenLoginShows([](TLoginForm* form) { form->CmdExit->click(); });
+    QCOMPARE(RunProgram(*qApp), 0);
+    QVERIFY(!QFile::exists(m_dir->dbPath()));
+    QCOMPARE(m_boxes->take().size(), 0);
+}
+
+void TestStartup::secondInstanceRestoresTheFirstAndEnds()
+{
+    const QString program = qEnvironmentVariable("DORVIK_BUILD_DIR") + QStringLiteral("/Dorvik");
+    if (!QFile::exists(program))
+        QSKIP("the program is not built");
+    m_dir->createDatabase();
+    const QString copy = m_dir->file(QStringLiteral("Dorvik"));
+    QVERIFY(QFile::copy(program, copy));
+
+    // This process is the running copy: it holds the guard under the program's title.
+    const QString ownName = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(kApplicationTitle);
+    platform::SingleInstance::instance().release(); // held under this test's name by earlier logins
+    CheckSingleInstance();
+    QCoreApplication::setApplicationName(ownName);
+    QWidget window;
+    window.showMinimized();
+    QVERIFY(window.windowState() & Qt::WindowMinimized);
+
+    QProcess second;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    second.setProcessEnvironment(env);
+    second.start(copy, {});
+    QVERIFY(second.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 20000);
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QTRY_VERIFY(!(window.windowState() & Qt::WindowMinimized));
+    // The second copy touched nothing.
+    QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")), platform::databaseHeaderBlock());
+    QVERIFY(!QFile::exists(ConfigFilePath()));
+    QVERIFY(!QFile::exists(m_dir->registryPath()));
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
