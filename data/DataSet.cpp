@@ -336,12 +336,11 @@ bool DataSet::run(bool keepRows, QString* error)
         for (int c = 0; c < columnCount; ++c) {
             auto column = std::make_unique<Column>();
             column->name = QString::fromUtf8(sqlite3_column_name(st, c));
-            m_fieldIndex.insert(column->name.toLower(), c); // later duplicates overwrite...
+            // A look-up by name finds the first column of that name.
+            if (!m_fieldIndex.contains(column->name.toLower()))
+                m_fieldIndex.insert(column->name.toLower(), c);
             m_columns.push_back(std::move(column));
         }
-        // ...so put back the first column of each name, which a look-up by name must find.
-        for (int c = columnCount - 1; c >= 0; --c)
-            m_fieldIndex.insert(m_columns[size_t(c)]->name.toLower(), c);
     }
 
     int rc;

@@ -51,9 +51,12 @@ void restoreActiveWindow()
     if (!window)
         window = QApplication::activeWindow();
     if (!window) {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->isVisible() && !w->parentWidget() && (!window || w->isWindowType()))
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->isVisible() && w->isWindow() && !(w->windowFlags() & Qt::Popup)) {
                 window = w;
+                break;
+            }
+        }
     }
     if (!window)
         return;
