@@ -7,10 +7,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFont>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QToolBar>
 
@@ -179,6 +181,9 @@ void previewReport(const ReportLayout& layout, QWidget* parent) {
         close->setObjectName(kPreviewCloseAction);
         QObject::connect(close, &QAction::triggered, &dialog, &QDialog::reject);
     }
+    // Large by default: the whole screen where a window manager maximizes, most of it otherwise.
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        dialog.resize(screen->availableGeometry().size() * 0.9);
     dialog.setWindowState(dialog.windowState() | Qt::WindowMaximized);
     dialog.exec();
 }
