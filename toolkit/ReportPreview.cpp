@@ -133,9 +133,17 @@ bool writeReportPdf(const ReportLayout& layout, const QString& path, QString* er
     if (!painted || file.error() != QFileDevice::NoError) {
         if (error)
             *error = painted ? file.errorString() : QStringLiteral("无法绘制报表");
+        file.remove(); // no half-written file is left behind
         return false;
     }
     return true;
+}
+
+bool printReport(const ReportLayout& layout, QPrinter* printer) {
+    if (paintReport(layout, printer))
+        return true;
+    ShowStop(kPrintFailedText);
+    return false;
 }
 
 void saveReportPdfAs(const ReportLayout& layout, QWidget* parent) {
@@ -168,7 +176,7 @@ void previewReport(const ReportLayout& layout, QWidget* parent) {
     QPrintPreviewDialog dialog(&printer, parent);
     dialog.setWindowTitle(QStringLiteral("打印预览"));
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested,
-                     [&layout](QPrinter* target) { paintReport(layout, target); });
+                     [&layout](QPrinter* target) { printReport(layout, target); });
 
     if (auto* toolBar = dialog.findChild<QToolBar*>()) {
         toolBar->addSeparator();

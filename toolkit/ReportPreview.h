@@ -4,6 +4,7 @@
 
 class QPagedPaintDevice;
 class QPainter;
+class QPrinter;
 class QWidget;
 
 namespace toolkit {
@@ -18,6 +19,10 @@ void paintReportPage(QPainter& painter, const ReportPage& page, double dotsPerMm
 // Paints the pages of a layout on a paged device (PDF writer or printer), one device page for
 // each report page, from the paper's corner. A printer's chosen page range is respected.
 bool paintReport(const ReportLayout& layout, QPagedPaintDevice* device);
+
+// Paints the layout on a printer; when the printer cannot be used, says so in the stop box.
+bool printReport(const ReportLayout& layout, QPrinter* printer);
+inline const QString kPrintFailedText = QStringLiteral("打印时出错, 请检查打印机设置!");
 
 // Writes the layout as a PDF file; false with a reason when the file cannot be written.
 bool writeReportPdf(const ReportLayout& layout, const QString& path, QString* error = nullptr);

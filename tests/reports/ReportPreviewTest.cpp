@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QtTest>
 
 #include <functional>
@@ -37,6 +38,7 @@ private slots:
 
     void previewShowsThePagesAndSavesPdf();
     void previewOfTheMonthlyReport();
+    void printerFailureIsReported();
 
 private:
     std::unique_ptr<testsupport::TestProgramDir> m_dir;
@@ -118,6 +120,17 @@ void ReportPreviewTest::previewOfTheMonthlyReport() {
     });
     TSalaryReport::instance()->Preview();
     QCOMPARE(pages, 1);
+}
+
+void ReportPreviewTest::printerFailureIsReported() {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(m_dir->file(QStringLiteral("no-such-folder/out.pdf")));
+    QVERIFY(!toolkit::printReport(TQuickReport::instance()->Prepare(), &printer));
+    const QList<toolkit::MessageRequest> boxes = m_boxes->take();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, toolkit::kPrintFailedText);
+    QCOMPARE(boxes[0].icon, toolkit::MsgIcon::Stop);
 }
 
 QTEST_MAIN(ReportPreviewTest)
