@@ -1,0 +1,137 @@
+#include "ReportFixture.h"
+
+#include "reports/Month.h"
+#include "reports/Report.h"
+#include "testsupport/BoxAnswerer.h"
+#include "toolkit/ReportPreview.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+using namespace reportfixture;
+
+namespace {
+
+// Runs work on the next modal window that opens (once the event loop turns).
+void onModal(std::function<void(QWidget*)> work) {
+    QTimer::singleShot(0, [work]() {
+        QWidget* modal = QApplication::activeModalWidget();
+        work(modal);
+    });
+}
+
+} // namespace
+
+class ReportPreviewTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void previewShowsThePagesAndSavesPdf();
+    void previewOfTheMonthlyReport();
+    void printerFailureIsReported();
+
+private:
+    std::unique_ptr<testsupport::TestProgramDir> m_dir;
+    std::unique_ptr<testsupport::BoxAnswerer> m_boxes;
+    std::unique_ptr<TDM> m_dm;
+};
+
+void ReportPreviewTest::init() {
+    m_dir = std::make_unique<testsupport::TestProgramDir>();
+    m_boxes = std::make_unique<testsupport::BoxAnswerer>();
+    m_dir->prepareDatabase();
+    m_dm = std::make_unique<TDM>();
+}
+
+void ReportPreviewTest::cleanup() {
+    m_dm.reset();
+    QCOMPARE(m_boxes->unexpected(), 0);
+    QCOMPARE(m_boxes->takeTexts(), QStringList());
+    m_boxes.reset();
+    m_dir.reset();
+}
+
+void ReportPreviewTest::previewShowsThePagesAndSavesPdf() {
+    addRecords(m_dir->dbPath(), 40);
+    QVERIFY(openDetail());
+    const QString saved = m_dir->file(QStringLiteral("saved"));
+    int pages = -1;
+    int pageAfterLast = -1;
+    bool fileDialogSeen = false;
+    bool closed = false;
+    onModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QPrintPreviewDialog*>(modal);
+        if (!dialog)
+            return;
+        auto* view = dialog->findChild<QPrintPreviewWidget*>();
+        pages = view ? view->pageCount() : -1;
+        if (view) {
+            view->setCurrentPage(pages);
+            pageAfterLast = view->currentPage();
+        }
+        auto* save = dialog->findChild<QAction*>(toolkit::kPreviewSavePdfAction);
+        auto* close = dialog->findChild<QAction*>(toolkit::kPreviewCloseAction);
+        if (!save || !close)
+            return;
+        onModal([&](QWidget* chooser) {
+            auto* files = qobject_cast<QFileDialog*>(chooser);
+            if (!files)
+                return;
+            fileDialogSeen = true;
+            files->selectFile(saved);
+            QMetaObject::invokeMethod(files, "accept");
+        });
+        save->trigger();
+        close->trigger();
+        closed = true;
+    });
+    TQuickReport::instance()->Preview();
+    QVERIFY(closed);
+    QCOMPARE(pages, 2);
+    QCOMPARE(pageAfterLast, 2);
+    QVERIFY(fileDialogSeen);
+    // The chosen name gets the extension; the file is the report as PDF.
+    QFile pdf(saved + QStringLiteral(".pdf"));
+    QVERIFY(pdf.open(QIODevice::ReadOnly));
+    QCOMPARE(pdf.read(5), QByteArray("%PDF-"));
+    QVERIFY(pdf.size() > 10000);
+}
+
+void ReportPreviewTest::previewOfTheMonthlyReport() {
+    // A closed wage summary still previews as one page.
+    int pages = -1;
+    onModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<QPrintPreviewDialog*>(modal);
+        if (!dialog)
+            return;
+        if (auto* view = dialog->findChild<QPrintPreviewWidget*>())
+            pages = view->pageCount();
+        dialog->reject();
+    });
+    TSalaryReport::instance()->Preview();
+    QCOMPARE(pages, 1);
+}
+
+void ReportPreviewTest::printerFailureIsReported() {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(m_dir->file(QStringLiteral("no-such-folder/out.pdf")));
+    QVERIFY(!toolkit::printReport(TQuickReport::instance()->Prepare(), &printer));
+    const QList<toolkit::MessageRequest> boxes = m_boxes->take();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, toolkit::kPrintFailedText);
+    QCOMPARE(boxes[0].icon, toolkit::MsgIcon::Stop);
+}
+
+QTEST_MAIN(ReportPreviewTest)
+#include "ReportPreviewTest.moc"

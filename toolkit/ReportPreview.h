@@ -1,0 +1,41 @@
+#pragma once
+
+#include "toolkit/ReportEngine.h"
+
+class QPagedPaintDevice;
+class QPainter;
+class QPrinter;
+class QWidget;
+
+namespace toolkit {
+
+// Maps the report face 宋体 to the installed Song faces unless the program already did.
+void ensureReportFonts();
+
+// Paints one page of a layout. The painter's device coordinates start at the paper's top-left
+// corner; dotsPerMm is the device's resolution.
+void paintReportPage(QPainter& painter, const ReportPage& page, double dotsPerMmX, double dotsPerMmY);
+
+// Paints the pages of a layout on a paged device (PDF writer or printer), one device page for
+// each report page, from the paper's corner. A printer's chosen page range is respected.
+bool paintReport(const ReportLayout& layout, QPagedPaintDevice* device);
+
+// Paints the layout on a printer; when the printer cannot be used, says so in the stop box.
+bool printReport(const ReportLayout& layout, QPrinter* printer);
+inline const QString kPrintFailedText = QStringLiteral("打印时出错, 请检查打印机设置!");
+
+// Writes the layout as a PDF file; false with a reason when the file cannot be written.
+bool writeReportPdf(const ReportLayout& layout, const QString& path, QString* error = nullptr);
+
+// Asks for a file name and writes the layout there as PDF; a failure is reported in a box.
+void saveReportPdfAs(const ReportLayout& layout, QWidget* parent);
+
+// The print preview of a layout: zoom (whole page, 100 %, page width, in and out), first,
+// previous, next and last page, page set-up, print, save as PDF and close. Returns when closed.
+void previewReport(const ReportLayout& layout, QWidget* parent = nullptr);
+
+// Object names of the preview's own actions.
+inline const QString kPreviewSavePdfAction = QStringLiteral("SavePdfAction");
+inline const QString kPreviewCloseAction = QStringLiteral("ClosePreviewAction");
+
+} // namespace toolkit
