@@ -85,6 +85,17 @@ inline void pressEmptyArea(toolkit::DataGrid* grid) {
     QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, below);
 }
 
+// The next control of the same window the Tab key moves to (parts of a control and hidden
+// controls are passed over).
+inline QWidget* nextTabStop(QWidget* widget) {
+    QWidget* next = widget->nextInFocusChain();
+    while (next != widget &&
+           (!(next->focusPolicy() & Qt::TabFocus) || next->parentWidget() != widget->parentWidget() ||
+            !next->isVisibleTo(widget->window())))
+        next = next->nextInFocusChain();
+    return next;
+}
+
 inline void click(QAbstractButton* button) {
     QVERIFY2(button->isEnabled(), qPrintable(button->objectName() + " is disabled"));
     button->click();

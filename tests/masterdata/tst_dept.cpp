@@ -98,7 +98,7 @@ void TestDept::opensWithTeamList() {
         QCOMPARE(button->text(), captions.at(i));
         QCOMPARE(button->isEnabled(), buttons.at(i) != QStringLiteral("cmdedit"));
     }
-    QCOMPARE(form->DeptName_Edit->nextInFocusChain(), form->cmdadd);
+    QCOMPARE(nextTabStop(form->DeptName_Edit), form->cmdadd);
     QCOMPARE(gridRows(form->DeptGrid),
              (QList<QStringList>{{QStringLiteral("裁剪组")}, {QStringLiteral("缝纫组")}}));
     QVERIFY(form->SelectedDeptName.isEmpty());
