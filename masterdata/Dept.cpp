@@ -55,7 +55,10 @@ void TDeptForm::buildControls() {
     setObjectName(QStringLiteral("DeptForm"));
     setWindowTitle(QStringLiteral("班组资料"));
     setFont(songFont(12));
-    setFixedSize(482, 229);
+    // Fixed layout: the designed size is the least size; larger only while maximized, which the
+    // resize rule undoes at once.
+    setMinimumSize(482, 229);
+    resize(minimumSize());
 
     DeptGrid = new toolkit::DataGrid(this);
     DeptGrid->setObjectName(QStringLiteral("DeptGrid"));

@@ -40,6 +40,8 @@ public:
     void cmdexitClick();
     void DeptGridMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& pos);
 
+    QSize sizeHint() const override { return minimumSize(); }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

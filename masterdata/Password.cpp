@@ -55,7 +55,10 @@ void TPasswordForm::buildControls() {
     QFont font(QStringLiteral("宋体"));
     font.setPixelSize(12);
     setFont(font);
-    setFixedSize(622, 383);
+    // Fixed layout: the designed size is the least size; larger only while maximized, which the
+    // resize rule undoes at once.
+    setMinimumSize(622, 383);
+    resize(minimumSize());
 
     UserGrid = new toolkit::DataGrid(this);
     UserGrid->setObjectName(QStringLiteral("UserGrid"));

@@ -93,7 +93,10 @@ void TWorkerForm::buildControls() {
     setObjectName(QStringLiteral("WorkerForm"));
     setWindowTitle(QStringLiteral("员工资料"));
     setFont(songFont(12));
-    setFixedSize(713, 365);
+    // Fixed layout: the designed size is the least size; larger only while maximized, which the
+    // resize rule undoes at once.
+    setMinimumSize(713, 365);
+    resize(minimumSize());
 
     WorkerGrid = new toolkit::DataGrid(this);
     WorkerGrid->setObjectName(QStringLiteral("WorkerGrid"));

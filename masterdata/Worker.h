@@ -51,6 +51,8 @@ public:
     void WorkerGridMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& pos);
     void WorkerName_EditKeyPress();
 
+    QSize sizeHint() const override { return minimumSize(); }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -168,6 +168,9 @@ void TestUsers::listWindowControls() {
             QVERIFY(buttons.at(i)->y() > buttons.at(i - 1)->y());
     }
     QVERIFY(list->SelectedUserId.isEmpty());
+    list->UserGrid->titleClick(0);
+    QCOMPARE(gridColumn(list->UserGrid, 1),
+             (QStringList{QStringLiteral("小王"), QStringLiteral("小李"), QStringLiteral("admin")}));
 
     // The add window: a separate window on top of the others that does not block.
     click(list->cmdadd);

@@ -164,6 +164,12 @@ void TestWorker::opensWithListsAndControls() {
                                 form->WorkerGrid,      form->Machine_Combobox};
     for (int i = 0; i + 1 < order.size(); ++i)
         QCOMPARE(nextTabStop(order.at(i)), order.at(i + 1));
+
+    // Sorting and reloading under the model tester's eye.
+    QCOMPARE(form->WorkerGrid->titleClick(1), QStringLiteral("WorkerName DESC"));
+    form->Searchtxt->setText(QStringLiteral("A组"));
+    click(form->cmdsearch);
+    QCOMPARE(gridColumn(form->WorkerGrid, 1), QStringList{QStringLiteral("张三")});
 }
 
 void TestWorker::addStoresWorkerAsTyped_data() {
