@@ -3,6 +3,7 @@
 #include "masterdata/Dept.h"
 
 #include <QAbstractItemModelTester>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -184,8 +185,16 @@ void TestDept::pressPicksTeam() {
     QCOMPARE(form->DeptName_Edit->text(), QStringLiteral("缝纫组"));
     QVERIFY(form->cmdedit->isEnabled());
 
-    // After a title sort the press picks the row it hits in the new order.
-    form->DeptGrid->titleClick(0);
+    // A click on the title row runs the handler on the current record, then sorts; a press then
+    // picks the row it hits in the new order.
+    form->DeptName_Edit->setText(QStringLiteral("typed"));
+    form->SelectedDeptName.clear();
+    QHeaderView* header = form->DeptGrid->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(0) + 20, 5));
+    QCOMPARE(form->DeptName_Edit->text(), QStringLiteral("缝纫组"));
+    QCOMPARE(form->SelectedDeptName, QStringLiteral("缝纫组"));
+    QCOMPARE(form->DeptGrid->sortMark(0), toolkit::SortMark::Down);
     QCOMPARE(gridColumn(form->DeptGrid, 0),
              (QStringList{QStringLiteral("缝纫组"), QStringLiteral("裁剪组")}));
     pressRow(form->DeptGrid, 1, Qt::MouseButton(button));
