@@ -1,6 +1,7 @@
 #include "shell/Login.h"
 
 #include "data/DataModule.h"
+#include "data/LoginIdentity.h"
 #include "data/Sql.h"
 #include "shell/DorvikFunction.h"
 #include "toolkit/MessageBox.h"
@@ -13,8 +14,6 @@
 #include <QPushButton>
 #include <QStyle>
 
-QString LoginUser;
-QString LoginRole;
 TLoginForm* LoginForm = nullptr;
 
 namespace {

@@ -1,0 +1,4 @@
+#include "data/LoginIdentity.h"
+
+QString LoginUser;
+QString LoginRole;

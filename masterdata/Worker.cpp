@@ -1,0 +1,390 @@
+#include "masterdata/Worker.h"
+
+#include "data/DataModule.h"
+#include "data/Sql.h"
+#include "toolkit/ChildWindow.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/MessageBox.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QStyle>
+
+TWorkerForm* WorkerForm = nullptr;
+
+namespace {
+
+const QString kListSql = QStringLiteral("Select Worker.id,WorkerName,DeptName,MachineId,EnterDate From "
+                                        "Dept,Worker Where Dept.id=Worker.Deptid order by "
+                                        "worker.id desc");
+const QString kTeamNamesSql = QStringLiteral("Select DeptName From Dept");
+const QString kAddNameSql = QStringLiteral("Select WorkerName From Worker Where WorkerName=?");
+const QString kAddMachineSql = QStringLiteral(
+    "Select MachineId From Worker Where MachineId=? and Deptid =(Select id From Dept Where DeptName=?)");
+const QString kTeamNumberSql = QStringLiteral("Select Id From Dept Where DeptName=?");
+const QString kAddSql =
+    QStringLiteral("Insert Into Worker (WorkerName,DeptId,MachineId,EnterDate) Values (?,?,?,?)");
+const QString kEditNameSql = QStringLiteral("Select * From Worker Where Id <> ? And WorkerName=? And DeptId "
+                                            "= (Select Id From Dept Where DeptName=?)");
+const QString kEditMachineSql =
+    QStringLiteral("Select MachineId From Worker Where Id <> ? And WorkerName <> ? And MachineId=?");
+const QString kEditSql =
+    QStringLiteral("Update Worker Set WorkerName =?, DeptId = ?,MachineId=?, EnterDate = ?  Where Id =?");
+const QString kDeleteSql = QStringLiteral("Delete From Worker Where Id =?");
+const QString kSearchTextSql = QStringLiteral("Select Worker.id,WorkerName,DeptName,MachineId,EnterDate From "
+                                              "Dept,Worker Where Dept.id=Worker.Deptid And ( "
+                                              "WorkerName like ? Or MachineId like ? Or DeptName like ?)");
+const QString kSearchAllSql = QStringLiteral(
+    "Select Worker.id,WorkerName,DeptName,MachineId,EnterDate From Dept,Worker Where Dept.id=Worker.Deptid");
+
+const QString kNameTeamEmpty = QStringLiteral("对不起，员工姓名和班组不能为空!");
+const QString kMachineEmpty = QStringLiteral("对不起，车床位不能为空!");
+const QString kNameRepeated = QStringLiteral("对不起，员工姓名不能有重复!");
+const QString kMachineTakenInTeam = QStringLiteral("对不起，车床只能分配一人!");
+const QString kPickToChange = QStringLiteral("对不起，请选择所要修改的员工名称!");
+const QString kAlreadyInTeam = QStringLiteral("对不起，此员工已分配班组了!");
+const QString kMachineTaken = QStringLiteral("对不起，车床已被分配，请另选其他车床!");
+const QString kPickToDelete = QStringLiteral("对不起，请选择所要删除的员工名称!");
+
+const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
+
+QFont songFont(int pixels) {
+    QFont font(QStringLiteral("宋体"));
+    font.setPixelSize(pixels);
+    return font;
+}
+
+// A worker number as the statements compare it: an integer when the text is one.
+QVariant idParam(const QString& id) {
+    bool ok = false;
+    const qlonglong number = id.toLongLong(&ok);
+    return ok ? QVariant(number) : QVariant(id);
+}
+
+// Chooses the entry equal to text, or nothing when none is.
+void chooseItem(QComboBox* box, const QString& text) {
+    box->setCurrentIndex(box->findText(text, Qt::MatchFixedString));
+}
+
+} // namespace
+
+TWorkerForm::TWorkerForm(QWidget* parent) : QWidget(parent) {
+    WorkerForm = this;
+    buildControls();
+    FormCreate();
+}
+
+TWorkerForm::~TWorkerForm() {
+    if (WorkerForm == this)
+        WorkerForm = nullptr;
+}
+
+Qt::WindowFlags TWorkerForm::frameFlags() {
+    return Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+           Qt::WindowCloseButtonHint;
+}
+
+void TWorkerForm::buildControls() {
+    setObjectName(QStringLiteral("WorkerForm"));
+    setWindowTitle(QStringLiteral("员工资料"));
+    setFont(songFont(12));
+    // Fixed layout: the designed size is the least size; larger only while maximized, which the
+    // resize rule undoes at once.
+    setMinimumSize(713, 365);
+    resize(minimumSize());
+
+    WorkerGrid = new toolkit::DataGrid(this);
+    WorkerGrid->setObjectName(QStringLiteral("WorkerGrid"));
+    WorkerGrid->setGeometry(0, 0, 481, 365);
+    WorkerGrid->setRowSelect(true);
+    WorkerGrid->setDataSource(DM->WorkSource);
+    WorkerGrid->setColumns({
+        toolkit::GridColumn{QStringLiteral("id"), QStringLiteral("员工编号"), 63},
+        toolkit::GridColumn{QStringLiteral("WorkerName"), QStringLiteral("员工名称"), 119},
+        toolkit::GridColumn{QStringLiteral("DeptName"), QStringLiteral("班组"), 79},
+        toolkit::GridColumn{QStringLiteral("MachineId"), QStringLiteral("车床号"), 81},
+        toolkit::GridColumn{QStringLiteral("EnterDate"), QStringLiteral("入厂日期"), 103, kDateFormat},
+    });
+
+    const int labelX = 496, boxX = 584, boxW = 118, rowH = 24;
+    auto makeLabel = [this](const QString& name, const QString& text, int y) {
+        auto* label = new QLabel(text, this);
+        label->setObjectName(name);
+        label->setFont(songFont(14));
+        label->setGeometry(labelX, y, 86, rowH);
+        return label;
+    };
+    Worker_Label = makeLabel(QStringLiteral("Worker_Label"), QStringLiteral("姓    名："), 20);
+    WorkerName_Edit = new QLineEdit(this);
+    WorkerName_Edit->setObjectName(QStringLiteral("WorkerName_Edit"));
+    WorkerName_Edit->setGeometry(boxX, 20, boxW, rowH);
+
+    DeptName_Label = makeLabel(QStringLiteral("DeptName_Label"), QStringLiteral("班    组："), 58);
+    DeptName_ComboBox = new QComboBox(this);
+    DeptName_ComboBox->setObjectName(QStringLiteral("DeptName_ComboBox"));
+    DeptName_ComboBox->setGeometry(boxX, 58, boxW, rowH);
+
+    Machine_Label = makeLabel(QStringLiteral("Machine_Label"), QStringLiteral("车 床 号："), 96);
+    Machine_Combobox = new QComboBox(this);
+    Machine_Combobox->setObjectName(QStringLiteral("Machine_Combobox"));
+    Machine_Combobox->setGeometry(boxX, 96, boxW, rowH);
+
+    EnterDate_Label = makeLabel(QStringLiteral("EnterDate_Label"), QStringLiteral("入厂日期："), 134);
+    EnterDatePicker = new QDateEdit(this);
+    EnterDatePicker->setObjectName(QStringLiteral("EnterDatePicker"));
+    EnterDatePicker->setGeometry(boxX, 134, boxW, rowH);
+    EnterDatePicker->setCalendarPopup(true);
+    EnterDatePicker->setDisplayFormat(kDateFormat);
+
+    auto makeButton = [this](const QString& name, const QString& text, int x, int y) {
+        auto* button = new QPushButton(text, this);
+        button->setObjectName(name);
+        button->setAutoDefault(false);
+        button->setGeometry(x, y, 96, 30);
+        return button;
+    };
+    cmdadd = makeButton(QStringLiteral("cmdadd"), QStringLiteral("新增"), 500, 186);
+    cmddelete = makeButton(QStringLiteral("cmddelete"), QStringLiteral("删除"), 606, 186);
+    cmdedit = makeButton(QStringLiteral("cmdedit"), QStringLiteral("编辑"), 500, 228);
+    cmdedit->setEnabled(false);
+    cmdexit = makeButton(QStringLiteral("cmdexit"), QStringLiteral("退出"), 606, 228);
+    cmdexit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+
+    Searchtxt = new QLineEdit(this);
+    Searchtxt->setObjectName(QStringLiteral("Searchtxt"));
+    Searchtxt->setGeometry(496, 318, 132, 26);
+    cmdsearch = new QPushButton(QStringLiteral("查询"), this);
+    cmdsearch->setObjectName(QStringLiteral("cmdsearch"));
+    cmdsearch->setAutoDefault(false);
+    cmdsearch->setGeometry(636, 316, 66, 30);
+
+    setTabOrder(WorkerName_Edit, DeptName_ComboBox);
+    setTabOrder(DeptName_ComboBox, EnterDatePicker);
+    setTabOrder(EnterDatePicker, cmdadd);
+    setTabOrder(cmdadd, cmddelete);
+    setTabOrder(cmddelete, cmdedit);
+    setTabOrder(cmdedit, cmdexit);
+    setTabOrder(cmdexit, Searchtxt);
+    setTabOrder(Searchtxt, cmdsearch);
+    setTabOrder(cmdsearch, WorkerGrid);
+    setTabOrder(WorkerGrid, Machine_Combobox);
+    WorkerName_Edit->setFocus();
+
+    connect(cmdadd, &QPushButton::clicked, this, &TWorkerForm::cmdaddClick);
+    connect(cmddelete, &QPushButton::clicked, this, &TWorkerForm::cmddeleteClick);
+    connect(cmdedit, &QPushButton::clicked, this, &TWorkerForm::cmdeditClick);
+    connect(cmdexit, &QPushButton::clicked, this, &TWorkerForm::cmdexitClick);
+    connect(cmdsearch, &QPushButton::clicked, this, &TWorkerForm::cmdsearchClick);
+    connect(WorkerGrid, &toolkit::DataGrid::mousePressed, this, &TWorkerForm::WorkerGridMouseDown);
+    // Enter in the name box or the search box moves on to the team list (it starts no search).
+    connect(WorkerName_Edit, &QLineEdit::returnPressed, this, &TWorkerForm::WorkerName_EditKeyPress);
+    connect(Searchtxt, &QLineEdit::returnPressed, this, &TWorkerForm::WorkerName_EditKeyPress);
+}
+
+void TWorkerForm::FormCreate() {
+    // The team list is read once; teams added later appear when the window is opened again.
+    if (OpenQuery(DM->DmQuery, kTeamNamesSql)) {
+        data::DataSet* teams = DM->DmQuery;
+        for (int row = 0; row < teams->recordCount(); ++row)
+            DeptName_ComboBox->addItem(teams->value(row, 0).toString());
+    }
+    DeptName_ComboBox->setCurrentIndex(-1);
+    for (int place = 1; place <= 100; ++place)
+        Machine_Combobox->addItem(QString::number(place));
+    Machine_Combobox->setCurrentIndex(-1);
+    DataRefresh();
+    EnterDatePicker->setDate(QDate::currentDate());
+}
+
+void TWorkerForm::FormClose() {
+    // The window is freed once closed; the destructor clears WorkerForm.
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+void TWorkerForm::FormResize() {
+    toolkit::restoreIfMaximized(this);
+}
+
+void TWorkerForm::closeEvent(QCloseEvent* event) {
+    FormClose();
+    event->accept();
+}
+
+void TWorkerForm::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void TWorkerForm::DataRefresh() {
+    OpenQuery(DM->WorkerQuery, kListSql);
+}
+
+void TWorkerForm::WorkerGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, const QPoint&) {
+    // While WorkerQuery holds a result without the list's columns (the rows of the edit name
+    // check, or another window's look-up), a press picks nothing and changes nothing.
+    for (int column = 0; column < WorkerGrid->gridColumnCount(); ++column)
+        if (WorkerGrid->gridModel()->fieldIndex(column) < 0)
+            return;
+    SelectedWorkerId = WorkerGrid->columnText(0);
+    WorkerName_Edit->setText(WorkerGrid->columnText(1));
+    chooseItem(DeptName_ComboBox, WorkerGrid->columnText(2));
+    chooseItem(Machine_Combobox, WorkerGrid->columnText(3));
+    // An empty date (or an empty list) leaves the picker at its date.
+    const QDate date = QDate::fromString(WorkerGrid->columnText(4), kDateFormat);
+    if (date.isValid())
+        EnterDatePicker->setDate(date);
+    cmdedit->setEnabled(true);
+}
+
+void TWorkerForm::WorkerName_EditKeyPress() {
+    DeptName_ComboBox->setFocus();
+}
+
+bool TWorkerForm::inputComplete() {
+    if (WorkerName_Edit->text().trimmed().isEmpty() || DeptName_ComboBox->currentIndex() < 0) {
+        toolkit::ShowStop(kNameTeamEmpty);
+        WorkerName_Edit->setFocus();
+        return false;
+    }
+    if (Machine_Combobox->currentIndex() < 0) {
+        toolkit::ShowStop(kMachineEmpty);
+        Machine_Combobox->setFocus();
+        return false;
+    }
+    return true;
+}
+
+bool TWorkerForm::teamNumber(qlonglong* number) {
+    if (!OpenQuery(DM->WorkerQuery, kTeamNumberSql, {DeptName_ComboBox->currentText()}))
+        return false;
+    *number = DM->WorkerQuery->recordCount() > 0 ? DM->WorkerQuery->value(0, 0).toLongLong() : 0;
+    return true;
+}
+
+void TWorkerForm::clearEntry() {
+    WorkerName_Edit->clear();
+    DeptName_ComboBox->setCurrentIndex(-1);
+    Machine_Combobox->setCurrentIndex(-1);
+}
+
+void TWorkerForm::cmdaddClick() {
+    if (!inputComplete())
+        return;
+    const QString name = WorkerName_Edit->text();
+    const QString team = DeptName_ComboBox->currentText();
+    const QString machine = Machine_Combobox->currentText();
+    data::DataSet* query = DM->WorkerQuery;
+
+    // A name is taken by any worker of any team.
+    if (!OpenQuery(query, kAddNameSql, {name})) {
+        DataRefresh();
+        return;
+    }
+    if (query->recordCount() > 0) {
+        toolkit::ShowStop(kNameRepeated);
+        DataRefresh();
+        return;
+    }
+    // A machine place is taken only by a worker of the chosen team.
+    if (!OpenQuery(query, kAddMachineSql, {machine, team})) {
+        DataRefresh();
+        return;
+    }
+    if (query->recordCount() > 0) {
+        toolkit::ShowStop(kMachineTakenInTeam);
+        DataRefresh();
+        return;
+    }
+    qlonglong deptId = 0;
+    if (!teamNumber(&deptId) ||
+        !ExecQuery(query, kAddSql, {name, deptId, machine, EnterDatePicker->date().toString(kDateFormat)})) {
+        DataRefresh();
+        return;
+    }
+    clearEntry();
+    WorkerName_Edit->setFocus();
+    DataRefresh();
+}
+
+void TWorkerForm::cmdeditClick() {
+    if (SelectedWorkerId.isEmpty()) {
+        toolkit::ShowStop(kPickToChange);
+        return;
+    }
+    if (!inputComplete())
+        return;
+    const QString name = WorkerName_Edit->text();
+    const QString team = DeptName_ComboBox->currentText();
+    const QString machine = Machine_Combobox->currentText();
+    const QVariant picked = idParam(SelectedWorkerId);
+    data::DataSet* query = DM->WorkerQuery;
+
+    // Only another worker with this name in the chosen team blocks; the grid then shows the
+    // conflicting rows until the next reload.
+    if (!OpenQuery(query, kEditNameSql, {picked, name, team})) {
+        DataRefresh();
+        return;
+    }
+    if (query->recordCount() > 0) {
+        toolkit::ShowStop(kAlreadyInTeam);
+        return;
+    }
+    // Any other worker with another name at this machine place blocks, whatever its team.
+    if (!OpenQuery(query, kEditMachineSql, {picked, name, machine})) {
+        DataRefresh();
+        return;
+    }
+    if (query->recordCount() > 0) {
+        toolkit::ShowStop(kMachineTaken);
+        DataRefresh();
+        return;
+    }
+    qlonglong deptId = 0;
+    if (!teamNumber(&deptId) ||
+        !ExecQuery(query, kEditSql,
+                   {name, deptId, machine, EnterDatePicker->date().toString(kDateFormat), picked})) {
+        DataRefresh();
+        return;
+    }
+    clearEntry();
+    WorkerName_Edit->setFocus();
+    DataRefresh();
+    cmdedit->setEnabled(false);
+}
+
+void TWorkerForm::cmddeleteClick() {
+    if (SelectedWorkerId.isEmpty()) {
+        toolkit::ShowStop(kPickToDelete);
+        return;
+    }
+    if (!toolkit::AskDelete())
+        return;
+    // Only the worker goes; the piece-work records keep their copies of the names.
+    if (!ExecQuery(DM->WorkerQuery, kDeleteSql, {idParam(SelectedWorkerId)})) {
+        DataRefresh();
+        return;
+    }
+    clearEntry();
+    DataRefresh();
+    cmdedit->setEnabled(false);
+}
+
+void TWorkerForm::cmdsearchClick() {
+    const QString text = Searchtxt->text();
+    if (!text.isEmpty()) {
+        const QString pattern = QLatin1Char('%') + text + QLatin1Char('%');
+        OpenQuery(DM->WorkerQuery, kSearchTextSql, {pattern, pattern, pattern});
+    } else {
+        OpenQuery(DM->WorkerQuery, kSearchAllSql);
+    }
+}
+
+void TWorkerForm::cmdexitClick() {
+    QWidget* frame = toolkit::childFrame(this);
+    (frame ? frame : static_cast<QWidget*>(this))->close();
+}
