@@ -102,9 +102,7 @@ std::string dateText(const QDate& date) {
 
 class Statement {
 public:
-    Statement(sqlite3* db, const char* sql) : m_db(db) {
-        m_rc = sqlite3_prepare_v2(db, sql, -1, &m_st, nullptr);
-    }
+    Statement(sqlite3* db, const char* sql) { m_rc = sqlite3_prepare_v2(db, sql, -1, &m_st, nullptr); }
     ~Statement() { sqlite3_finalize(m_st); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -133,7 +131,6 @@ public:
     }
 
 private:
-    sqlite3* m_db;
     sqlite3_stmt* m_st = nullptr;
     int m_rc;
 };
@@ -157,10 +154,12 @@ QDate firstMonthOf(const Options& options) {
 }
 
 bool fillSampleData(sqlite3* db, const Options& options, QString* error) {
+    bool begun = false;
     const auto fail = [&](const QString& reason) {
         if (error)
             *error = reason + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        if (begun)
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         return false;
     };
     if (options.rows < 0 || options.months < 1 || options.months > kMaxMonths) {
@@ -229,6 +228,7 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error) {
 
     if (sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
         return fail(QStringLiteral("cannot begin"));
+    begun = true;
 
     {
         Statement insertUser(db, "INSERT INTO UserData(User, Password, Role) VALUES(?, ?, ?)");
@@ -318,7 +318,7 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error) {
             return fail(QStringLiteral("index %1").arg(QString::fromStdString(name)));
 
     {
-        // Records in the order they were entered: month by month, day by day, so that the newest
+        // Records in the order they were entered, day by day, so that the newest
         // record has the highest number. The last month's prices are not applied yet.
         Statement insertRecord(
             db, "INSERT INTO Salary(DeptName, MachineId, WorkerName, KindId, KindName, Process, "
@@ -326,17 +326,26 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error) {
                 "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         if (!insertRecord.ok())
             return fail(QStringLiteral("Salary"));
+        // The same number of records every day, up to today when the last month is the current one.
+        struct Day {
+            int month;
+            std::string text;
+        };
+        std::vector<Day> days;
         for (int m = 0; m < months; ++m) {
-            const qint64 count = options.rows * (m + 1) / months - options.rows * m / months;
             const QDate month = firstMonth.addMonths(m);
-            int days = month.daysInMonth();
-            if (month.year() == today.year() && month.month() == today.month())
-                days = today.day(); // nothing is entered ahead of today
-            std::vector<std::string> dayTexts;
-            for (int d = 0; d < days; ++d)
-                dayTexts.push_back(dateText(month.addDays(d)));
-            const bool priced = m < months - 1;
-            const std::vector<int>& active = activeStyles[size_t(m)];
+            int count = month.daysInMonth();
+            if (m == months - 1 && month.year() == today.year() && month.month() == today.month())
+                count = today.day();
+            for (int d = 0; d < count; ++d)
+                days.push_back({m, dateText(month.addDays(d))});
+        }
+        const qint64 dayCount = qint64(days.size());
+        for (qint64 d = 0; d < dayCount; ++d) {
+            const Day& day = days[size_t(d)];
+            const qint64 count = options.rows * (d + 1) / dayCount - options.rows * d / dayCount;
+            const bool priced = day.month < months - 1;
+            const std::vector<int>& active = activeStyles[size_t(day.month)];
             for (qint64 i = 0; i < count; ++i) {
                 const Worker& worker = workers[size_t(random.below(kWorkers))];
                 const Style& style = styles[size_t(active[size_t(random.below(int(active.size())))])];
@@ -356,7 +365,7 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error) {
                     insertRecord.real(10, step.priceMilli / 1000.0);
                 else
                     insertRecord.null(10);
-                insertRecord.text(11, dayTexts[size_t(i * days / count)]);
+                insertRecord.text(11, day.text);
                 if (!insertRecord.run())
                     return fail(QStringLiteral("Salary"));
             }

@@ -23,7 +23,9 @@ inline constexpr const char* kAdminUser = "管理员";
 inline constexpr const char* kAdminPassword = "123456";
 
 struct Options {
-    qint64 rows = 1'000'000; // piece-work records
+    // Piece-work records, the same number every day of the span (up to today in the current
+    // month); with fewer records than days some days stay empty.
+    qint64 rows = 1'000'000;
     int months = 24;         // months the records span (1 to kMaxMonths), ending with lastMonth
     QDate lastMonth;         // any day of the last month; invalid: the current month
     quint64 seed = 20040301; // a different seed gives a different workshop of the same size
