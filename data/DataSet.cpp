@@ -93,7 +93,12 @@ struct DataSet::Column {
     std::vector<std::unique_ptr<quint64[]>> slotBlocks;
     std::vector<std::unique_ptr<quint8[]>> kindBlocks;
     std::vector<QByteArray> strings; // distinct texts and blobs, UTF-8
-    QHash<QByteArray, quint32> stringIndex;
+    // The look-up of the distinct texts: an open-addressing table, at most half full, whose buckets
+    // hold 1 + an index into strings (0: empty), and the hash of each string, so that a look-up
+    // rarely compares the text itself.
+    std::vector<quint32> buckets;
+    std::vector<quint32> stringHashes;
+    quint32 lastIndex = 0; // the text found last: rows in statement order often repeat it
     std::vector<quint32> ranks; // collation rank of each string; empty until a sort needs it
 
     quint64 slot(int row) const { return slotBlocks[size_t(row >> kBlockShift)][row & kBlockMask]; }
@@ -110,16 +115,79 @@ struct DataSet::Column {
         kindBlocks[block][row & kBlockMask] = kind;
     }
 
+    static bool sameBytes(const QByteArray& text, const char* bytes, int size)
+    {
+        return text.size() == size && (size == 0 || std::memcmp(text.constData(), bytes, size_t(size)) == 0);
+    }
+
+    // A quick hash of a short text. The bytes are read in whole words, the last word overlapping
+    // the one before it, never past the end.
+    static quint32 hashBytes(const char* bytes, int size)
+    {
+        const auto word = [bytes](size_t at) {
+            quint64 v;
+            std::memcpy(&v, bytes + at, 8);
+            return v;
+        };
+        const auto half = [bytes](size_t at) {
+            quint32 v;
+            std::memcpy(&v, bytes + at, 4);
+            return quint64(v);
+        };
+        const size_t n = size_t(size);
+        quint64 h = 0x9e3779b97f4a7c15ULL ^ n;
+        quint64 last = 0;
+        if (n >= 8) {
+            for (size_t at = 0; at + 8 < n; at += 8) {
+                h = (h ^ word(at)) * 0xbf58476d1ce4e5b9ULL;
+                h ^= h >> 31;
+            }
+            last = word(n - 8);
+        } else if (n >= 4) {
+            last = (half(0) << 32) | half(n - 4);
+        } else if (n > 0) {
+            last = (quint64(uchar(bytes[0])) << 16) | (quint64(uchar(bytes[n / 2])) << 8) | uchar(bytes[n - 1]);
+        }
+        h = (h ^ last) * 0x94d049bb133111ebULL;
+        h ^= h >> 32;
+        h *= 0xd6e8feb86659fd93ULL;
+        return quint32(h ^ (h >> 32));
+    }
+
+    void growBuckets()
+    {
+        std::vector<quint32> larger(std::max<size_t>(64, buckets.size() * 2), 0u);
+        const size_t mask = larger.size() - 1;
+        for (quint32 index = 0; index < quint32(strings.size()); ++index) {
+            size_t i = stringHashes[index] & mask;
+            while (larger[i])
+                i = (i + 1) & mask;
+            larger[i] = index + 1;
+        }
+        buckets.swap(larger);
+    }
+
     quint32 intern(const char* bytes, int size)
     {
-        const auto found = stringIndex.constFind(QByteArray::fromRawData(bytes, size));
-        if (found != stringIndex.constEnd())
-            return found.value();
-        const quint32 index = quint32(strings.size());
-        strings.emplace_back(bytes, size);
-        stringIndex.insert(strings.back(), index);
-        ranks.clear();
-        return index;
+        if (lastIndex < strings.size() && sameBytes(strings[lastIndex], bytes, size))
+            return lastIndex;
+        if ((strings.size() + 1) * 2 > buckets.size())
+            growBuckets();
+        const quint32 hash = hashBytes(bytes, size);
+        const size_t mask = buckets.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            if (buckets[i] == 0) {
+                const quint32 index = quint32(strings.size());
+                strings.emplace_back(bytes, size);
+                stringHashes.push_back(hash);
+                buckets[i] = index + 1;
+                ranks.clear();
+                return lastIndex = index;
+            }
+            const quint32 index = buckets[i] - 1;
+            if (stringHashes[index] == hash && sameBytes(strings[index], bytes, size))
+                return lastIndex = index;
+        }
     }
 
     void load(sqlite3_stmt* st, int column, int row)

@@ -1,0 +1,297 @@
+// dorvik-bench: builds the database of a large workshop and measures, side by side, how the
+// program's datasets load and sort the piece-work list against the raw SQLite engine.
+//
+//   dorvik-bench [--rows N] [--months M] [--repeat K] [--db path] [--cpu]
+//
+// --db reuses the database at path (made there first when missing); otherwise the database is
+// made in a temporary folder and removed at the end. Each measurement is the median of K runs, in
+// seconds on the wall clock, or with --cpu of processor time.
+// Output, one line per measurement, seconds with two decimals:
+//   load_entry_list rows=N ours=0.61 raw=0.45 ratio=1.36
+//   load_entry_list_memory rows=N bytes_per_row=112
+//   sort_entry_list rows=N ours=0.12
+//   peak_rss_mb=150
+#include "SampleData.h"
+
+#include "data/Connection.h"
+#include "data/DataModule.h"
+#include "data/DataSet.h"
+#include "data/Sql.h"
+#include "platform/RegistryStore.h"
+#include "toolkit/MessageBox.h"
+
+#include <QCollator>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QTemporaryDir>
+
+#include <malloc.h>
+#include <sqlite3.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kEntryListSql = "Select  * From Salary Order by id desc";
+
+struct Arguments {
+    qint64 rows = 1'000'000;
+    int months = 24;
+    int repeat = 5;
+    bool cpu = false;
+    QString db;
+};
+
+[[noreturn]] void usage(const char* message) {
+    std::fprintf(stderr, "%s\nusage: dorvik-bench [--rows N] [--months M] [--repeat K] [--db path] [--cpu]\n",
+                 message);
+    std::exit(2);
+}
+
+Arguments parseArguments(const QStringList& args) {
+    Arguments a;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& name = args[i];
+        if (name == QLatin1String("--cpu")) {
+            a.cpu = true;
+            continue;
+        }
+        if (i + 1 >= args.size())
+            usage("missing value");
+        const QString value = args[++i];
+        bool ok = true;
+        if (name == QLatin1String("--rows"))
+            a.rows = value.toLongLong(&ok);
+        else if (name == QLatin1String("--months"))
+            a.months = value.toInt(&ok);
+        else if (name == QLatin1String("--repeat"))
+            a.repeat = value.toInt(&ok);
+        else if (name == QLatin1String("--db"))
+            a.db = value;
+        else
+            usage("unknown option");
+        if (!ok || a.rows < 1 || a.repeat < 1 || a.months < 1 || a.months > sample::kMaxMonths)
+            usage("bad value");
+    }
+    return a;
+}
+
+// Seconds on the wall clock, or of the process's processor time with --cpu (steadier while other
+// programs share the machine).
+bool g_cpuClock = false;
+
+double now() {
+    timespec t{};
+    clock_gettime(g_cpuClock ? CLOCK_PROCESS_CPUTIME_ID : CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+double seconds(double since) {
+    return now() - since;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// A value of /proc/self/status in kB ("VmRSS", "VmHWM"); 0 when it cannot be read.
+long statusKb(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const size_t keyLength = std::strlen(key);
+    while (std::getline(status, line))
+        if (line.compare(0, keyLength, key) == 0 && line.size() > keyLength && line[keyLength] == ':')
+            return std::stol(line.substr(keyLength + 1));
+    return 0;
+}
+
+// Resets the peak resident size, so that the peak reported covers the measurements and not the
+// making of the sample database. False where the kernel does not offer it.
+bool resetPeakRss() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    clear.flush();
+    return bool(clear);
+}
+
+// Steps the statement through the C API and reads every column of every row, as cheaply as a
+// reader of the raw engine can: the type, then the integer, the double or the text and its length.
+qint64 rawLoad(sqlite3* db, quint64* checksum) {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, kEntryListSql, -1, &st, nullptr) != SQLITE_OK) {
+        std::fprintf(stderr, "raw: %s\n", sqlite3_errmsg(db));
+        std::exit(1);
+    }
+    const int columns = sqlite3_column_count(st);
+    qint64 rows = 0;
+    quint64 sum = 0;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        for (int c = 0; c < columns; ++c) {
+            switch (sqlite3_column_type(st, c)) {
+            case SQLITE_INTEGER:
+                sum += quint64(sqlite3_column_int64(st, c));
+                break;
+            case SQLITE_FLOAT:
+                sum += quint64(sqlite3_column_double(st, c));
+                break;
+            case SQLITE_TEXT: {
+                const unsigned char* text = sqlite3_column_text(st, c);
+                sum += quint64(sqlite3_column_bytes(st, c)) + (text ? text[0] : 0);
+                break;
+            }
+            case SQLITE_BLOB:
+                sum += quint64(sqlite3_column_bytes(st, c));
+                break;
+            default:
+                ++sum;
+                break;
+            }
+        }
+        ++rows;
+    }
+    sqlite3_finalize(st);
+    *checksum += sum;
+    return rows;
+}
+
+// A fast sort that sorts wrongly measures nothing: a thousand rows spread over the list must be in
+// the order a Chinese reader expects, letter case ignored.
+bool sortedSample(const data::DataSet* set, bool descending) {
+    QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    const int column = set->findField(QStringLiteral("WorkerName"));
+    const int step = std::max(1, set->recordCount() / 1000);
+    QString previous;
+    for (int row = 0; row < set->recordCount(); row += step) {
+        const QString name = set->value(row, column).toString();
+        const int order = collator.compare(previous, name);
+        if (row > 0 && (descending ? order < 0 : order > 0))
+            return false;
+        previous = name;
+    }
+    return true;
+}
+
+bool loadOurs() {
+    return OpenQuery(DM->DataAddQuery, QString::fromLatin1(kEntryListSql));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const Arguments args = parseArguments(app.arguments());
+    g_cpuClock = args.cpu;
+
+    // No box may wait for a person: a failing statement is reported here and ends the run.
+    toolkit::setMessageAnswerer([](const toolkit::MessageRequest& request) {
+        std::fprintf(stderr, "%s\n", request.text.toUtf8().constData());
+        std::exit(1);
+        return QMessageBox::Ok;
+    });
+
+    QTemporaryDir folder;
+    if (!folder.isValid()) {
+        std::fprintf(stderr, "no temporary folder\n");
+        return 1;
+    }
+    const QString dbPath = args.db.isEmpty() ? folder.filePath(QStringLiteral("DorvikSalary.mdb"))
+                                             : QFileInfo(args.db).absoluteFilePath();
+    if (!QFileInfo::exists(dbPath)) {
+        sample::Options options;
+        options.rows = args.rows;
+        options.months = args.months;
+        const auto start = now();
+        QString error;
+        if (!sample::createSampleDatabase(dbPath, options, &error)) {
+            std::fprintf(stderr, "sample database: %s\n", error.toUtf8().constData());
+            return 1;
+        }
+        std::fprintf(stderr, "sample database: %lld records over %d months made in %.2f s\n",
+                     static_cast<long long>(args.rows), args.months, seconds(start));
+    }
+
+    // The data module finds the database through the data source, as the program does.
+    qputenv("DORVIK_REGISTRY", folder.filePath(QStringLiteral("registry.json")).toUtf8());
+    auto key = platform::RegistryStore::openKey(data::Connection::kDataSourceKey, true);
+    if (!key || !key->writeString(QStringLiteral("DBQ"), dbPath)) {
+        std::fprintf(stderr, "cannot register the data source\n");
+        return 1;
+    }
+
+    sqlite3* raw = nullptr;
+    if (sqlite3_open_v2(dbPath.toUtf8().constData(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
+        std::fprintf(stderr, "cannot open %s\n", dbPath.toUtf8().constData());
+        return 1;
+    }
+
+    malloc_trim(0);
+    const bool peakReset = resetPeakRss();
+    TDM dm;
+
+    // Memory of one loaded list: the resident size before and after the first load.
+    quint64 checksum = 0;
+    rawLoad(raw, &checksum); // brings the file into the system's cache for both readers alike
+    const long rssBefore = statusKb("VmRSS");
+    if (!loadOurs())
+        return 1;
+    const long rssAfter = statusKb("VmRSS");
+    const qint64 rows = DM->DataAddQuery->recordCount();
+
+    std::vector<double> ours, rawTimes, sorts;
+    for (int r = 0; r < args.repeat; ++r) {
+        auto start = now();
+        const qint64 rawRows = rawLoad(raw, &checksum);
+        rawTimes.push_back(seconds(start));
+
+        start = now();
+        if (!loadOurs())
+            return 1;
+        ours.push_back(seconds(start));
+        if (rawRows != DM->DataAddQuery->recordCount()) {
+            std::fprintf(stderr, "the dataset holds %d rows, the engine gave %lld\n",
+                         DM->DataAddQuery->recordCount(), static_cast<long long>(rawRows));
+            return 1;
+        }
+
+        // A title click on the worker name, in the other direction each time.
+        const QString sortText = r % 2 ? QStringLiteral("WorkerName ASC") : QStringLiteral("WorkerName DESC");
+        start = now();
+        QString error;
+        if (!DM->DataAddQuery->setSort(sortText, &error)) {
+            std::fprintf(stderr, "sort: %s\n", error.toUtf8().constData());
+            return 1;
+        }
+        sorts.push_back(seconds(start));
+        if (!sortedSample(DM->DataAddQuery, r % 2 == 0)) {
+            std::fprintf(stderr, "sort: %s left the list out of order\n", sortText.toUtf8().constData());
+            return 1;
+        }
+    }
+
+    const double oursLoad = median(ours);
+    const double rawLoadTime = median(rawTimes);
+    std::printf("load_entry_list rows=%lld ours=%.2f raw=%.2f ratio=%.2f\n", static_cast<long long>(rows),
+                oursLoad, rawLoadTime, rawLoadTime > 0 ? oursLoad / rawLoadTime : 0.0);
+    std::printf("load_entry_list_memory rows=%lld bytes_per_row=%.0f\n", static_cast<long long>(rows),
+                rows ? double(rssAfter - rssBefore) * 1024.0 / double(rows) : 0.0);
+    std::printf("sort_entry_list rows=%lld ours=%.2f\n", static_cast<long long>(rows), median(sorts));
+    std::printf("peak_rss_mb=%.0f%s\n", double(statusKb("VmHWM")) / 1024.0,
+                peakReset ? "" : " (includes making the sample database)");
+    std::fprintf(stderr, "checksum %llu\n", static_cast<unsigned long long>(checksum));
+    sqlite3_close(raw);
+    return 0;
+}
