@@ -5,6 +5,7 @@
 #include "toolkit/DisplayMask.h"
 #include "toolkit/MessageBox.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
@@ -64,6 +65,8 @@ void DataGridModel::setColumns(const QVector<GridColumn>& columns)
 
 void DataGridModel::reload()
 {
+    if (m_settingData)
+        return; // setData reports its one changed cell itself
     beginResetModel();
     m_fieldIndexes.clear();
     for (const GridColumn& column : m_columns)
@@ -149,8 +152,11 @@ bool DataGridModel::setData(const QModelIndex& index, const QVariant& value, int
     const int field = fieldIndex(index.column());
     if (!m_editable || role != Qt::EditRole || field < 0)
         return false;
-    // The dataset's change signal reloads the whole model; the edited cell keeps its position.
+    // Only this cell changed: a model reset here would pull the editor away while it commits.
+    m_settingData = true;
     m_dataSet->setValue(index.row(), field, value);
+    m_settingData = false;
+    emit dataChanged(index, index);
     return true;
 }
 
@@ -175,7 +181,10 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), m_model(new DataGridMo
         syncCurrentFromDataSet();
         m_footer->update();
     });
+    connect(m_model, &QAbstractItemModel::dataChanged, m_footer, qOverload<>(&QWidget::update));
     connect(horizontalHeader(), &QHeaderView::sectionResized, m_footer, qOverload<>(&QWidget::update));
+    horizontalHeader()->viewport()->installEventFilter(this);
+    verticalHeader()->viewport()->installEventFilter(this);
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, m_footer, qOverload<>(&QWidget::update));
 }
 
@@ -248,13 +257,13 @@ QString DataGrid::titleClick(int column)
 {
     if (column < 0 || column >= m_marks.size())
         return QString();
-    const SortMark next = m_marks.at(column) == SortMark::Down ? SortMark::Up : SortMark::Down;
-    setSortMark(column, next);
     data::DataSet* set = dataSet();
     // A field missing from the current result set (another window's result in the shared
-    // dataset): the mark moves, the data stays as it is.
+    // dataset): nothing is sorted, so no mark moves either.
     if (!set || (set->isActive() && m_model->fieldIndex(column) < 0))
         return QString();
+    const SortMark next = m_marks.at(column) == SortMark::Down ? SortMark::Up : SortMark::Down;
+    setSortMark(column, next);
     if (!set->isActive()) {
         ShowStop(QStringLiteral("数据集已关闭, 不能排序"));
         return QString();
@@ -307,6 +316,23 @@ void DataGrid::mousePressEvent(QMouseEvent* event)
 {
     QTableView::mousePressEvent(event);
     emit mousePressed(event->button(), event->modifiers(), event->position().toPoint());
+}
+
+// Presses on the title row and on the indicator column are presses inside the grid too: the
+// header handles the press first (the indicator makes its row current), then the signal follows.
+bool DataGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::MouseButtonPress || m_redispatching ||
+        (watched != horizontalHeader()->viewport() && watched != verticalHeader()->viewport()))
+        return QTableView::eventFilter(watched, event);
+    auto* press = static_cast<QMouseEvent*>(event);
+    auto* source = static_cast<QWidget*>(watched);
+    m_redispatching = true;
+    QCoreApplication::sendEvent(source, event);
+    m_redispatching = false;
+    const QPoint pos = viewport()->mapFrom(this, source->mapTo(this, press->position().toPoint()));
+    emit mousePressed(press->button(), press->modifiers(), pos);
+    return true;
 }
 
 void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
