@@ -52,8 +52,14 @@ void DataGridModel::setDataSet(data::DataSet* dataSet)
     if (m_dataSet)
         disconnect(m_dataSet, nullptr, this, nullptr);
     m_dataSet = dataSet;
-    if (m_dataSet)
+    if (m_dataSet) {
         connect(m_dataSet, &data::DataSet::rowsChanged, this, &DataGridModel::reload);
+        // A released data module takes its datasets with it; the grid then shows nothing.
+        connect(m_dataSet, &QObject::destroyed, this, [this] {
+            m_dataSet = nullptr;
+            reload();
+        });
+    }
     reload();
 }
 
@@ -192,15 +198,20 @@ void DataGrid::setDataSource(data::DataSource* source)
 {
     if (dataSet())
         disconnect(dataSet(), nullptr, this, nullptr);
+    if (m_source)
+        disconnect(m_source, nullptr, this, nullptr);
     m_source = source;
-    m_model->setDataSet(dataSet());
+    if (m_source)
+        connect(m_source, &QObject::destroyed, this, [this] { m_source = nullptr; });
+    m_model->setDataSet(m_source ? m_source->dataSet() : nullptr);
     if (dataSet())
         connect(dataSet(), &data::DataSet::currentChanged, this, &DataGrid::syncCurrentFromDataSet);
 }
 
+// The model's dataset, which it drops when the dataset is released.
 data::DataSet* DataGrid::dataSet() const
 {
-    return m_source ? m_source->dataSet() : nullptr;
+    return m_model->dataSet();
 }
 
 void DataGrid::setColumns(const QVector<GridColumn>& columns)

@@ -55,6 +55,7 @@ private slots:
     void displayMasks();
     void editingACellKeepsTheGridIntact();
     void modelPassesModelTester();
+    void releasedDataModuleLeavesAnEmptyGrid();
     void maximizedChildReturnsToNormalSize();
 
 private:
@@ -435,6 +436,20 @@ protected:
 };
 
 } // namespace
+
+void TestDataGrid::releasedDataModuleLeavesAnEmptyGrid()
+{
+    m_dm->SalaryQuery->setRecNo(2);
+    m_grid->setFooterVisible(true);
+    m_dm.reset(); // the closing steps release the data module while windows still show its lists
+    QCOMPARE(m_grid->model()->rowCount(), 0);
+    QCOMPARE(m_grid->dataSet(), nullptr);
+    QCOMPARE(m_grid->footerText(ColCount), QStringLiteral("0"));
+    QCOMPARE(m_grid->titleClick(ColCount), QString());
+    QCOMPARE(m_grid->columnText(ColName), QString());
+    m_grid->viewport()->grab(); // paints without touching the released rows
+    m_grid->grab();
+}
 
 void TestDataGrid::maximizedChildReturnsToNormalSize()
 {
