@@ -154,7 +154,7 @@ CopyOutcome backupDatabase(Connection& connection, const QString& backupFile)
     QString error;
     sqlite3* source = connection.handle(&error);
     if (!source)
-        return failed(title + QStringLiteral("无法连接数据库。\n") + error);
+        return failed(title + QStringLiteral("无法连接数据库。\n") + error + QStringLiteral("\n\n") + kBackupKept);
 
     const QFileInfo target(backupFile);
     const QString folder = target.absolutePath();

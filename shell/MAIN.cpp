@@ -60,7 +60,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (watched == widget() && event->type() == QEvent::Close && !m_closing) {
-            event->setAccepted(close());
+            // The window decides first; when it agrees to close, its frame closes with it.
+            m_closing = true;
+            QCoreApplication::sendEvent(watched, event);
+            if (event->isAccepted())
+                close();
+            m_closing = false;
             return true;
         }
         return QMdiSubWindow::eventFilter(watched, event);
@@ -109,6 +114,12 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
 
 TMainForm::~TMainForm()
 {
+    // The workspace and its frames go before the rest of the window, while their signals can still
+    // reach a whole main window; afterwards nothing of theirs may call back into it.
+    disconnect(Workspace, nullptr, this, nullptr);
+    for (QMdiSubWindow* frame : childFrames())
+        disconnect(frame, nullptr, this, nullptr);
+    delete Workspace;
     if (MainForm == this)
         MainForm = nullptr;
 }
@@ -362,35 +373,41 @@ void TMainForm::StatusTimerTimer()
 
 // ---- Child windows -------------------------------------------------------------------------------
 // Each handler below is the one place where its window opens; until the window's class exists it
-// opens nothing. Wiring one is a single line: the commented openChild call.
+// opens nothing. Wiring one is a single line: the commented openChild call (with its header included).
 
 void TMainForm::DeptClick()
 {
+    emit childWindowRequested(QStringLiteral("TDeptForm"));
     // openChild(DeptForm);
 }
 
 void TMainForm::WorkerClick()
 {
+    emit childWindowRequested(QStringLiteral("TWorkerForm"));
     // openChild(WorkerForm);
 }
 
 void TMainForm::ProduceProcessClick()
 {
+    emit childWindowRequested(QStringLiteral("TProduceForm"));
     // openChild(ProduceForm);
 }
 
 void TMainForm::UserRoleClick()
 {
+    emit childWindowRequested(QStringLiteral("TPasswordForm"));
     // openChild(PasswordForm);
 }
 
 void TMainForm::SalaryQueryClick()
 {
+    emit childWindowRequested(QStringLiteral("TQueryForm"));
     // openChild(QueryForm);
 }
 
 void TMainForm::openDataAddForm()
 {
+    emit childWindowRequested(QStringLiteral("TDataAddForm"));
     // openChild(DataAddForm);
 }
 

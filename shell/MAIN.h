@@ -128,6 +128,11 @@ public:
     // The frames of the open child windows, in the order they were opened.
     QList<QMdiSubWindow*> childFrames() const;
 
+signals:
+    // A menu item, a button or the piece-work checks asked for the child window of this class
+    // ("TDeptForm", "TWorkerForm", "TProduceForm", "TPasswordForm", "TQueryForm", "TDataAddForm").
+    void childWindowRequested(const QString& className);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
