@@ -209,7 +209,7 @@ void TMainForm::buildMenu()
 
     ExitMenu = subMenu("ExitMenu", QStringLiteral("退出系统"));
     ExitSystem =
-        item(ExitMenu, "ExitSystem", QStringLiteral("退出系统"), none, true, QStringLiteral("system-shutdown.png"));
+        item(ExitMenu, "ExitSystem", QStringLiteral("退出系统"), none, true, QStringLiteral("application-exit.png"));
 
     connect(Dept, &QAction::triggered, this, &TMainForm::DeptClick);
     connect(Worker, &QAction::triggered, this, &TMainForm::WorkerClick);
@@ -278,7 +278,7 @@ void TMainForm::buildToolbar()
                        &TMainForm::SalaryQueryClick);
     RzSpacer3 = spacer("RzSpacer3");
     Btn8 =
-        button("Btn8", QStringLiteral("退出系统"), QStringLiteral("system-shutdown.png"), &TMainForm::ExitSystemClick);
+        button("Btn8", QStringLiteral("退出系统"), QStringLiteral("application-exit.png"), &TMainForm::ExitSystemClick);
 }
 
 void TMainForm::buildStatusBar()
@@ -286,18 +286,22 @@ void TMainForm::buildStatusBar()
     StatusBar = new QStatusBar(this);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
     setStatusBar(StatusBar);
-    static const int widths[3] = {150, 500, 100};
     for (int i = 0; i < 3; ++i) {
         StatusPanel[i] = new QLabel(StatusBar);
         StatusPanel[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         StatusPanel[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         StatusPanel[i]->setIndent(2);
-        if (i < 2)
-            StatusPanel[i]->setFixedWidth(widths[i]);
-        else
-            StatusPanel[i]->setMinimumWidth(widths[i]);
-        StatusBar->addWidget(StatusPanel[i], i == 2 ? 1 : 0); // the clock takes the rest of the bar
     }
+    // 150 and 500 pixels, the clock at least 100 and the rest of the bar. In a narrow window the
+    // middle panel gives way first, so that the clock stays readable.
+    StatusPanel[0]->setFixedWidth(150);
+    StatusPanel[1]->setMinimumWidth(1);
+    StatusPanel[1]->setMaximumWidth(500);
+    StatusPanel[1]->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    StatusPanel[2]->setMinimumWidth(100);
+    StatusBar->addWidget(StatusPanel[0]);
+    StatusBar->addWidget(StatusPanel[1], 50);
+    StatusBar->addWidget(StatusPanel[2], 1);
 }
 
 void TMainForm::buildTrayIcon()
@@ -369,6 +373,7 @@ void TMainForm::StatusTimerTimer()
     const QDateTime now = QDateTime::currentDateTime();
     StatusPanel[2]->setText(QStringLiteral(" 系统时间：") + now.toString(QStringLiteral("yyyy-MM-dd")) +
                             QLatin1Char(' ') + now.toString(QStringLiteral("HH:mm:ss")));
+    StatusPanel[2]->setMinimumWidth(std::max(100, StatusPanel[2]->sizeHint().width()));
 }
 
 // ---- Child windows -------------------------------------------------------------------------------
@@ -450,6 +455,8 @@ void TMainForm::adoptChild(QWidget* child)
     // The window keeps the size it was designed with; the frame grows around it.
     const QSize designed = child->testAttribute(Qt::WA_Resized) ? child->size() : child->sizeHint();
     auto* frame = new ChildFrame(child);
+    if (!child->testAttribute(Qt::WA_SetWindowIcon))
+        frame->setWindowIcon(windowIcon()); // the program's picture rather than the toolkit's
     Workspace->addSubWindow(frame);
     if (designed.isValid()) {
         frame->layout()->activate();

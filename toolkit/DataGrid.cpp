@@ -15,6 +15,22 @@ namespace toolkit {
 
 namespace {
 
+QPixmap indicatorPicture()
+{
+    static const QPixmap picture = [] {
+        QPixmap triangle(6, 9);
+        triangle.fill(Qt::transparent);
+        QPainter p(&triangle);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::black);
+        const QPointF points[3] = {{0.5, 0.5}, {5.5, 4.5}, {0.5, 8.5}};
+        p.drawPolygon(points, 3);
+        return triangle;
+    }();
+    return picture;
+}
+
 // The footer row under the grid: each summed column's total, aligned with its column.
 class GridFooter : public QWidget {
 public:
@@ -54,6 +70,7 @@ void DataGridModel::setDataSet(data::DataSet* dataSet)
     m_dataSet = dataSet;
     if (m_dataSet) {
         connect(m_dataSet, &data::DataSet::rowsChanged, this, &DataGridModel::reload);
+        connect(m_dataSet, &data::DataSet::currentChanged, this, &DataGridModel::moveIndicator);
         // A released data module takes its datasets with it; the grid then shows nothing.
         connect(m_dataSet, &QObject::destroyed, this, [this] {
             m_dataSet = nullptr;
@@ -77,7 +94,21 @@ void DataGridModel::reload()
     m_fieldIndexes.clear();
     for (const GridColumn& column : m_columns)
         m_fieldIndexes << (m_dataSet ? m_dataSet->findField(column.fieldName) : -1);
+    m_indicatorRow = m_dataSet ? m_dataSet->recNo() - 1 : -1;
     endResetModel();
+}
+
+// The indicator column marks the current record with a small triangle, as the current row moves.
+void DataGridModel::moveIndicator()
+{
+    const int previous = m_indicatorRow;
+    m_indicatorRow = m_dataSet ? m_dataSet->recNo() - 1 : -1;
+    if (previous == m_indicatorRow)
+        return;
+    if (previous >= 0 && previous < rowCount())
+        emit headerDataChanged(Qt::Vertical, previous, previous);
+    if (m_indicatorRow >= 0)
+        emit headerDataChanged(Qt::Vertical, m_indicatorRow, m_indicatorRow);
 }
 
 int DataGridModel::fieldIndex(int column) const
@@ -142,6 +173,11 @@ QVariant DataGridModel::headerData(int section, Qt::Orientation orientation, int
 {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < m_columns.size())
         return m_columns.at(section).title;
+    if (orientation == Qt::Vertical) {
+        if (role == Qt::DecorationRole && section == m_indicatorRow && section < rowCount())
+            return indicatorPicture();
+        return QVariant(); // no row numbers: the column only shows where the current record is
+    }
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
@@ -172,6 +208,7 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), m_model(new DataGridMo
     m_footer->hide();
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->setFixedWidth(12);
+    verticalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setSortIndicatorShown(true);
     horizontalHeader()->setSortIndicator(-1, Qt::DescendingOrder);
@@ -258,10 +295,11 @@ void DataGrid::setSortMark(int column, SortMark mark)
 {
     for (int c = 0; c < m_marks.size(); ++c)
         m_marks[c] = c == column ? mark : SortMark::None;
+    // Qt draws its ascending indicator as a downward arrow, and the down mark is to point down.
     if (mark == SortMark::None)
         horizontalHeader()->setSortIndicator(-1, Qt::DescendingOrder);
     else
-        horizontalHeader()->setSortIndicator(column, mark == SortMark::Down ? Qt::DescendingOrder : Qt::AscendingOrder);
+        horizontalHeader()->setSortIndicator(column, mark == SortMark::Down ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 QString DataGrid::titleClick(int column)

@@ -55,11 +55,13 @@ public:
 
 private:
     void reload();
+    void moveIndicator();
     data::DataSet* m_dataSet = nullptr;
     QVector<GridColumn> m_columns;
     QVector<int> m_fieldIndexes;
     bool m_editable = false;
     bool m_settingData = false;
+    int m_indicatorRow = -1;
 };
 
 // The data grid every list uses: bound to a shared dataset through its data source. A click on a

@@ -230,9 +230,20 @@ void TestMainWindow::frameAndLayout()
     QCOMPARE(captionsOf(form->PopupMenu->actions()), (QStringList{"启动主程序", "-", "关于", "-", "退出"}));
     QCOMPARE(form->PopExit->objectName(), QStringLiteral("PopExit"));
 
+    // Status panels of 150 and 500 pixels; the clock takes the rest, and in a narrow window the
+    // middle panel gives way so that the clock stays whole.
+    form->StatusTimerTimer();
+    form->resize(1200, 700);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    QTRY_COMPARE(form->StatusPanel[1]->width(), 500);
     QCOMPARE(form->StatusPanel[0]->width(), 150);
-    QCOMPARE(form->StatusPanel[1]->width(), 500);
-    QVERIFY(form->StatusPanel[2]->minimumWidth() >= 100);
+    QVERIFY(form->StatusPanel[2]->width() >= 100);
+    form->resize(808, 608);
+    QTRY_COMPARE(form->width(), 808);
+    QTRY_VERIFY(form->StatusPanel[1]->width() < 500);
+    QCOMPARE(form->StatusPanel[0]->width(), 150);
+    QVERIFY(form->StatusPanel[2]->width() >= form->StatusPanel[2]->sizeHint().width());
 }
 
 void TestMainWindow::menuItemsForEachRole_data()

@@ -148,7 +148,8 @@ void TestDataGrid::titleClicksCycleOneMark()
     QCOMPARE(shownIds(), (QList<qlonglong>{2, 3, 1, 4}));
     QCOMPARE(clicked.takeFirst().at(1).toString(), QStringLiteral("ProductCount DESC"));
     QCOMPARE(m_grid->horizontalHeader()->sortIndicatorSection(), int(ColCount));
-    QCOMPARE(m_grid->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+    // Qt draws its ascending indicator as the downward arrow.
+    QCOMPARE(m_grid->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
 
     clickTitle(ColPrice); // B: descending, A loses its mark; the empty price comes last
     QCOMPARE(m_grid->sortMark(ColPrice), SortMark::Down);
@@ -163,7 +164,7 @@ void TestDataGrid::titleClicksCycleOneMark()
     clickTitle(ColCount); // then ascending
     QCOMPARE(m_grid->sortMark(ColCount), SortMark::Up);
     QCOMPARE(shownIds(), (QList<qlonglong>{4, 1, 3, 2}));
-    QCOMPARE(m_grid->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
+    QCOMPARE(m_grid->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
     QCOMPARE(clicked.last().at(1).toString(), QStringLiteral("ProductCount ASC"));
 
     clickTitle(ColName); // names sort by pinyin, descending: zhao, zhang, wang, li
@@ -376,6 +377,23 @@ void TestDataGrid::currentRowFollowsDataSetBothWays()
     clickTitle(ColCount);
     QCOMPARE(m_grid->columnText(ColName), QStringLiteral("李四"));
     QCOMPARE(m_grid->currentIndex().row(), 0);
+
+    // The indicator column marks the current record only, and shows no row numbers.
+    const auto marked = [this] {
+        QList<int> rows;
+        for (int r = 0; r < m_grid->model()->rowCount(); ++r) {
+            if (!m_grid->model()->headerData(r, Qt::Vertical, Qt::DisplayRole).toString().isEmpty())
+                rows << -1; // a row number
+            if (!m_grid->model()->headerData(r, Qt::Vertical, Qt::DecorationRole).isNull())
+                rows << r;
+        }
+        return rows;
+    };
+    QCOMPARE(marked(), QList<int>{0});
+    QSignalSpy headerChanged(m_grid->model(), &QAbstractItemModel::headerDataChanged);
+    m_dm->SalaryQuery->setRecNo(4);
+    QCOMPARE(marked(), QList<int>{3});
+    QVERIFY(headerChanged.count() >= 1);
 }
 
 void TestDataGrid::displayMasks()
