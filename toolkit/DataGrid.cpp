@@ -5,6 +5,7 @@
 #include "toolkit/DisplayMask.h"
 #include "toolkit/MessageBox.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
@@ -13,6 +14,22 @@
 namespace toolkit {
 
 namespace {
+
+QPixmap indicatorPicture()
+{
+    static const QPixmap picture = [] {
+        QPixmap triangle(6, 9);
+        triangle.fill(Qt::transparent);
+        QPainter p(&triangle);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::black);
+        const QPointF points[3] = {{0.5, 0.5}, {5.5, 4.5}, {0.5, 8.5}};
+        p.drawPolygon(points, 3);
+        return triangle;
+    }();
+    return picture;
+}
 
 // The footer row under the grid: each summed column's total, aligned with its column.
 class GridFooter : public QWidget {
@@ -72,8 +89,15 @@ void DataGridModel::setDataSet(data::DataSet* dataSet)
     if (m_dataSet)
         disconnect(m_dataSet, nullptr, this, nullptr);
     m_dataSet = dataSet;
-    if (m_dataSet)
+    if (m_dataSet) {
         connect(m_dataSet, &data::DataSet::rowsChanged, this, &DataGridModel::reload);
+        connect(m_dataSet, &data::DataSet::currentChanged, this, &DataGridModel::moveIndicator);
+        // A released data module takes its datasets with it; the grid then shows nothing.
+        connect(m_dataSet, &QObject::destroyed, this, [this] {
+            m_dataSet = nullptr;
+            reload();
+        });
+    }
     reload();
 }
 
@@ -85,11 +109,27 @@ void DataGridModel::setColumns(const QVector<GridColumn>& columns)
 
 void DataGridModel::reload()
 {
+    if (m_settingData)
+        return; // setData reports its one changed cell itself
     beginResetModel();
     m_fieldIndexes.clear();
     for (const GridColumn& column : m_columns)
         m_fieldIndexes << (m_dataSet ? m_dataSet->findField(column.fieldName) : -1);
+    m_indicatorRow = m_dataSet ? m_dataSet->recNo() - 1 : -1;
     endResetModel();
+}
+
+// The indicator column marks the current record with a small triangle, as the current row moves.
+void DataGridModel::moveIndicator()
+{
+    const int previous = m_indicatorRow;
+    m_indicatorRow = m_dataSet ? m_dataSet->recNo() - 1 : -1;
+    if (previous == m_indicatorRow)
+        return;
+    if (previous >= 0 && previous < rowCount())
+        emit headerDataChanged(Qt::Vertical, previous, previous);
+    if (m_indicatorRow >= 0)
+        emit headerDataChanged(Qt::Vertical, m_indicatorRow, m_indicatorRow);
 }
 
 int DataGridModel::fieldIndex(int column) const
@@ -154,6 +194,11 @@ QVariant DataGridModel::headerData(int section, Qt::Orientation orientation, int
 {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < m_columns.size())
         return m_columns.at(section).title;
+    if (orientation == Qt::Vertical) {
+        if (role == Qt::DecorationRole && section == m_indicatorRow && section < rowCount())
+            return indicatorPicture();
+        return QVariant(); // no row numbers: the column only shows where the current record is
+    }
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
@@ -170,8 +215,11 @@ bool DataGridModel::setData(const QModelIndex& index, const QVariant& value, int
     const int field = fieldIndex(index.column());
     if (!m_editable || role != Qt::EditRole || field < 0)
         return false;
-    // The dataset's change signal reloads the whole model; the edited cell keeps its position.
+    // Only this cell changed: a model reset here would pull the editor away while it commits.
+    m_settingData = true;
     m_dataSet->setValue(index.row(), field, value);
+    m_settingData = false;
+    emit dataChanged(index, index);
     return true;
 }
 
@@ -181,6 +229,7 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), m_model(new DataGridMo
     m_footer->hide();
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     verticalHeader()->setFixedWidth(12);
+    verticalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->viewport()->installEventFilter(new TitlePressWatcher(this));
     horizontalHeader()->setSortIndicatorShown(true);
@@ -197,7 +246,10 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), m_model(new DataGridMo
         syncCurrentFromDataSet();
         m_footer->update();
     });
+    connect(m_model, &QAbstractItemModel::dataChanged, m_footer, qOverload<>(&QWidget::update));
     connect(horizontalHeader(), &QHeaderView::sectionResized, m_footer, qOverload<>(&QWidget::update));
+    horizontalHeader()->viewport()->installEventFilter(this);
+    verticalHeader()->viewport()->installEventFilter(this);
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, m_footer, qOverload<>(&QWidget::update));
 }
 
@@ -205,15 +257,20 @@ void DataGrid::setDataSource(data::DataSource* source)
 {
     if (dataSet())
         disconnect(dataSet(), nullptr, this, nullptr);
+    if (m_source)
+        disconnect(m_source, nullptr, this, nullptr);
     m_source = source;
-    m_model->setDataSet(dataSet());
+    if (m_source)
+        connect(m_source, &QObject::destroyed, this, [this] { m_source = nullptr; });
+    m_model->setDataSet(m_source ? m_source->dataSet() : nullptr);
     if (dataSet())
         connect(dataSet(), &data::DataSet::currentChanged, this, &DataGrid::syncCurrentFromDataSet);
 }
 
+// The model's dataset, which it drops when the dataset is released.
 data::DataSet* DataGrid::dataSet() const
 {
-    return m_source ? m_source->dataSet() : nullptr;
+    return m_model->dataSet();
 }
 
 void DataGrid::setColumns(const QVector<GridColumn>& columns)
@@ -260,23 +317,24 @@ void DataGrid::setSortMark(int column, SortMark mark)
 {
     for (int c = 0; c < m_marks.size(); ++c)
         m_marks[c] = c == column ? mark : SortMark::None;
+    // Qt draws its ascending indicator as a downward arrow, and the down mark is to point down.
     if (mark == SortMark::None)
         horizontalHeader()->setSortIndicator(-1, Qt::DescendingOrder);
     else
-        horizontalHeader()->setSortIndicator(column, mark == SortMark::Down ? Qt::DescendingOrder : Qt::AscendingOrder);
+        horizontalHeader()->setSortIndicator(column, mark == SortMark::Down ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 QString DataGrid::titleClick(int column)
 {
     if (column < 0 || column >= m_marks.size())
         return QString();
-    const SortMark next = m_marks.at(column) == SortMark::Down ? SortMark::Up : SortMark::Down;
-    setSortMark(column, next);
     data::DataSet* set = dataSet();
     // A field missing from the current result set (another window's result in the shared
-    // dataset): the mark moves, the data stays as it is.
+    // dataset): nothing is sorted, so no mark moves either.
     if (!set || (set->isActive() && m_model->fieldIndex(column) < 0))
         return QString();
+    const SortMark next = m_marks.at(column) == SortMark::Down ? SortMark::Up : SortMark::Down;
+    setSortMark(column, next);
     if (!set->isActive()) {
         ShowStop(QStringLiteral("数据集已关闭, 不能排序"));
         return QString();
@@ -329,6 +387,23 @@ void DataGrid::mousePressEvent(QMouseEvent* event)
 {
     QTableView::mousePressEvent(event);
     emit mousePressed(event->button(), event->modifiers(), event->position().toPoint());
+}
+
+// Presses on the title row and on the indicator column are presses inside the grid too: the
+// header handles the press first (the indicator makes its row current), then the signal follows.
+bool DataGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::MouseButtonPress || m_redispatching ||
+        (watched != horizontalHeader()->viewport() && watched != verticalHeader()->viewport()))
+        return QTableView::eventFilter(watched, event);
+    auto* press = static_cast<QMouseEvent*>(event);
+    auto* source = static_cast<QWidget*>(watched);
+    m_redispatching = true;
+    QCoreApplication::sendEvent(source, event);
+    m_redispatching = false;
+    const QPoint pos = viewport()->mapFrom(this, source->mapTo(this, press->position().toPoint()));
+    emit mousePressed(press->button(), press->modifiers(), pos);
+    return true;
 }
 
 void DataGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)

@@ -55,10 +55,13 @@ public:
 
 private:
     void reload();
+    void moveIndicator();
     data::DataSet* m_dataSet = nullptr;
     QVector<GridColumn> m_columns;
     QVector<int> m_fieldIndexes;
     bool m_editable = false;
+    bool m_settingData = false;
+    int m_indicatorRow = -1;
 };
 
 // The data grid every list uses: bound to a shared dataset through its data source. A click on a
@@ -105,6 +108,7 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void updateGeometries() override;
 
@@ -119,6 +123,7 @@ private:
     QWidget* m_footer;
     bool m_footerVisible = false;
     bool m_syncing = false;
+    bool m_redispatching = false;
 };
 
 } // namespace toolkit

@@ -1,0 +1,233 @@
+#include "data/Backup.h"
+
+#include "data/Connection.h"
+#include "platform/ProgramDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QTemporaryFile>
+#include <QUrl>
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace data {
+
+namespace {
+
+// The tables every database of this program holds.
+const QStringList kTables = {QStringLiteral("UserData"), QStringLiteral("Dept"),    QStringLiteral("Worker"),
+                             QStringLiteral("Product"),  QStringLiteral("Process"), QStringLiteral("Salary")};
+
+// How long a copy waits for another connection's lock before it gives up.
+constexpr int kBusyRetries = 40;
+constexpr int kBusySleepMs = 50;
+
+const QString kBackupKept = QStringLiteral("原有的备份文件没有改动。");
+const QString kLiveKept = QStringLiteral("数据库没有做任何改动。");
+
+CopyOutcome failed(const QString& text)
+{
+    return CopyOutcome{false, text};
+}
+
+struct DbCloser {
+    void operator()(sqlite3* db) const { sqlite3_close(db); }
+};
+using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
+
+// Opens a database file by URI; nullptr with SQLite's result code when that fails.
+DbHandle openDb(const QString& path, const char* mode, int* rc)
+{
+    sqlite3* db = nullptr;
+    const QByteArray uri =
+        (QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=") + QString::fromLatin1(mode))
+            .toUtf8();
+    const int flags = SQLITE_OPEN_URI | (qstrcmp(mode, "ro") == 0 ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
+    *rc = sqlite3_open_v2(uri.constData(), &db, flags, nullptr);
+    if (*rc != SQLITE_OK) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    sqlite3_extended_result_codes(db, 1);
+    return DbHandle(db);
+}
+
+// Copies the whole of source into destination in one step; SQLite's result code.
+int copyPages(sqlite3* destination, sqlite3* source)
+{
+    sqlite3_backup* backup = sqlite3_backup_init(destination, "main", source, "main");
+    if (!backup)
+        return sqlite3_extended_errcode(destination);
+    int rc;
+    int retries = 0;
+    while ((rc = sqlite3_backup_step(backup, -1)) != SQLITE_DONE) {
+        const int primary = rc & 0xff;
+        if ((primary != SQLITE_BUSY && primary != SQLITE_LOCKED) || ++retries > kBusyRetries)
+            break;
+        sqlite3_sleep(kBusySleepMs);
+    }
+    const int finish = sqlite3_backup_finish(backup);
+    return rc == SQLITE_DONE ? finish : rc;
+}
+
+// The reason for a failed SQLite operation, in the user's words.
+QString reasonOf(int rc, bool writing)
+{
+    switch (rc & 0xff) {
+    case SQLITE_FULL: return QStringLiteral("磁盘空间不足。");
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH: return QStringLiteral("没有写入文件的权限。");
+    case SQLITE_CANTOPEN:
+        return writing ? QStringLiteral("无法打开或创建文件，可能没有写入的权限。")
+                       : QStringLiteral("无法打开文件，可能没有读取的权限。");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return QStringLiteral("数据库正被其他程序使用，请稍后再试。");
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT: return QStringLiteral("文件不是完好的数据库。");
+    case SQLITE_IOERR: return QStringLiteral("读写文件时出错（磁盘已满或损坏）。");
+    default: return QString::fromUtf8(sqlite3_errstr(rc)) + QStringLiteral("。");
+    }
+}
+
+QString reasonOfErrno(int error)
+{
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT: return QStringLiteral("磁盘空间不足。");
+    case EACCES:
+    case EPERM:
+    case EROFS: return QStringLiteral("没有写入文件的权限。");
+    case EISDIR: return QStringLiteral("备份文件的位置被一个文件夹占用。");
+    default: return QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral("。");
+    }
+}
+
+// Empty when the database is sound and holds this program's tables; otherwise the reason.
+QString checkDatabase(sqlite3* db)
+{
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &st, nullptr);
+    QSet<QString> tables;
+    while (rc == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        tables.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))).toLower());
+    if (rc == SQLITE_OK)
+        rc = sqlite3_finalize(st);
+    else
+        sqlite3_finalize(st);
+    if (rc != SQLITE_OK)
+        return reasonOf(rc, false);
+    for (const QString& table : kTables)
+        if (!tables.contains(table.toLower()))
+            return QStringLiteral("文件不是本系统的数据库（缺少数据表 %1）。").arg(table);
+
+    // Every page must read back sound: a damaged copy must not replace good data.
+    rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &st, nullptr);
+    QString verdict;
+    if (rc == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        verdict = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    rc = rc == SQLITE_OK ? sqlite3_finalize(st) : rc;
+    if (rc != SQLITE_OK)
+        return reasonOf(rc, false);
+    if (verdict != QLatin1String("ok"))
+        return QStringLiteral("文件已损坏。");
+    return QString();
+}
+
+} // namespace
+
+QString backupFilePath()
+{
+    return platform::programFile(QStringLiteral("backup/DorvikSalary.mdb"));
+}
+
+CopyOutcome backupDatabase(Connection& connection, const QString& backupFile)
+{
+    const QString title = QStringLiteral("数据备份失败：");
+    QString error;
+    sqlite3* source = connection.handle(&error);
+    if (!source)
+        return failed(title + QStringLiteral("无法连接数据库。\n") + error + QStringLiteral("\n\n") + kBackupKept);
+
+    const QFileInfo target(backupFile);
+    const QString folder = target.absolutePath();
+    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
+        return failed(title + QStringLiteral("无法创建备份文件夹\n") + QDir::toNativeSeparators(folder) +
+                      QStringLiteral("\n\n") + kBackupKept);
+
+    // The copy goes into a new file beside the backup file and replaces it only when complete.
+    QString partPath;
+    {
+        QTemporaryFile part(QDir(folder).filePath(target.fileName() + QStringLiteral(".XXXXXX")));
+        part.setAutoRemove(false);
+        if (!part.open())
+            return failed(title + QStringLiteral("无法在备份文件夹中写入文件。\n") + part.errorString() +
+                          QStringLiteral("\n\n") + kBackupKept);
+        partPath = part.fileName();
+    }
+    const auto discardPart = [&partPath] {
+        QFile::remove(partPath);
+        QFile::remove(partPath + QStringLiteral("-journal"));
+    };
+
+    int rc = SQLITE_OK;
+    {
+        DbHandle destination = openDb(partPath, "rw", &rc);
+        if (destination)
+            rc = copyPages(destination.get(), source);
+        if (destination && rc == SQLITE_OK && sqlite3_close(destination.release()) != SQLITE_OK)
+            rc = SQLITE_IOERR;
+    }
+    if (rc != SQLITE_OK) {
+        discardPart();
+        return failed(title + reasonOf(rc, true) + QStringLiteral("\n\n") + kBackupKept);
+    }
+    QFile::setPermissions(partPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    if (std::rename(QFile::encodeName(partPath).constData(), QFile::encodeName(backupFile).constData()) != 0) {
+        const int renameError = errno;
+        discardPart();
+        return failed(title + reasonOfErrno(renameError) + QStringLiteral("\n") + QDir::toNativeSeparators(backupFile) +
+                      QStringLiteral("\n\n") + kBackupKept);
+    }
+    return CopyOutcome{true, QString()};
+}
+
+CopyOutcome restoreDatabase(Connection& connection, const QString& backupFile)
+{
+    const QString title = QStringLiteral("数据恢复失败：");
+    const QString tail = QStringLiteral("\n\n") + kLiveKept;
+    QDir().mkpath(QFileInfo(backupFile).absolutePath());
+    if (!QFileInfo(backupFile).isFile())
+        return failed(title + QStringLiteral("没有找到备份文件\n") + QDir::toNativeSeparators(backupFile) +
+                      QStringLiteral("\n请先进行数据库备份。") + tail);
+    const QString livePath = Connection::dataSourcePath();
+    if (livePath.isEmpty() || !QFileInfo(livePath).isFile())
+        return failed(title + QStringLiteral("找不到当前的数据库文件。\n") + QDir::toNativeSeparators(livePath));
+    if (QFileInfo(livePath).canonicalFilePath() == QFileInfo(backupFile).canonicalFilePath())
+        return failed(title + QStringLiteral("备份文件就是当前的数据库文件。") + tail);
+
+    int rc = SQLITE_OK;
+    DbHandle source = openDb(backupFile, "ro", &rc);
+    const QString problem = source ? checkDatabase(source.get()) : reasonOf(rc, false);
+    if (!problem.isEmpty())
+        return failed(title + QStringLiteral("备份文件不能使用\n") + QDir::toNativeSeparators(backupFile) +
+                      QStringLiteral("\n") + problem + tail);
+
+    // The program's own connection goes first; its datasets keep the rows they hold.
+    connection.close();
+    DbHandle live = openDb(livePath, "rw", &rc);
+    if (live)
+        rc = copyPages(live.get(), source.get());
+    if (rc != SQLITE_OK)
+        return failed(title + reasonOf(rc, true) + tail);
+    return CopyOutcome{true, QString()};
+}
+
+} // namespace data

@@ -1,0 +1,280 @@
+#include "data/Backup.h"
+#include "data/DataModule.h"
+#include "data/Sql.h"
+#include "platform/DbFileBlock.h"
+#include "shell/Login.h"
+#include "shell/MAIN.h"
+#include "testsupport/BoxAnswerer.h"
+#include "testsupport/TestProgramDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList teamsIn(const QString& dbPath)
+{
+    QStringList names;
+    for (const QVariantList& row :
+         testsupport::queryRows(dbPath, QStringLiteral("Select DeptName From Dept Order by id")))
+        names << row.first().toString();
+    return names;
+}
+
+QStringList teamsOf(data::DataSet* set)
+{
+    QStringList names;
+    for (int r = 0; r < set->recordCount(); ++r)
+        names << set->value(r, 0).toString();
+    return names;
+}
+
+} // namespace
+
+// Backup and restore as the main window runs them, on a real database file.
+class TestBackup : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void backupWhileConnectedHoldsTheLastCommit();
+    void nextBackupReplacesThePrevious();
+    void failedBackupKeepsThePrevious_data();
+    void failedBackupKeepsThePrevious();
+    void restoreBringsBackTheBackedUpRows();
+    void restoreWithoutBackupChangesNothing();
+    void restoreRefusesAFileOfAnotherKind_data();
+    void restoreRefusesAFileOfAnotherKind();
+
+private:
+    void addTeam(const QString& name);
+    QString backupFile() const { return m_dir->file(QStringLiteral("backup/DorvikSalary.mdb")); }
+    QStringList backupFolder() const
+    {
+        return QDir(m_dir->file(QStringLiteral("backup")))
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
+    QString singleStop();
+
+    std::unique_ptr<testsupport::TestProgramDir> m_dir;
+    std::unique_ptr<testsupport::BoxAnswerer> m_boxes;
+    std::unique_ptr<TMainForm> m_form;
+};
+
+void TestBackup::init()
+{
+    m_dir = std::make_unique<testsupport::TestProgramDir>();
+    m_dir->prepareDatabase();
+    m_boxes = std::make_unique<testsupport::BoxAnswerer>();
+    LoginUser = QStringLiteral("Dorvik");
+    LoginRole = QStringLiteral("系统管理员");
+    m_form = std::make_unique<TMainForm>();
+}
+
+void TestBackup::cleanup()
+{
+    m_form.reset();
+    LoginUser.clear();
+    LoginRole.clear();
+    QCOMPARE(m_boxes->unexpected(), 0);
+    m_boxes.reset();
+    m_dir.reset();
+}
+
+// Through the program's own connection, committed at once.
+void TestBackup::addTeam(const QString& name)
+{
+    QVERIFY(ExecQuery(DM->DmQuery, QStringLiteral("Insert Into Dept (DeptName) Values (?)"), {name}));
+}
+
+QString TestBackup::singleStop()
+{
+    const auto boxes = m_boxes->take();
+    if (boxes.size() != 1 || boxes.first().icon != toolkit::MsgIcon::Stop ||
+        boxes.first().caption != toolkit::kSystemCaption)
+        return QStringLiteral("<not one stop box>");
+    return boxes.first().text;
+}
+
+void TestBackup::backupWhileConnectedHoldsTheLastCommit()
+{
+    addTeam(QStringLiteral("一组"));
+    addTeam(QStringLiteral("二组"));
+    QVERIFY(OpenQuery(DM->DmQuery, QStringLiteral("Select DeptName From Dept"))); // a dataset open meanwhile
+    m_form->DataBackupClick();
+    QCOMPARE(m_boxes->takeTexts(), QStringList{QStringLiteral("数据备份成功......")});
+    QCOMPARE(teamsIn(backupFile()), (QStringList{"一组", "二组"}));
+    const auto check = testsupport::queryRows(backupFile(), QStringLiteral("PRAGMA integrity_check"));
+    QCOMPARE(check.first().first().toString(), QStringLiteral("ok"));
+    QCOMPARE(fileBytes(backupFile()).left(16), platform::databaseHeaderBlock());
+    QCOMPARE(backupFolder(), QStringList{QStringLiteral("DorvikSalary.mdb")});
+    // The program goes on working on its connection.
+    addTeam(QStringLiteral("三组"));
+    QCOMPARE(teamsIn(m_dir->dbPath()).size(), 3);
+}
+
+void TestBackup::nextBackupReplacesThePrevious()
+{
+    addTeam(QStringLiteral("一组"));
+    m_form->DataBackupClick();
+    addTeam(QStringLiteral("二组"));
+    m_form->DataBackupClick();
+    QCOMPARE(m_boxes->takeTexts(), (QStringList{"数据备份成功......", "数据备份成功......"}));
+    QCOMPARE(teamsIn(backupFile()), (QStringList{"一组", "二组"}));
+    QCOMPARE(backupFolder(), QStringList{QStringLiteral("DorvikSalary.mdb")});
+}
+
+void TestBackup::failedBackupKeepsThePrevious_data()
+{
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("database unreachable") << "no database"
+                                          << "无法连接数据库";
+    QTest::newRow("backup slot taken by a folder") << "slot is a folder"
+                                                   << "文件夹占用";
+    QTest::newRow("backup folder cannot be made") << "folder is a file"
+                                                  << "无法创建备份文件夹";
+}
+
+void TestBackup::failedBackupKeepsThePrevious()
+{
+    QFETCH(QString, failure);
+    QFETCH(QString, reason);
+    addTeam(QStringLiteral("一组"));
+    const QString backupDir = m_dir->file(QStringLiteral("backup"));
+    QByteArray previous;
+    if (failure == QLatin1String("no database")) {
+        m_form->DataBackupClick();
+        QCOMPARE(m_boxes->takeTexts(), QStringList{QStringLiteral("数据备份成功......")});
+        previous = fileBytes(backupFile());
+        DM->connection()->close();
+        QVERIFY(QFile::rename(m_dir->dbPath(), m_dir->dbPath() + QStringLiteral(".away")));
+    } else if (failure == QLatin1String("slot is a folder")) {
+        QVERIFY(QDir().mkpath(backupFile() + QStringLiteral("/inside")));
+    } else {
+        QFile blocker(backupDir);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.write("not a folder");
+    }
+    const QStringList folderBefore = QFileInfo(backupDir).isDir() ? backupFolder() : QStringList();
+
+    m_form->DataBackupClick();
+    const QString text = singleStop();
+    QVERIFY2(text.startsWith(QStringLiteral("数据备份失败：")) && text.contains(reason), qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("原有的备份文件没有改动")));
+    if (failure == QLatin1String("no database"))
+        QCOMPARE(fileBytes(backupFile()), previous);
+    if (QFileInfo(backupDir).isDir())
+        QCOMPARE(backupFolder(), folderBefore); // no half-written file left behind
+    else
+        QCOMPARE(fileBytes(backupDir), QByteArray("not a folder"));
+}
+
+void TestBackup::restoreBringsBackTheBackedUpRows()
+{
+    addTeam(QStringLiteral("一组"));
+    addTeam(QStringLiteral("二组"));
+    m_form->DataBackupClick();
+    QVERIFY(ExecQuery(DM->DmQuery, QStringLiteral("Delete From Dept Where DeptName = ?"), {QStringLiteral("一组")}));
+    addTeam(QStringLiteral("三组"));
+    QVERIFY(OpenQuery(DM->UserQuery, QStringLiteral("Select DeptName From Dept Order by id")));
+    QCOMPARE(teamsOf(DM->UserQuery), (QStringList{"二组", "三组"}));
+
+    m_form->DataGiveBackClick();
+    QCOMPARE(m_boxes->takeTexts(), (QStringList{"数据备份成功......", "数据恢复成功......"}));
+    // Loaded rows stay until the list reloads; the next statement reads the restored file.
+    QCOMPARE(teamsOf(DM->UserQuery), (QStringList{"二组", "三组"}));
+    QVERIFY(OpenQuery(DM->DmQuery, QStringLiteral("Select DeptName From Dept Order by id")));
+    QCOMPARE(teamsOf(DM->DmQuery), (QStringList{"一组", "二组"}));
+    QCOMPARE(teamsIn(m_dir->dbPath()), (QStringList{"一组", "二组"}));
+    QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")), platform::databaseHeaderBlock());
+    const auto check = testsupport::queryRows(m_dir->dbPath(), QStringLiteral("PRAGMA integrity_check"));
+    QCOMPARE(check.first().first().toString(), QStringLiteral("ok"));
+    // Work goes on on the restored database, and the backup stays as it was.
+    addTeam(QStringLiteral("四组"));
+    QCOMPARE(teamsIn(m_dir->dbPath()), (QStringList{"一组", "二组", "四组"}));
+    QCOMPARE(teamsIn(backupFile()), (QStringList{"一组", "二组"}));
+}
+
+void TestBackup::restoreWithoutBackupChangesNothing()
+{
+    addTeam(QStringLiteral("一组"));
+    DM->connection()->close();
+    const QByteArray live = fileBytes(m_dir->dbPath());
+    m_form->DataGiveBackClick();
+    const QString text = singleStop();
+    QVERIFY2(text.contains(QStringLiteral("没有找到备份文件")), qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("数据库没有做任何改动")));
+    QCOMPARE(fileBytes(m_dir->dbPath()), live);
+    QVERIFY(OpenQuery(DM->DmQuery, QStringLiteral("Select DeptName From Dept")));
+    QCOMPARE(teamsOf(DM->DmQuery), QStringList{QStringLiteral("一组")});
+}
+
+void TestBackup::restoreRefusesAFileOfAnotherKind_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("text file") << "text"
+                               << "不是完好的数据库";
+    QTest::newRow("database of another program") << "other schema"
+                                                 << "不是本系统的数据库";
+    QTest::newRow("copy carrying the closing marker") << "marker"
+                                                      << "不是完好的数据库";
+    QTest::newRow("cut-off copy") << "truncated"
+                                  << "不是完好的数据库";
+}
+
+void TestBackup::restoreRefusesAFileOfAnotherKind()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    QVERIFY(RunInTransaction([] { // enough pages that a cut-off copy misses some
+        for (int i = 0; i < 300; ++i)
+            if (!ExecQuery(DM->DmQuery, QStringLiteral("Insert Into Dept (DeptName) Values (?)"),
+                           {QStringLiteral("班组%1").arg(i) + QString(200, QLatin1Char('x'))}))
+                return false;
+        return true;
+    }));
+    m_form->DataBackupClick();
+    QCOMPARE(m_boxes->takeTexts(), QStringList{QStringLiteral("数据备份成功......")});
+    const QByteArray good = fileBytes(backupFile());
+    QFile slot(backupFile());
+    QVERIFY(slot.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    if (kind == QLatin1String("text")) {
+        slot.write("DorvikSalary backup, honest\n");
+    } else if (kind == QLatin1String("marker")) {
+        slot.write(platform::closingMarkerBlock() + good.mid(16));
+    } else if (kind == QLatin1String("truncated")) {
+        slot.write(good.left(good.size() / 2));
+    }
+    slot.close();
+    if (kind == QLatin1String("other schema")) {
+        // The slot was emptied above; an empty file is an empty database to SQLite.
+        testsupport::execSql(backupFile(), QStringLiteral("Create Table Notes (id INTEGER PRIMARY KEY, text TEXT)"));
+    }
+    addTeam(QStringLiteral("新班组"));
+    DM->connection()->close();
+    const QByteArray live = fileBytes(m_dir->dbPath());
+
+    m_form->DataGiveBackClick();
+    const QString text = singleStop();
+    QVERIFY2(text.contains(QStringLiteral("备份文件不能使用")) && text.contains(reason), qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("数据库没有做任何改动")));
+    QCOMPARE(fileBytes(m_dir->dbPath()), live);
+    QVERIFY(OpenQuery(DM->DmQuery, QStringLiteral("Select count(*) From Dept")));
+    QCOMPARE(DM->DmQuery->field(0).asInteger(), 301);
+}
+
+QTEST_MAIN(TestBackup)
+#include "tst_backup.moc"
