@@ -59,27 +59,6 @@ private:
     DataGrid* m_grid;
 };
 
-// Reports a press on the title row as a press in the grid: the row-picking handlers run on every
-// press inside the grid and then read whichever record is current.
-class TitlePressWatcher : public QObject {
-public:
-    explicit TitlePressWatcher(DataGrid* grid) : QObject(grid), m_grid(grid) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::MouseButtonPress) {
-            const auto* press = static_cast<QMouseEvent*>(event);
-            const QPoint pos = static_cast<QWidget*>(watched)->mapTo(m_grid, press->position().toPoint());
-            emit m_grid->mousePressed(press->button(), press->modifiers(), pos);
-        }
-        return false;
-    }
-
-private:
-    DataGrid* m_grid;
-};
-
 } // namespace
 
 DataGridModel::DataGridModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -231,7 +210,6 @@ DataGrid::DataGrid(QWidget* parent) : QTableView(parent), m_model(new DataGridMo
     verticalHeader()->setFixedWidth(12);
     verticalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(true);
-    horizontalHeader()->viewport()->installEventFilter(new TitlePressWatcher(this));
     horizontalHeader()->setSortIndicatorShown(true);
     horizontalHeader()->setSortIndicator(-1, Qt::DescendingOrder);
     horizontalHeader()->setHighlightSections(false);
