@@ -3,6 +3,9 @@
 #include "data/Backup.h"
 #include "data/DataModule.h"
 #include "data/Sql.h"
+#include "masterdata/Dept.h"
+#include "masterdata/Password.h"
+#include "masterdata/Worker.h"
 #include "platform/ProgramDir.h"
 #include "shell/About.h"
 #include "shell/DorvikFunction.h"
@@ -383,13 +386,13 @@ void TMainForm::StatusTimerTimer()
 void TMainForm::DeptClick()
 {
     emit childWindowRequested(QStringLiteral("TDeptForm"));
-    // openChild(DeptForm);
+    openChild(DeptForm);
 }
 
 void TMainForm::WorkerClick()
 {
     emit childWindowRequested(QStringLiteral("TWorkerForm"));
-    // openChild(WorkerForm);
+    openChild(WorkerForm);
 }
 
 void TMainForm::ProduceProcessClick()
@@ -401,7 +404,7 @@ void TMainForm::ProduceProcessClick()
 void TMainForm::UserRoleClick()
 {
     emit childWindowRequested(QStringLiteral("TPasswordForm"));
-    // openChild(PasswordForm);
+    openChild(PasswordForm);
 }
 
 void TMainForm::SalaryQueryClick()

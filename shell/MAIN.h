@@ -1,5 +1,7 @@
 #pragma once
 
+#include "toolkit/ChildWindow.h"
+
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -120,6 +122,9 @@ public:
                     *slot = nullptr;
             });
             adoptChild(child);
+            // A window may ask for other title-bar buttons than the workspace's usual ones.
+            if constexpr (requires { T::frameFlags(); })
+                toolkit::childFrame(child)->setWindowFlags(T::frameFlags());
         }
         showChild(instance);
         return instance;
