@@ -46,7 +46,7 @@ sqlite3* Connection::handle(QString* error)
         return fail(QStringLiteral("database file %1 does not exist").arg(path));
 
     QSqlDatabase db = QSqlDatabase::contains(m_name) ? QSqlDatabase::database(m_name, false)
-                                                      : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+                                                     : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     // mode=rw: the database file is opened, never created.
     db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw"));
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));

@@ -36,15 +36,13 @@ bool bindValue(sqlite3_stmt* st, int index, const QVariant& value)
     case QMetaType::ULong:
     case QMetaType::ULongLong:
     case QMetaType::Short:
-    case QMetaType::UShort:
-        return sqlite3_bind_int64(st, index, value.toLongLong()) == SQLITE_OK;
+    case QMetaType::UShort: return sqlite3_bind_int64(st, index, value.toLongLong()) == SQLITE_OK;
     case QMetaType::Double:
-    case QMetaType::Float:
-        return sqlite3_bind_double(st, index, value.toDouble()) == SQLITE_OK;
+    case QMetaType::Float: return sqlite3_bind_double(st, index, value.toDouble()) == SQLITE_OK;
     case QMetaType::QByteArray: {
         const QByteArray bytes = value.toByteArray();
-        return sqlite3_bind_blob64(st, index, bytes.constData(), sqlite3_uint64(bytes.size()),
-                                   SQLITE_TRANSIENT) == SQLITE_OK;
+        return sqlite3_bind_blob64(st, index, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT) ==
+               SQLITE_OK;
     }
     case QMetaType::QDate: {
         const QByteArray text = value.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
@@ -77,7 +75,8 @@ QString literal(const QVariant& value)
     case QMetaType::UShort: return QString::number(value.toLongLong());
     case QMetaType::Double:
     case QMetaType::Float: return QString::number(value.toDouble(), 'g', 15);
-    case QMetaType::QDate: return QLatin1Char('\'') + value.toDate().toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char('\'');
+    case QMetaType::QDate:
+        return QLatin1Char('\'') + value.toDate().toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char('\'');
     default: {
         QString text = value.toString();
         text.replace(QLatin1Char('\''), QStringLiteral("''"));
@@ -98,7 +97,7 @@ struct DataSet::Column {
     // rarely compares the text itself.
     std::vector<quint32> buckets;
     std::vector<quint32> stringHashes;
-    quint32 lastIndex = 0; // the text found last: rows in statement order often repeat it
+    quint32 lastIndex = 0;      // the text found last: rows in statement order often repeat it
     std::vector<quint32> ranks; // collation rank of each string; empty until a sort needs it
 
     quint64 slot(int row) const { return slotBlocks[size_t(row >> kBlockShift)][row & kBlockMask]; }
@@ -268,7 +267,9 @@ struct DataSet::Column {
         std::iota(byOrder.begin(), byOrder.end(), 0u);
         // Texts that begin with a Latin letter, digit or sign come before Chinese ones, as in the
         // lists users know; within each group the locale's order (pinyin for Chinese) holds.
-        const auto group = [&texts](quint32 i) { return texts[i].isEmpty() || texts[i].at(0).unicode() < 0x80 ? 0 : 1; };
+        const auto group = [&texts](quint32 i) {
+            return texts[i].isEmpty() || texts[i].at(0).unicode() < 0x80 ? 0 : 1;
+        };
         const auto compare = [&](quint32 a, quint32 b) {
             const int ga = group(a);
             const int gb = group(b);

@@ -10,8 +10,7 @@ class DataSet;
 class DataSource : public QObject {
     Q_OBJECT
 public:
-    DataSource(const QString& name, DataSet* dataSet, QObject* parent = nullptr)
-        : QObject(parent), m_dataSet(dataSet)
+    DataSource(const QString& name, DataSet* dataSet, QObject* parent = nullptr) : QObject(parent), m_dataSet(dataSet)
     {
         setObjectName(name);
     }

@@ -28,7 +28,8 @@ const QString kNameEmpty = QStringLiteral("对不起，班组名称不能为空!
 const QString kNameRepeated = QStringLiteral("对不起，班组名称不能有重复!");
 const QString kPickTeam = QStringLiteral("对不起，请选择所要修改的班组名称!");
 
-QFont songFont(int pixels) {
+QFont songFont(int pixels)
+{
     QFont font(QStringLiteral("宋体"));
     font.setPixelSize(pixels);
     return font;
@@ -36,22 +37,26 @@ QFont songFont(int pixels) {
 
 } // namespace
 
-TDeptForm::TDeptForm(QWidget* parent) : QWidget(parent) {
+TDeptForm::TDeptForm(QWidget* parent) : QWidget(parent)
+{
     DeptForm = this;
     buildControls();
     FormCreate();
 }
 
-TDeptForm::~TDeptForm() {
+TDeptForm::~TDeptForm()
+{
     if (DeptForm == this)
         DeptForm = nullptr;
 }
 
-Qt::WindowFlags TDeptForm::frameFlags() {
+Qt::WindowFlags TDeptForm::frameFlags()
+{
     return Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
 }
 
-void TDeptForm::buildControls() {
+void TDeptForm::buildControls()
+{
     setObjectName(QStringLiteral("DeptForm"));
     setWindowTitle(QStringLiteral("班组资料"));
     setFont(songFont(12));
@@ -104,41 +109,49 @@ void TDeptForm::buildControls() {
     connect(DeptGrid, &toolkit::DataGrid::mousePressed, this, &TDeptForm::DeptGridMouseDown);
 }
 
-void TDeptForm::FormCreate() {
+void TDeptForm::FormCreate()
+{
     DataRefresh();
 }
 
-void TDeptForm::FormClose() {
+void TDeptForm::FormClose()
+{
     // The window is freed once closed; the destructor clears DeptForm.
     setAttribute(Qt::WA_DeleteOnClose);
 }
 
-void TDeptForm::FormResize() {
+void TDeptForm::FormResize()
+{
     toolkit::restoreIfMaximized(this);
 }
 
-void TDeptForm::closeEvent(QCloseEvent* event) {
+void TDeptForm::closeEvent(QCloseEvent* event)
+{
     FormClose();
     event->accept();
 }
 
-void TDeptForm::resizeEvent(QResizeEvent* event) {
+void TDeptForm::resizeEvent(QResizeEvent* event)
+{
     QWidget::resizeEvent(event);
     FormResize();
 }
 
-void TDeptForm::DataRefresh() {
+void TDeptForm::DataRefresh()
+{
     OpenQuery(DM->DmQuery, kListSql);
 }
 
-bool TDeptForm::nameTaken(const QString& name, bool* taken) {
+bool TDeptForm::nameTaken(const QString& name, bool* taken)
+{
     if (!OpenQuery(DM->DmQuery, kNameTakenSql, {name}))
         return false;
     *taken = DM->DmQuery->recordCount() > 0;
     return true;
 }
 
-void TDeptForm::DeptGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, const QPoint&) {
+void TDeptForm::DeptGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, const QPoint&)
+{
     // While DmQuery holds another window's look-up without the team-name field, a press picks
     // nothing and changes nothing.
     if (DeptGrid->gridModel()->fieldIndex(DeptGrid->selectedColumn()) < 0)
@@ -149,7 +162,8 @@ void TDeptForm::DeptGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, const 
     cmdedit->setEnabled(true);
 }
 
-void TDeptForm::cmdaddClick() {
+void TDeptForm::cmdaddClick()
+{
     const QString name = DeptName_Edit->text();
     if (name.trimmed().isEmpty()) {
         toolkit::ShowStop(kNameEmpty);
@@ -175,7 +189,8 @@ void TDeptForm::cmdaddClick() {
     DataRefresh();
 }
 
-void TDeptForm::cmdeditClick() {
+void TDeptForm::cmdeditClick()
+{
     if (SelectedDeptName.isEmpty()) {
         toolkit::ShowStop(kPickTeam);
         return;
@@ -215,7 +230,8 @@ void TDeptForm::cmdeditClick() {
     DataRefresh();
 }
 
-void TDeptForm::cmddeleteClick() {
+void TDeptForm::cmddeleteClick()
+{
     if (SelectedDeptName.isEmpty()) {
         toolkit::ShowStop(kPickTeam);
         return;
@@ -232,7 +248,8 @@ void TDeptForm::cmddeleteClick() {
     cmdedit->setEnabled(false);
 }
 
-void TDeptForm::cmdexitClick() {
+void TDeptForm::cmdexitClick()
+{
     QWidget* frame = toolkit::childFrame(this);
     (frame ? frame : static_cast<QWidget*>(this))->close();
 }

@@ -26,30 +26,35 @@ const QString kDeleteSql = QStringLiteral("Delete From UserData Where Id =?");
 const QString kPickToDelete = QStringLiteral("对不起，请选择所要删除的用户!");
 const QString kPickToChange = QStringLiteral("对不起，请选择所要修改的用户!");
 
-bool isOperator() {
+bool isOperator()
+{
     return LoginRole == kOperatorRole;
 }
 
 } // namespace
 
-bool LoadUserList() {
+bool LoadUserList()
+{
     if (isOperator())
         return OpenQuery(DM->UserQuery, kOwnAccountSql, {LoginUser});
     return OpenQuery(DM->UserQuery, kAllAccountsSql);
 }
 
-TPasswordForm::TPasswordForm(QWidget* parent) : QWidget(parent) {
+TPasswordForm::TPasswordForm(QWidget* parent) : QWidget(parent)
+{
     PasswordForm = this;
     buildControls();
     FormCreate();
 }
 
-TPasswordForm::~TPasswordForm() {
+TPasswordForm::~TPasswordForm()
+{
     if (PasswordForm == this)
         PasswordForm = nullptr;
 }
 
-void TPasswordForm::buildControls() {
+void TPasswordForm::buildControls()
+{
     setObjectName(QStringLiteral("PasswordForm"));
     setWindowTitle(QStringLiteral("用户权限管理"));
     QFont font(QStringLiteral("宋体"));
@@ -97,7 +102,8 @@ void TPasswordForm::buildControls() {
     connect(UserGrid, &toolkit::DataGrid::mousePressed, this, &TPasswordForm::UserGridMouseDown);
 }
 
-void TPasswordForm::FormCreate() {
+void TPasswordForm::FormCreate()
+{
     if (isOperator()) {
         cmdadd->setEnabled(false);
         cmddelete->setEnabled(false);
@@ -105,31 +111,37 @@ void TPasswordForm::FormCreate() {
     LoadUserList();
 }
 
-void TPasswordForm::FormClose() {
+void TPasswordForm::FormClose()
+{
     // The window is freed once closed, and the add/edit windows it owns with it; the destructor
     // clears PasswordForm.
     setAttribute(Qt::WA_DeleteOnClose);
 }
 
-void TPasswordForm::FormResize() {
+void TPasswordForm::FormResize()
+{
     toolkit::restoreIfMaximized(this);
 }
 
-void TPasswordForm::closeEvent(QCloseEvent* event) {
+void TPasswordForm::closeEvent(QCloseEvent* event)
+{
     FormClose();
     event->accept();
 }
 
-void TPasswordForm::resizeEvent(QResizeEvent* event) {
+void TPasswordForm::resizeEvent(QResizeEvent* event)
+{
     QWidget::resizeEvent(event);
     FormResize();
 }
 
-void TPasswordForm::DataRefresh() {
+void TPasswordForm::DataRefresh()
+{
     LoadUserList();
 }
 
-void TPasswordForm::UserGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, const QPoint&) {
+void TPasswordForm::UserGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, const QPoint&)
+{
     // While UserQuery holds a result without the account number (the name check of an add/edit
     // window, or another window's look-up), a press picks nothing and changes nothing.
     if (UserGrid->gridModel()->fieldIndex(0) < 0)
@@ -137,18 +149,21 @@ void TPasswordForm::UserGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, co
     SelectedUserId = UserGrid->columnText(0);
 }
 
-void TPasswordForm::openUserForm(int mode) {
+void TPasswordForm::openUserForm(int mode)
+{
     UserFormMode = mode;
     // Owned by this window: it reads this window's selection and goes when this window goes.
     UserForm = new TUserForm(this);
     UserForm->show();
 }
 
-void TPasswordForm::cmdaddClick() {
+void TPasswordForm::cmdaddClick()
+{
     openUserForm(0);
 }
 
-void TPasswordForm::cmdeditClick() {
+void TPasswordForm::cmdeditClick()
+{
     if (SelectedUserId.isEmpty()) {
         toolkit::ShowStop(kPickToChange);
         return;
@@ -156,7 +171,8 @@ void TPasswordForm::cmdeditClick() {
     openUserForm(1);
 }
 
-void TPasswordForm::cmddeleteClick() {
+void TPasswordForm::cmddeleteClick()
+{
     if (SelectedUserId.isEmpty()) {
         toolkit::ShowStop(kPickToDelete);
         return;
@@ -170,7 +186,8 @@ void TPasswordForm::cmddeleteClick() {
     DataRefresh();
 }
 
-void TPasswordForm::cmdexitClick() {
+void TPasswordForm::cmdexitClick()
+{
     QWidget* frame = toolkit::childFrame(this);
     (frame ? frame : static_cast<QWidget*>(this))->close();
 }

@@ -26,13 +26,15 @@ const QString kNameTaken = QStringLiteral("用户名有重复，请另选其他�
 const QString kChanged = QStringLiteral("用户信息资料已被修改成功......");
 const QString kPickToChange = QStringLiteral("对不起，请选择所要修改的用户!");
 
-QFont songFont(int pixels) {
+QFont songFont(int pixels)
+{
     QFont font(QStringLiteral("宋体"));
     font.setPixelSize(pixels);
     return font;
 }
 
-QVariant idParam(const QString& id) {
+QVariant idParam(const QString& id)
+{
     bool ok = false;
     const qlonglong number = id.toLongLong(&ok);
     return ok ? QVariant(number) : QVariant(id);
@@ -41,18 +43,20 @@ QVariant idParam(const QString& id) {
 } // namespace
 
 TUserForm::TUserForm(TPasswordForm* owner)
-    : QDialog(owner, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint),
-      m_owner(owner) {
+    : QDialog(owner, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint), m_owner(owner)
+{
     buildControls();
     FormCreate();
 }
 
-TUserForm::~TUserForm() {
+TUserForm::~TUserForm()
+{
     if (UserForm == this)
         UserForm = nullptr;
 }
 
-void TUserForm::buildControls() {
+void TUserForm::buildControls()
+{
     setObjectName(QStringLiteral("UserForm"));
     setWindowTitle(QStringLiteral("用户管理"));
     setModal(false);
@@ -92,8 +96,7 @@ void TUserForm::buildControls() {
     cmdok->setObjectName(QStringLiteral("cmdok"));
     cmdok->setAutoDefault(false);
     cmdok->setGeometry(70, 196, 96, 30);
-    cmdexit =
-        new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("退出"), this);
+    cmdexit = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("退出"), this);
     cmdexit->setObjectName(QStringLiteral("cmdexit"));
     cmdexit->setAutoDefault(false);
     cmdexit->setGeometry(190, 196, 96, 30);
@@ -109,7 +112,8 @@ void TUserForm::buildControls() {
     connect(cmdexit, &QPushButton::clicked, this, &TUserForm::cmdexitClick);
 }
 
-void TUserForm::FormCreate() {
+void TUserForm::FormCreate()
+{
     if (UserFormMode != 1)
         return;
     NewPassword_Label->show();
@@ -120,37 +124,42 @@ void TUserForm::FormCreate() {
     data::DataSet* account = DM->DmQuery;
     UserName_Edit->setText(account->value(0, 1).toString());
     Password_Edit->setText(account->value(0, 2).toString());
-    Role_ComboBox->setCurrentIndex(
-        Role_ComboBox->findText(account->value(0, 3).toString(), Qt::MatchFixedString));
+    Role_ComboBox->setCurrentIndex(Role_ComboBox->findText(account->value(0, 3).toString(), Qt::MatchFixedString));
     UserName_Edit->setEnabled(false);
     Password_Edit->setEnabled(false);
 }
 
-void TUserForm::FormClose() {
+void TUserForm::FormClose()
+{
     UserFormMode = 0;
 }
 
-void TUserForm::closeEvent(QCloseEvent* event) {
+void TUserForm::closeEvent(QCloseEvent* event)
+{
     FormClose();
     QDialog::closeEvent(event);
 }
 
-void TUserForm::reject() {
+void TUserForm::reject()
+{
     // Escape closes the window like its close box.
     FormClose();
     QDialog::reject();
 }
 
-void TUserForm::DataRefresh() {
+void TUserForm::DataRefresh()
+{
     LoadUserList();
 }
 
-void TUserForm::cmdexitClick() {
+void TUserForm::cmdexitClick()
+{
     UserFormMode = 0;
     close();
 }
 
-void TUserForm::cmdokClick() {
+void TUserForm::cmdokClick()
+{
     // The mode as it stands now: another list action may have changed it since this window opened.
     if (UserFormMode == 1)
         saveEdit();
@@ -158,7 +167,8 @@ void TUserForm::cmdokClick() {
         saveNew();
 }
 
-void TUserForm::saveEdit() {
+void TUserForm::saveEdit()
+{
     if (NewPassword_Edit->text().trimmed().isEmpty()) {
         toolkit::ShowStop(kInputMissing);
         NewPassword_Edit->setFocus();
@@ -180,7 +190,8 @@ void TUserForm::saveEdit() {
     DataRefresh();
 }
 
-void TUserForm::saveNew() {
+void TUserForm::saveNew()
+{
     const QString name = UserName_Edit->text();
     const QString password = Password_Edit->text();
     if (name.trimmed().isEmpty() || password.trimmed().isEmpty() || Role_ComboBox->currentIndex() < 0) {

@@ -24,11 +24,10 @@ const QString kListSql = QStringLiteral("Select Worker.id,WorkerName,DeptName,Ma
                                         "worker.id desc");
 const QString kTeamNamesSql = QStringLiteral("Select DeptName From Dept");
 const QString kAddNameSql = QStringLiteral("Select WorkerName From Worker Where WorkerName=?");
-const QString kAddMachineSql = QStringLiteral(
-    "Select MachineId From Worker Where MachineId=? and Deptid =(Select id From Dept Where DeptName=?)");
+const QString kAddMachineSql =
+    QStringLiteral("Select MachineId From Worker Where MachineId=? and Deptid =(Select id From Dept Where DeptName=?)");
 const QString kTeamNumberSql = QStringLiteral("Select Id From Dept Where DeptName=?");
-const QString kAddSql =
-    QStringLiteral("Insert Into Worker (WorkerName,DeptId,MachineId,EnterDate) Values (?,?,?,?)");
+const QString kAddSql = QStringLiteral("Insert Into Worker (WorkerName,DeptId,MachineId,EnterDate) Values (?,?,?,?)");
 const QString kEditNameSql = QStringLiteral("Select * From Worker Where Id <> ? And WorkerName=? And DeptId "
                                             "= (Select Id From Dept Where DeptName=?)");
 const QString kEditMachineSql =
@@ -53,43 +52,50 @@ const QString kPickToDelete = QStringLiteral("对不起，请选择所要删除�
 
 const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
 
-QFont songFont(int pixels) {
+QFont songFont(int pixels)
+{
     QFont font(QStringLiteral("宋体"));
     font.setPixelSize(pixels);
     return font;
 }
 
 // A worker number as the statements compare it: an integer when the text is one.
-QVariant idParam(const QString& id) {
+QVariant idParam(const QString& id)
+{
     bool ok = false;
     const qlonglong number = id.toLongLong(&ok);
     return ok ? QVariant(number) : QVariant(id);
 }
 
 // Chooses the entry equal to text, or nothing when none is.
-void chooseItem(QComboBox* box, const QString& text) {
+void chooseItem(QComboBox* box, const QString& text)
+{
     box->setCurrentIndex(box->findText(text, Qt::MatchFixedString));
 }
 
 } // namespace
 
-TWorkerForm::TWorkerForm(QWidget* parent) : QWidget(parent) {
+TWorkerForm::TWorkerForm(QWidget* parent) : QWidget(parent)
+{
     WorkerForm = this;
     buildControls();
     FormCreate();
 }
 
-TWorkerForm::~TWorkerForm() {
+TWorkerForm::~TWorkerForm()
+{
     if (WorkerForm == this)
         WorkerForm = nullptr;
 }
 
-Qt::WindowFlags TWorkerForm::frameFlags() {
+Qt::WindowFlags TWorkerForm::frameFlags()
+{
     return Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
            Qt::WindowCloseButtonHint;
 }
 
-void TWorkerForm::buildControls() {
+void TWorkerForm::buildControls()
+{
     setObjectName(QStringLiteral("WorkerForm"));
     setWindowTitle(QStringLiteral("员工资料"));
     setFont(songFont(12));
@@ -186,7 +192,8 @@ void TWorkerForm::buildControls() {
     connect(Searchtxt, &QLineEdit::returnPressed, this, &TWorkerForm::WorkerName_EditKeyPress);
 }
 
-void TWorkerForm::FormCreate() {
+void TWorkerForm::FormCreate()
+{
     // The team list is read once; teams added later appear when the window is opened again.
     if (OpenQuery(DM->DmQuery, kTeamNamesSql)) {
         data::DataSet* teams = DM->DmQuery;
@@ -201,30 +208,36 @@ void TWorkerForm::FormCreate() {
     EnterDatePicker->setDate(QDate::currentDate());
 }
 
-void TWorkerForm::FormClose() {
+void TWorkerForm::FormClose()
+{
     // The window is freed once closed; the destructor clears WorkerForm.
     setAttribute(Qt::WA_DeleteOnClose);
 }
 
-void TWorkerForm::FormResize() {
+void TWorkerForm::FormResize()
+{
     toolkit::restoreIfMaximized(this);
 }
 
-void TWorkerForm::closeEvent(QCloseEvent* event) {
+void TWorkerForm::closeEvent(QCloseEvent* event)
+{
     FormClose();
     event->accept();
 }
 
-void TWorkerForm::resizeEvent(QResizeEvent* event) {
+void TWorkerForm::resizeEvent(QResizeEvent* event)
+{
     QWidget::resizeEvent(event);
     FormResize();
 }
 
-void TWorkerForm::DataRefresh() {
+void TWorkerForm::DataRefresh()
+{
     OpenQuery(DM->WorkerQuery, kListSql);
 }
 
-void TWorkerForm::WorkerGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, const QPoint&) {
+void TWorkerForm::WorkerGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, const QPoint&)
+{
     // While WorkerQuery holds a result without the list's columns (the rows of the edit name
     // check, or another window's look-up), a press picks nothing and changes nothing.
     for (int column = 0; column < WorkerGrid->gridColumnCount(); ++column)
@@ -241,11 +254,13 @@ void TWorkerForm::WorkerGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, co
     cmdedit->setEnabled(true);
 }
 
-void TWorkerForm::WorkerName_EditKeyPress() {
+void TWorkerForm::WorkerName_EditKeyPress()
+{
     DeptName_ComboBox->setFocus();
 }
 
-bool TWorkerForm::inputComplete() {
+bool TWorkerForm::inputComplete()
+{
     if (WorkerName_Edit->text().trimmed().isEmpty() || DeptName_ComboBox->currentIndex() < 0) {
         toolkit::ShowStop(kNameTeamEmpty);
         WorkerName_Edit->setFocus();
@@ -259,20 +274,23 @@ bool TWorkerForm::inputComplete() {
     return true;
 }
 
-bool TWorkerForm::teamNumber(qlonglong* number) {
+bool TWorkerForm::teamNumber(qlonglong* number)
+{
     if (!OpenQuery(DM->WorkerQuery, kTeamNumberSql, {DeptName_ComboBox->currentText()}))
         return false;
     *number = DM->WorkerQuery->recordCount() > 0 ? DM->WorkerQuery->value(0, 0).toLongLong() : 0;
     return true;
 }
 
-void TWorkerForm::clearEntry() {
+void TWorkerForm::clearEntry()
+{
     WorkerName_Edit->clear();
     DeptName_ComboBox->setCurrentIndex(-1);
     Machine_Combobox->setCurrentIndex(-1);
 }
 
-void TWorkerForm::cmdaddClick() {
+void TWorkerForm::cmdaddClick()
+{
     if (!inputComplete())
         return;
     const QString name = WorkerName_Edit->text();
@@ -311,7 +329,8 @@ void TWorkerForm::cmdaddClick() {
     DataRefresh();
 }
 
-void TWorkerForm::cmdeditClick() {
+void TWorkerForm::cmdeditClick()
+{
     if (SelectedWorkerId.isEmpty()) {
         toolkit::ShowStop(kPickToChange);
         return;
@@ -346,8 +365,7 @@ void TWorkerForm::cmdeditClick() {
     }
     qlonglong deptId = 0;
     if (!teamNumber(&deptId) ||
-        !ExecQuery(query, kEditSql,
-                   {name, deptId, machine, EnterDatePicker->date().toString(kDateFormat), picked})) {
+        !ExecQuery(query, kEditSql, {name, deptId, machine, EnterDatePicker->date().toString(kDateFormat), picked})) {
         DataRefresh();
         return;
     }
@@ -357,7 +375,8 @@ void TWorkerForm::cmdeditClick() {
     cmdedit->setEnabled(false);
 }
 
-void TWorkerForm::cmddeleteClick() {
+void TWorkerForm::cmddeleteClick()
+{
     if (SelectedWorkerId.isEmpty()) {
         toolkit::ShowStop(kPickToDelete);
         return;
@@ -374,7 +393,8 @@ void TWorkerForm::cmddeleteClick() {
     cmdedit->setEnabled(false);
 }
 
-void TWorkerForm::cmdsearchClick() {
+void TWorkerForm::cmdsearchClick()
+{
     const QString text = Searchtxt->text();
     if (!text.isEmpty()) {
         const QString pattern = QLatin1Char('%') + text + QLatin1Char('%');
@@ -384,7 +404,8 @@ void TWorkerForm::cmdsearchClick() {
     }
 }
 
-void TWorkerForm::cmdexitClick() {
+void TWorkerForm::cmdexitClick()
+{
     QWidget* frame = toolkit::childFrame(this);
     (frame ? frame : static_cast<QWidget*>(this))->close();
 }

@@ -37,8 +37,7 @@ Location locate(const QStringList& lines, const QString& section, const QString&
         if (const auto name = sectionName(lines.at(i))) {
             if (loc.sectionLine >= 0)
                 break;
-            if (name->compare(section, Qt::CaseInsensitive) == 0)
-                {
+            if (name->compare(section, Qt::CaseInsensitive) == 0) {
                 loc.sectionLine = i;
                 loc.sectionEnd = i + 1;
             }

@@ -28,9 +28,12 @@ QString typeName(RegType type)
 
 std::optional<RegType> typeFromName(const QString& name)
 {
-    if (name == QLatin1String("REG_SZ")) return RegType::Sz;
-    if (name == QLatin1String("REG_DWORD")) return RegType::Dword;
-    if (name == QLatin1String("REG_BINARY")) return RegType::Binary;
+    if (name == QLatin1String("REG_SZ"))
+        return RegType::Sz;
+    if (name == QLatin1String("REG_DWORD"))
+        return RegType::Dword;
+    if (name == QLatin1String("REG_BINARY"))
+        return RegType::Binary;
     return std::nullopt;
 }
 
@@ -75,9 +78,7 @@ QJsonObject toJson(const RegValue& value)
     switch (value.type) {
     case RegType::Sz: obj[QStringLiteral("data")] = value.data.toString(); break;
     case RegType::Dword: obj[QStringLiteral("data")] = double(value.data.toUInt()); break;
-    case RegType::Binary:
-        obj[QStringLiteral("data")] = QString::fromLatin1(value.data.toByteArray().toHex());
-        break;
+    case RegType::Binary: obj[QStringLiteral("data")] = QString::fromLatin1(value.data.toByteArray().toHex()); break;
     }
     return obj;
 }
@@ -164,8 +165,8 @@ bool RegistryKey::write(const RegValue& value)
     QJsonArray items = root.value(stored).toArray();
     bool replaced = false;
     for (int i = 0; i < items.size(); ++i) {
-        if (items.at(i).toObject().value(QStringLiteral("name")).toString().compare(value.name,
-                                                                                    Qt::CaseInsensitive) == 0) {
+        if (items.at(i).toObject().value(QStringLiteral("name")).toString().compare(value.name, Qt::CaseInsensitive) ==
+            0) {
             items.replace(i, toJson(value));
             replaced = true;
             break;
@@ -200,8 +201,7 @@ bool RegistryKey::deleteValue(const QString& name)
         return false;
     QJsonArray items = root.value(stored).toArray();
     for (int i = 0; i < items.size(); ++i) {
-        if (items.at(i).toObject().value(QStringLiteral("name")).toString().compare(name, Qt::CaseInsensitive) ==
-            0) {
+        if (items.at(i).toObject().value(QStringLiteral("name")).toString().compare(name, Qt::CaseInsensitive) == 0) {
             items.removeAt(i);
             root.insert(stored, items);
             return saveRoot(root);

@@ -8,7 +8,8 @@
 
 TQuickReport* QuickReport = nullptr;
 
-TQuickReport::TQuickReport(QObject* owner) : toolkit::Report(owner) {
+TQuickReport::TQuickReport(QObject* owner) : toolkit::Report(owner)
+{
     setObjectName(QStringLiteral("QuickReport"));
     const QString& yuan = toolkit::kYuanMask;
     wagestatement::build(*this,
@@ -26,17 +27,20 @@ TQuickReport::TQuickReport(QObject* owner) : toolkit::Report(owner) {
     setDataSource(DM ? DM->SalarySource : nullptr);
 }
 
-TQuickReport::~TQuickReport() {
+TQuickReport::~TQuickReport()
+{
     if (QuickReport == this)
         QuickReport = nullptr;
 }
 
-TQuickReport* TQuickReport::instance() {
+TQuickReport* TQuickReport::instance()
+{
     if (!QuickReport)
         QuickReport = new TQuickReport(QCoreApplication::instance());
     return QuickReport;
 }
 
-void TQuickReport::beforeGenerate() {
+void TQuickReport::beforeGenerate()
+{
     setDataSource(DM ? DM->SalarySource : nullptr);
 }

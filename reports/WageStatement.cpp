@@ -24,7 +24,8 @@ constexpr double kSeparator = 0.26; // width of a column separator
 constexpr double kSummaryBar = 0.5; // height of the bar that closes the table
 
 // The outer bars and the column separators of a table band.
-void addTableRules(toolkit::ReportBand& band, const QList<double>& separators) {
+void addTableRules(toolkit::ReportBand& band, const QList<double>& separators)
+{
     band.elements.append(ReportElement::makeRule(QStringLiteral("LeftBar"), ReportRuleShape::FilledBar,
                                                  QRectF(0.0, 0.0, kSideBar, band.height)));
     band.elements.append(ReportElement::makeRule(QStringLiteral("RightBar"), ReportRuleShape::FilledBar,
@@ -37,12 +38,13 @@ void addTableRules(toolkit::ReportBand& band, const QList<double>& separators) {
 
 } // namespace
 
-QString headerName(const QString& field) {
+QString headerName(const QString& field)
+{
     return field + QStringLiteral("Header");
 }
 
-void build(toolkit::Report& report, const QList<Column>& columns, const QList<double>& separators,
-           const Total& total) {
+void build(toolkit::Report& report, const QList<Column>& columns, const QList<double>& separators, const Total& total)
+{
     toolkit::ReportPageSettings& page = report.pageSettings();
     page = toolkit::ReportPageSettings(); // A4 portrait, 10 mm margins, empty title
     page.pageHeaderOnFirstPage = true;
@@ -59,11 +61,10 @@ void build(toolkit::Report& report, const QList<Column>& columns, const QList<do
                                  QRectF(2.1, 13.8, 0.0, kTextLine), topLeft),
         ReportElement::makeSystem(QStringLiteral("PrintDate"), ReportSystemValue::DateTime,
                                   QRectF(20.1, 13.8, 0.0, kTextLine), topLeft),
-        ReportElement::makeLabel(QStringLiteral("PageLabel"), QStringLiteral("第"),
-                                 QRectF(165.4, 13.8, 0.0, kTextLine), topLeft),
+        ReportElement::makeLabel(QStringLiteral("PageLabel"), QStringLiteral("第"), QRectF(165.4, 13.8, 0.0, kTextLine),
+                                 topLeft),
         ReportElement::makeSystem(QStringLiteral("PageNumber"), ReportSystemValue::PageNumber,
-                                  QRectF(169.9, 13.8, 183.9 - 169.9, kTextLine),
-                                  Qt::AlignHCenter | Qt::AlignTop),
+                                  QRectF(169.9, 13.8, 183.9 - 169.9, kTextLine), Qt::AlignHCenter | Qt::AlignTop),
         ReportElement::makeLabel(QStringLiteral("PageUnitLabel"), QStringLiteral("页"),
                                  QRectF(184.2, 13.8, 0.0, kTextLine), topLeft),
         ReportElement::makeRule(QStringLiteral("TitleBar"), ReportRuleShape::FilledBar,
@@ -84,8 +85,8 @@ void build(toolkit::Report& report, const QList<Column>& columns, const QList<do
     for (const Column& column : columns)
         detail.elements.append(ReportElement::makeField(
             column.field, column.field,
-            QRectF(column.left, kSeparator, column.right - column.left, kDetailHeight - kSeparator),
-            column.mask, Qt::AlignCenter));
+            QRectF(column.left, kSeparator, column.right - column.left, kDetailHeight - kSeparator), column.mask,
+            Qt::AlignCenter));
 
     // The summary's texts stand centred in the height below its bar.
     const double top = kSummaryBar;
@@ -95,8 +96,8 @@ void build(toolkit::Report& report, const QList<Column>& columns, const QList<do
     summary.elements = {
         ReportElement::makeRule(QStringLiteral("SummaryBar"), ReportRuleShape::FilledBar,
                                 QRectF(0.0, 0.0, kRightBar + kSideBar, kSummaryBar)),
-        ReportElement::makeLabel(QStringLiteral("CountLabel"), QStringLiteral("共"),
-                                 QRectF(1.3, top, 0.0, height), middleLeft),
+        ReportElement::makeLabel(QStringLiteral("CountLabel"), QStringLiteral("共"), QRectF(1.3, top, 0.0, height),
+                                 middleLeft),
         ReportElement::makeSystem(QStringLiteral("RowCount"), ReportSystemValue::RowCount,
                                   QRectF(6.6, top, 19.3 - 6.6, height), Qt::AlignCenter),
         ReportElement::makeLabel(QStringLiteral("CountUnitLabel"), QStringLiteral("条数据"),
@@ -104,11 +105,10 @@ void build(toolkit::Report& report, const QList<Column>& columns, const QList<do
         ReportElement::makeSum(QStringLiteral("Total"), total.field,
                                QRectF(total.left, top, total.right - total.left, height), toolkit::kYuanMask,
                                Qt::AlignRight | Qt::AlignVCenter, 12.0),
-        ReportElement::makeLabel(QStringLiteral("YuanLabel"), QStringLiteral("元"),
-                                 QRectF(total.yuanLeft, top,
-                                        total.yuanRight > 0.0 ? total.yuanRight - total.yuanLeft : 0.0,
-                                        height),
-                                 total.yuanAlignment | Qt::AlignVCenter),
+        ReportElement::makeLabel(
+            QStringLiteral("YuanLabel"), QStringLiteral("元"),
+            QRectF(total.yuanLeft, top, total.yuanRight > 0.0 ? total.yuanRight - total.yuanLeft : 0.0, height),
+            total.yuanAlignment | Qt::AlignVCenter),
     };
 
     report.addBand(kFooterBand, ReportBandType::PageFooter, kFooterHeight);

@@ -37,8 +37,7 @@ inline const QString kSummaryBand = QStringLiteral("Summary");
 inline const QString kFooterBand = QStringLiteral("PageFooterBand1");
 
 // Builds the bands of a wage statement into an empty report.
-void build(toolkit::Report& report, const QList<Column>& columns, const QList<double>& separators,
-           const Total& total);
+void build(toolkit::Report& report, const QList<Column>& columns, const QList<double>& separators, const Total& total);
 
 // Name of the header label of a column: the field followed by "Header".
 QString headerName(const QString& field);

@@ -7,8 +7,8 @@
 // The application title: the single-instance guard finds a running copy by it.
 inline const QString kApplicationTitle = QStringLiteral("Tavik");
 
-QString DatabaseFilePath();  // DorvikSalary.mdb in the program folder
-QString ConfigFilePath();    // Config.ini in the program folder
+QString DatabaseFilePath();   // DorvikSalary.mdb in the program folder
+QString ConfigFilePath();     // Config.ini in the program folder
 QString AutoRunProgramPath(); // the program file the autorun entry starts
 
 // Ends this process at once, touching no file, when another copy runs; that copy is asked to

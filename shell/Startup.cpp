@@ -14,9 +14,8 @@ void PrepareApplication(QApplication& app)
 {
     QCoreApplication::setApplicationName(kApplicationTitle);
     // The Song face of the design, with the free Song face and a second CJK face standing in.
-    QFont::insertSubstitutions(QStringLiteral("宋体"),
-                               {QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
-                                QStringLiteral("WenQuanYi Zen Hei")});
+    QFont::insertSubstitutions(QStringLiteral("宋体"), {QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
+                                                        QStringLiteral("WenQuanYi Zen Hei")});
     QFont font(QStringLiteral("宋体"));
     font.setPointSize(9);
     app.setFont(font);

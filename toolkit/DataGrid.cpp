@@ -202,7 +202,8 @@ bool DataGridModel::setData(const QModelIndex& index, const QVariant& value, int
     return true;
 }
 
-DataGrid::DataGrid(QWidget* parent) : QTableView(parent), m_model(new DataGridModel(this)), m_footer(new GridFooter(this))
+DataGrid::DataGrid(QWidget* parent)
+    : QTableView(parent), m_model(new DataGridModel(this)), m_footer(new GridFooter(this))
 {
     setModel(m_model);
     m_footer->hide();
@@ -317,8 +318,8 @@ QString DataGrid::titleClick(int column)
         ShowStop(QStringLiteral("数据集已关闭, 不能排序"));
         return QString();
     }
-    const QString sortText =
-        set->fieldName(m_model->fieldIndex(column)) + (next == SortMark::Down ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
+    const QString sortText = set->fieldName(m_model->fieldIndex(column)) +
+                             (next == SortMark::Down ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
     QString error;
     if (!set->setSort(sortText, &error)) {
         ShowStop(error);
@@ -403,9 +404,9 @@ void DataGrid::syncCurrentFromDataSet()
     const int column = currentIndex().isValid() ? currentIndex().column() : 0;
     const QModelIndex index = m_model->index(set->recNo() - 1, column);
     if (index.isValid() && index != currentIndex())
-        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
-                                                     (selectionBehavior() == SelectRows ? QItemSelectionModel::Rows
-                                                                                        : QItemSelectionModel::NoUpdate));
+        selectionModel()->setCurrentIndex(
+            index, QItemSelectionModel::ClearAndSelect |
+                       (selectionBehavior() == SelectRows ? QItemSelectionModel::Rows : QItemSelectionModel::NoUpdate));
     m_syncing = false;
 }
 

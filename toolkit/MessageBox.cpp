@@ -26,8 +26,7 @@ QMessageBox::Icon qtIcon(MsgIcon icon)
 
 QMessageBox::StandardButton showModal(const MessageRequest& request)
 {
-    QMessageBox box(qtIcon(request.icon), request.caption, request.text, request.buttons,
-                    QApplication::activeWindow());
+    QMessageBox box(qtIcon(request.icon), request.caption, request.text, request.buttons, QApplication::activeWindow());
     return QMessageBox::StandardButton(box.exec());
 }
 

@@ -8,13 +8,15 @@
 
 namespace toolkit {
 
-QSizeF ReportPageSettings::paperSize() const {
+QSizeF ReportPageSettings::paperSize() const
+{
     const QSizeF portrait = QPageSize(paper).size(QPageSize::Millimeter);
     return orientation == QPageLayout::Landscape ? portrait.transposed() : portrait;
 }
 
 ReportElement ReportElement::makeLabel(const QString& name, const QString& text, const QRectF& rect,
-                                       Qt::Alignment alignment, double pointSize) {
+                                       Qt::Alignment alignment, double pointSize)
+{
     ReportElement e;
     e.kind = ReportElementKind::Label;
     e.name = name;
@@ -26,7 +28,8 @@ ReportElement ReportElement::makeLabel(const QString& name, const QString& text,
 }
 
 ReportElement ReportElement::makeField(const QString& name, const QString& field, const QRectF& rect,
-                                       const QString& mask, Qt::Alignment alignment) {
+                                       const QString& mask, Qt::Alignment alignment)
+{
     ReportElement e;
     e.kind = ReportElementKind::DataField;
     e.name = name;
@@ -38,7 +41,8 @@ ReportElement ReportElement::makeField(const QString& name, const QString& field
 }
 
 ReportElement ReportElement::makeSystem(const QString& name, ReportSystemValue value, const QRectF& rect,
-                                        Qt::Alignment alignment) {
+                                        Qt::Alignment alignment)
+{
     ReportElement e;
     e.kind = ReportElementKind::SystemValue;
     e.name = name;
@@ -48,8 +52,9 @@ ReportElement ReportElement::makeSystem(const QString& name, ReportSystemValue v
     return e;
 }
 
-ReportElement ReportElement::makeSum(const QString& name, const QString& field, const QRectF& rect,
-                                     const QString& mask, Qt::Alignment alignment, double pointSize) {
+ReportElement ReportElement::makeSum(const QString& name, const QString& field, const QRectF& rect, const QString& mask,
+                                     Qt::Alignment alignment, double pointSize)
+{
     ReportElement e;
     e.kind = ReportElementKind::Expression;
     e.name = name;
@@ -61,7 +66,8 @@ ReportElement ReportElement::makeSum(const QString& name, const QString& field, 
     return e;
 }
 
-ReportElement ReportElement::makeRule(const QString& name, ReportRuleShape shape, const QRectF& rect) {
+ReportElement ReportElement::makeRule(const QString& name, ReportRuleShape shape, const QRectF& rect)
+{
     ReportElement e;
     e.kind = ReportElementKind::Rule;
     e.name = name;
@@ -70,7 +76,8 @@ ReportElement ReportElement::makeRule(const QString& name, ReportRuleShape shape
     return e;
 }
 
-QList<const ReportPlacedElement*> ReportPage::find(const QString& band, const QString& name) const {
+QList<const ReportPlacedElement*> ReportPage::find(const QString& band, const QString& name) const
+{
     QList<const ReportPlacedElement*> found;
     for (const ReportPlacedElement& e : elements)
         if (e.band == band && e.name == name)
@@ -78,14 +85,16 @@ QList<const ReportPlacedElement*> ReportPage::find(const QString& band, const QS
     return found;
 }
 
-QStringList ReportPage::texts(const QString& band, const QString& name) const {
+QStringList ReportPage::texts(const QString& band, const QString& name) const
+{
     QStringList out;
     for (const ReportPlacedElement* e : find(band, name))
         out.append(e->text);
     return out;
 }
 
-int ReportPage::bandCount(const QString& band) const {
+int ReportPage::bandCount(const QString& band) const
+{
     // Every band of these reports carries at least one element; count the first one's placements.
     QString first;
     int count = 0;
@@ -100,14 +109,16 @@ int ReportPage::bandCount(const QString& band) const {
     return count;
 }
 
-QString reportDateTimeText(const QDateTime& now) {
+QString reportDateTimeText(const QDateTime& now)
+{
     const QString date = now.date().toString(QStringLiteral("yyyy-MM-dd"));
     if (now.time() == QTime(0, 0))
         return date;
     return date + QLatin1Char(' ') + now.time().toString(QStringLiteral("H:mm:ss"));
 }
 
-double reportTextWidthMm(const QString& text, double pointSize) {
+double reportTextWidthMm(const QString& text, double pointSize)
+{
     const double em = pointSize * 25.4 / 72.0;
     double width = 0.0;
     for (int i = 0; i < text.size(); ++i) {
@@ -116,8 +127,8 @@ double reportTextWidthMm(const QString& text, double pointSize) {
             continue;
         const char16_t u = c.unicode();
         const bool wide = c.isHighSurrogate() || (u >= 0x2E80 && u < 0xA4D0) || (u >= 0xAC00 && u < 0xD7A4) ||
-                          (u >= 0xF900 && u < 0xFB00) || (u >= 0xFE30 && u < 0xFE50) ||
-                          (u >= 0xFF00 && u < 0xFF61) || (u >= 0xFFE0 && u < 0xFFE7);
+                          (u >= 0xF900 && u < 0xFB00) || (u >= 0xFE30 && u < 0xFE50) || (u >= 0xFF00 && u < 0xFF61) ||
+                          (u >= 0xFFE0 && u < 0xFFE7);
         width += wide ? em : em / 2.0;
     }
     return width;
@@ -144,20 +155,25 @@ ReportLayout::~ReportLayout() = default;
 ReportLayout::ReportLayout(const ReportLayout&) = default;
 ReportLayout& ReportLayout::operator=(const ReportLayout&) = default;
 
-int ReportLayout::pageCount() const {
+int ReportLayout::pageCount() const
+{
     return int(d->pages.size());
 }
-QSizeF ReportLayout::paperSize() const {
+QSizeF ReportLayout::paperSize() const
+{
     return d->settings.paperSize();
 }
-const ReportPageSettings& ReportLayout::settings() const {
+const ReportPageSettings& ReportLayout::settings() const
+{
     return d->settings;
 }
-int ReportLayout::rowCount() const {
+int ReportLayout::rowCount() const
+{
     return d->rowCount;
 }
 
-ReportPage ReportLayout::page(int index) const {
+ReportPage ReportLayout::page(int index) const
+{
     ReportPage page;
     if (index < 0 || index >= pageCount())
         return page;
@@ -177,9 +193,7 @@ ReportPage ReportLayout::page(int index) const {
             if (band.type == ReportBandType::Detail)
                 out.row = placed.row;
             switch (el.kind) {
-            case ReportElementKind::Label:
-                out.text = el.text;
-                break;
+            case ReportElementKind::Label: out.text = el.text; break;
             case ReportElementKind::DataField: {
                 const int column = d->columns[size_t(placed.band)][size_t(i)];
                 if (set && placed.row >= 0 && column >= 0)
@@ -188,15 +202,9 @@ ReportPage ReportLayout::page(int index) const {
             }
             case ReportElementKind::SystemValue:
                 switch (el.system) {
-                case ReportSystemValue::DateTime:
-                    out.text = reportDateTimeText(d->now);
-                    break;
-                case ReportSystemValue::PageNumber:
-                    out.text = QString::number(page.number);
-                    break;
-                case ReportSystemValue::RowCount:
-                    out.text = QString::number(d->rowCount);
-                    break;
+                case ReportSystemValue::DateTime: out.text = reportDateTimeText(d->now); break;
+                case ReportSystemValue::PageNumber: out.text = QString::number(page.number); break;
+                case ReportSystemValue::RowCount: out.text = QString::number(d->rowCount); break;
                 }
                 break;
             case ReportElementKind::Expression: {
@@ -204,8 +212,7 @@ ReportPage ReportLayout::page(int index) const {
                 out.text = el.mask.isEmpty() ? QString::number(total) : formatNumber(total, el.mask);
                 break;
             }
-            case ReportElementKind::Rule:
-                break;
+            case ReportElementKind::Rule: break;
             }
             QRectF rect = el.rect.translated(d->settings.leftMargin, placed.top);
             if (rect.width() <= 0.0 && el.kind != ReportElementKind::Rule)
@@ -220,15 +227,18 @@ ReportPage ReportLayout::page(int index) const {
 Report::Report(QObject* parent) : QObject(parent) {}
 Report::~Report() = default;
 
-void Report::setDataSource(data::DataSource* source) {
+void Report::setDataSource(data::DataSource* source)
+{
     m_source = source;
 }
 
-data::DataSet* Report::dataSet() const {
+data::DataSet* Report::dataSet() const
+{
     return m_source ? m_source->dataSet() : nullptr;
 }
 
-ReportBand& Report::addBand(const QString& name, ReportBandType type, double height) {
+ReportBand& Report::addBand(const QString& name, ReportBandType type, double height)
+{
     ReportBand band;
     band.name = name;
     band.type = type;
@@ -237,14 +247,16 @@ ReportBand& Report::addBand(const QString& name, ReportBandType type, double hei
     return m_bands.last();
 }
 
-ReportBand* Report::band(const QString& name) {
+ReportBand* Report::band(const QString& name)
+{
     for (ReportBand& band : m_bands)
         if (band.name == name)
             return &band;
     return nullptr;
 }
 
-ReportLayout Report::Prepare(const QDateTime& now) {
+ReportLayout Report::Prepare(const QDateTime& now)
+{
     beforeGenerate();
     auto d = std::make_shared<ReportLayout::Data>();
     d->settings = m_settings;
@@ -264,8 +276,7 @@ ReportLayout Report::Prepare(const QDateTime& now) {
         d->sums[size_t(b)].assign(size_t(band.elements.size()), 0.0);
         for (int i = 0; i < band.elements.size(); ++i) {
             const ReportElement& el = band.elements.at(i);
-            if (!open ||
-                (el.kind != ReportElementKind::DataField && el.kind != ReportElementKind::Expression))
+            if (!open || (el.kind != ReportElementKind::DataField && el.kind != ReportElementKind::Expression))
                 continue;
             const int column = set->findField(el.field);
             d->columns[size_t(b)][size_t(i)] = column;

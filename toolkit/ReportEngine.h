@@ -67,14 +67,13 @@ struct ReportElement {
 
     // A fixed text; with a zero width the box is as wide as the text.
     static ReportElement makeLabel(const QString& name, const QString& text, const QRectF& rect,
-                                   Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop,
-                                   double pointSize = 11.0);
+                                   Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop, double pointSize = 11.0);
     static ReportElement makeField(const QString& name, const QString& field, const QRectF& rect,
                                    const QString& mask = {}, Qt::Alignment alignment = Qt::AlignCenter);
     static ReportElement makeSystem(const QString& name, ReportSystemValue value, const QRectF& rect,
                                     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop);
-    static ReportElement makeSum(const QString& name, const QString& field, const QRectF& rect,
-                                 const QString& mask, Qt::Alignment alignment, double pointSize);
+    static ReportElement makeSum(const QString& name, const QString& field, const QRectF& rect, const QString& mask,
+                                 Qt::Alignment alignment, double pointSize);
     static ReportElement makeRule(const QString& name, ReportRuleShape shape, const QRectF& rect);
 };
 

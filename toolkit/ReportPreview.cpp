@@ -20,20 +20,19 @@ namespace toolkit {
 
 namespace {
 
-QPageLayout paperLayout(const ReportPageSettings& settings) {
+QPageLayout paperLayout(const ReportPageSettings& settings)
+{
     // The report places everything itself from the paper's corner; the device adds no margins.
-    return QPageLayout(QPageSize(settings.paper), settings.orientation, QMarginsF(0, 0, 0, 0),
-                       QPageLayout::Millimeter);
+    return QPageLayout(QPageSize(settings.paper), settings.orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
 }
 
-void drawRule(QPainter& painter, const ReportPlacedElement& e) {
+void drawRule(QPainter& painter, const ReportPlacedElement& e)
+{
     const QRectF& r = e.rect;
     QPen pen(Qt::black, kThinLineMm);
     pen.setCapStyle(Qt::FlatCap);
     switch (e.shape) {
-    case ReportRuleShape::FilledBar:
-        painter.fillRect(r, Qt::black);
-        break;
+    case ReportRuleShape::FilledBar: painter.fillRect(r, Qt::black); break;
     case ReportRuleShape::Rectangle:
         painter.setPen(pen);
         painter.setBrush(Qt::NoBrush);
@@ -50,7 +49,8 @@ void drawRule(QPainter& painter, const ReportPlacedElement& e) {
     }
 }
 
-void drawText(QPainter& painter, const ReportPlacedElement& e, double dotsPerMmX, double dotsPerMmY) {
+void drawText(QPainter& painter, const ReportPlacedElement& e, double dotsPerMmX, double dotsPerMmY)
+{
     if (e.text.isEmpty())
         return;
     // Text is set in device units so that the face is used at its real point size (a painter
@@ -67,14 +67,15 @@ void drawText(QPainter& painter, const ReportPlacedElement& e, double dotsPerMmX
 
 } // namespace
 
-void ensureReportFonts() {
+void ensureReportFonts()
+{
     if (QFont::substitutes(kReportFontFamily).isEmpty())
-        QFont::insertSubstitutions(kReportFontFamily,
-                                   {QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
-                                    QStringLiteral("WenQuanYi Zen Hei")});
+        QFont::insertSubstitutions(kReportFontFamily, {QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
+                                                       QStringLiteral("WenQuanYi Zen Hei")});
 }
 
-void paintReportPage(QPainter& painter, const ReportPage& page, double dotsPerMmX, double dotsPerMmY) {
+void paintReportPage(QPainter& painter, const ReportPage& page, double dotsPerMmX, double dotsPerMmY)
+{
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     for (const ReportPlacedElement& e : page.elements) {
@@ -89,7 +90,8 @@ void paintReportPage(QPainter& painter, const ReportPage& page, double dotsPerMm
     painter.restore();
 }
 
-bool paintReport(const ReportLayout& layout, QPagedPaintDevice* device) {
+bool paintReport(const ReportLayout& layout, QPagedPaintDevice* device)
+{
     ensureReportFonts();
     int from = 1;
     int to = layout.pageCount();
@@ -113,7 +115,8 @@ bool paintReport(const ReportLayout& layout, QPagedPaintDevice* device) {
     return painter.end();
 }
 
-bool writeReportPdf(const ReportLayout& layout, const QString& path, QString* error) {
+bool writeReportPdf(const ReportLayout& layout, const QString& path, QString* error)
+{
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         if (error)
@@ -139,14 +142,16 @@ bool writeReportPdf(const ReportLayout& layout, const QString& path, QString* er
     return true;
 }
 
-bool printReport(const ReportLayout& layout, QPrinter* printer) {
+bool printReport(const ReportLayout& layout, QPrinter* printer)
+{
     if (paintReport(layout, printer))
         return true;
     ShowStop(kPrintFailedText);
     return false;
 }
 
-void saveReportPdfAs(const ReportLayout& layout, QWidget* parent) {
+void saveReportPdfAs(const ReportLayout& layout, QWidget* parent)
+{
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     QString path = QFileDialog::getSaveFileName(parent, QStringLiteral("保存为PDF"),
                                                 QDir(folder).filePath(QStringLiteral("工资条.pdf")),
@@ -157,11 +162,11 @@ void saveReportPdfAs(const ReportLayout& layout, QWidget* parent) {
         path += QLatin1String(".pdf");
     QString error;
     if (!writeReportPdf(layout, path, &error))
-        ShowStop(QStringLiteral("无法保存PDF文件:\n") + QDir::toNativeSeparators(path) +
-                 QStringLiteral("\n") + error);
+        ShowStop(QStringLiteral("无法保存PDF文件:\n") + QDir::toNativeSeparators(path) + QStringLiteral("\n") + error);
 }
 
-void previewReport(const ReportLayout& layout, QWidget* parent) {
+void previewReport(const ReportLayout& layout, QWidget* parent)
+{
     ensureReportFonts();
     const ReportPageSettings& settings = layout.settings();
     QPrinter printer(QPrinter::HighResolution);
@@ -196,11 +201,13 @@ void previewReport(const ReportLayout& layout, QWidget* parent) {
     dialog.exec();
 }
 
-void Report::Preview(QWidget* parent) {
+void Report::Preview(QWidget* parent)
+{
     previewReport(Prepare(), parent);
 }
 
-bool Report::SaveToPdf(const QString& path, QString* error) {
+bool Report::SaveToPdf(const QString& path, QString* error)
+{
     return writeReportPdf(Prepare(), path, error);
 }
 

@@ -20,7 +20,8 @@ namespace {
 class Random {
 public:
     explicit Random(quint64 seed) : m_state(seed) {}
-    quint64 next() {
+    quint64 next()
+    {
         quint64 z = (m_state += 0x9e3779b97f4a7c15ULL);
         z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
         z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
@@ -33,27 +34,23 @@ private:
     quint64 m_state;
 };
 
-const std::array<const char*, kTeams> kTeamNames = {"裁剪组",   "缝纫一组", "缝纫二组", "缝纫三组",
-                                                    "缝纫四组", "缝纫五组", "缝纫六组", "锁钉组",
-                                                    "整烫组",   "包装组"};
+const std::array<const char*, kTeams> kTeamNames = {"裁剪组",   "缝纫一组", "缝纫二组", "缝纫三组", "缝纫四组",
+                                                    "缝纫五组", "缝纫六组", "锁钉组",   "整烫组",   "包装组"};
 
-const char* const kSurnames[] = {"王", "李", "张", "刘", "陈", "杨", "黄", "赵", "吴", "周",
-                                 "徐", "孙", "马", "朱", "胡", "郭", "何", "高", "林", "罗",
-                                 "郑", "梁", "谢", "宋", "唐", "许", "韩", "冯", "邓", "曹",
-                                 "彭", "曾", "肖", "田", "董", "袁", "潘", "蒋", "蔡", "欧阳"};
-const char* const kGivenNames[] = {"秀英", "桂英", "秀兰", "玉兰", "桂兰", "丽",   "敏",   "静",
-                                   "燕",   "艳",   "娟",   "霞",   "芳",   "红",   "梅",   "莉",
-                                   "婷",   "雪",   "琴",   "云",   "丽华", "建华", "海燕", "春梅",
-                                   "小红", "晓燕", "金凤", "玉梅", "美玲", "淑珍", "建国", "志强",
-                                   "伟",   "军",   "勇",   "杰",   "涛",   "明",   "超",   "磊"};
+const char* const kSurnames[] = {"王", "李", "张", "刘", "陈", "杨", "黄", "赵", "吴", "周", "徐", "孙",  "马", "朱",
+                                 "胡", "郭", "何", "高", "林", "罗", "郑", "梁", "谢", "宋", "唐", "许",  "韩", "冯",
+                                 "邓", "曹", "彭", "曾", "肖", "田", "董", "袁", "潘", "蒋", "蔡", "欧阳"};
+const char* const kGivenNames[] = {"秀英", "桂英", "秀兰", "玉兰", "桂兰", "丽",   "敏",   "静",   "燕",   "艳",
+                                   "娟",   "霞",   "芳",   "红",   "梅",   "莉",   "婷",   "雪",   "琴",   "云",
+                                   "丽华", "建华", "海燕", "春梅", "小红", "晓燕", "金凤", "玉梅", "美玲", "淑珍",
+                                   "建国", "志强", "伟",   "军",   "勇",   "杰",   "涛",   "明",   "超",   "磊"};
 
 struct Category {
     const char* prefix; // of the style number
     const char* name;
 };
-const Category kCategories[] = {{"CS", "衬衫"}, {"XK", "西裤"}, {"JK", "夹克"},    {"LYQ", "连衣裙"},
-                                {"TX", "T恤"},  {"FY", "风衣"}, {"NZK", "牛仔裤"}, {"WY", "卫衣"},
-                                {"XF", "西服"}, {"MJ", "马甲"}};
+const Category kCategories[] = {{"CS", "衬衫"}, {"XK", "西裤"},    {"JK", "夹克"}, {"LYQ", "连衣裙"}, {"TX", "T恤"},
+                                {"FY", "风衣"}, {"NZK", "牛仔裤"}, {"WY", "卫衣"}, {"XF", "西服"},    {"MJ", "马甲"}};
 const char* const kWearers[] = {"男式", "女式", "儿童"};
 const char* const kCuts[] = {"休闲", "商务", "修身", "宽松", "加厚", "春秋", "短袖", "长袖"};
 
@@ -62,11 +59,11 @@ struct Operation {
     const char* name;
     int priceMilli;
 };
-const Operation kOperations[] = {
-    {"裁片", 120},   {"打线钉", 40},  {"粘衬", 60},   {"锁边", 90},    {"拼缝", 150},   {"合肩缝", 80},
-    {"做领", 350},   {"上领", 300},   {"做袖", 280},  {"绱袖", 320},   {"合侧缝", 180}, {"做口袋", 260},
-    {"上拉链", 220}, {"压明线", 140}, {"上腰", 240},  {"卷底边", 110}, {"锁眼", 50},    {"钉扣", 45},
-    {"打套结", 35},  {"缝商标", 30},  {"剪线头", 25}, {"整烫", 200},   {"检验", 60},    {"包装", 40}};
+const Operation kOperations[] = {{"裁片", 120},   {"打线钉", 40},  {"粘衬", 60},    {"锁边", 90},    {"拼缝", 150},
+                                 {"合肩缝", 80},  {"做领", 350},   {"上领", 300},   {"做袖", 280},   {"绱袖", 320},
+                                 {"合侧缝", 180}, {"做口袋", 260}, {"上拉链", 220}, {"压明线", 140}, {"上腰", 240},
+                                 {"卷底边", 110}, {"锁眼", 50},    {"钉扣", 45},    {"打套结", 35},  {"缝商标", 30},
+                                 {"剪线头", 25},  {"整烫", 200},   {"检验", 60},    {"包装", 40}};
 constexpr int kOperationCount = int(sizeof(kOperations) / sizeof(kOperations[0]));
 
 const int kSizes[] = {150, 155, 160, 165, 170, 175, 180, 185};
@@ -96,7 +93,8 @@ struct Style {
     std::vector<Step> steps;
 };
 
-std::string dateText(const QDate& date) {
+std::string dateText(const QDate& date)
+{
     return date.toString(QStringLiteral("yyyy-MM-dd")).toStdString();
 }
 
@@ -108,23 +106,27 @@ public:
     Statement& operator=(const Statement&) = delete;
 
     bool ok() const { return m_rc == SQLITE_OK; }
-    void text(int index, const std::string& value) {
+    void text(int index, const std::string& value)
+    {
         sqlite3_bind_text(m_st, index, value.data(), int(value.size()), SQLITE_STATIC);
     }
     void integer(int index, qint64 value) { sqlite3_bind_int64(m_st, index, value); }
     void real(int index, double value) { sqlite3_bind_double(m_st, index, value); }
     void null(int index) { sqlite3_bind_null(m_st, index); }
     // Steps a query: true while it gives a row.
-    bool step() {
+    bool step()
+    {
         m_rc = sqlite3_step(m_st);
         return m_rc == SQLITE_ROW;
     }
-    std::string columnText(int column) const {
+    std::string columnText(int column) const
+    {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_st, column));
         return text ? std::string(text, size_t(sqlite3_column_bytes(m_st, column))) : std::string();
     }
     // Runs the statement with the values bound; the values can then be bound afresh.
-    bool run() {
+    bool run()
+    {
         m_rc = sqlite3_step(m_st);
         sqlite3_reset(m_st);
         return m_rc == SQLITE_DONE;
@@ -135,25 +137,30 @@ private:
     int m_rc;
 };
 
-QDate monthStart(const QDate& day) {
+QDate monthStart(const QDate& day)
+{
     return QDate(day.year(), day.month(), 1);
 }
 
 } // namespace
 
-QString defaultSchemaPath() {
+QString defaultSchemaPath()
+{
     return QStringLiteral(DORVIK_SCHEMA_PATH);
 }
 
-QDate lastMonthOf(const Options& options) {
+QDate lastMonthOf(const Options& options)
+{
     return monthStart(options.lastMonth.isValid() ? options.lastMonth : QDate::currentDate());
 }
 
-QDate firstMonthOf(const Options& options) {
+QDate firstMonthOf(const Options& options)
+{
     return lastMonthOf(options).addMonths(1 - std::clamp(options.months, 1, kMaxMonths));
 }
 
-bool fillSampleData(sqlite3* db, const Options& options, QString* error) {
+bool fillSampleData(sqlite3* db, const Options& options, QString* error)
+{
     bool begun = false;
     const auto fail = [&](const QString& reason) {
         if (error)
@@ -255,8 +262,7 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error) {
     }
 
     {
-        Statement insertWorker(
-            db, "INSERT INTO Worker(WorkerName, DeptId, MachineId, EnterDate) VALUES(?, ?, ?, ?)");
+        Statement insertWorker(db, "INSERT INTO Worker(WorkerName, DeptId, MachineId, EnterDate) VALUES(?, ?, ?, ?)");
         if (!insertWorker.ok())
             return fail(QStringLiteral("Worker"));
         for (const Worker& worker : workers) {
@@ -272,10 +278,8 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error) {
 
     {
         Statement insertProduct(
-            db,
-            "INSERT INTO Product(Kind, Process, KindName, ProductCount, ProductDate) VALUES(?, ?, ?, ?, ?)");
-        Statement insertStep(
-            db, "INSERT INTO Process(Process, ProcessName, ProductId, Price) VALUES(?, ?, ?, ?)");
+            db, "INSERT INTO Product(Kind, Process, KindName, ProductCount, ProductDate) VALUES(?, ?, ?, ?, ?)");
+        Statement insertStep(db, "INSERT INTO Process(Process, ProcessName, ProductId, Price) VALUES(?, ?, ?, ?)");
         if (!insertProduct.ok() || !insertStep.ok())
             return fail(QStringLiteral("Product"));
         for (const Style& style : styles) {
@@ -303,9 +307,8 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error) {
     // at once is several times faster than growing the index record by record.
     std::vector<std::string> salaryIndexes, indexNames;
     {
-        Statement indexes(db,
-                          "SELECT name, sql FROM sqlite_master WHERE type = 'index' AND tbl_name = 'Salary' "
-                          "AND sql IS NOT NULL ORDER BY rowid");
+        Statement indexes(db, "SELECT name, sql FROM sqlite_master WHERE type = 'index' AND tbl_name = 'Salary' "
+                              "AND sql IS NOT NULL ORDER BY rowid");
         if (!indexes.ok())
             return fail(QStringLiteral("indexes"));
         while (indexes.step()) {
@@ -320,10 +323,9 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error) {
     {
         // Records in the order they were entered, day by day, so that the newest
         // record has the highest number. The last month's prices are not applied yet.
-        Statement insertRecord(
-            db, "INSERT INTO Salary(DeptName, MachineId, WorkerName, KindId, KindName, Process, "
-                "ProcessName, ProcessSize, ProductCount, ProcessPrice, ProcessDate) "
-                "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        Statement insertRecord(db, "INSERT INTO Salary(DeptName, MachineId, WorkerName, KindId, KindName, Process, "
+                                   "ProcessName, ProcessSize, ProductCount, ProcessPrice, ProcessDate) "
+                                   "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         if (!insertRecord.ok())
             return fail(QStringLiteral("Salary"));
         // The same number of records every day, up to today when the last month is the current one.
@@ -381,8 +383,8 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error) {
     return true;
 }
 
-bool createSampleDatabase(const QString& path, const Options& options, QString* error,
-                          const QString& schemaPath) {
+bool createSampleDatabase(const QString& path, const Options& options, QString* error, const QString& schemaPath)
+{
     const auto fail = [&](const QString& reason) {
         if (error)
             *error = reason;
@@ -405,15 +407,14 @@ bool createSampleDatabase(const QString& path, const Options& options, QString* 
         return fail(QStringLiteral("cannot create %1: %2").arg(path, QString::fromUtf8(sqlite3_errstr(rc))));
     char* message = nullptr;
     if (sqlite3_exec(raw, schema.constData(), nullptr, nullptr, &message) != SQLITE_OK) {
-        const QString reason =
-            QStringLiteral("schema failed: %1").arg(QString::fromUtf8(message ? message : "?"));
+        const QString reason = QStringLiteral("schema failed: %1").arg(QString::fromUtf8(message ? message : "?"));
         sqlite3_free(message);
         return fail(reason);
     }
     // A new file that is thrown away on failure needs no syncing; the larger cache and a sort in
     // memory speed up building the indexes of the records table.
-    sqlite3_exec(raw, "PRAGMA synchronous = OFF; PRAGMA cache_size = -65536; PRAGMA temp_store = MEMORY",
-                 nullptr, nullptr, nullptr);
+    sqlite3_exec(raw, "PRAGMA synchronous = OFF; PRAGMA cache_size = -65536; PRAGMA temp_store = MEMORY", nullptr,
+                 nullptr, nullptr);
     QString reason;
     if (!fillSampleData(raw, options, &reason))
         return fail(reason);

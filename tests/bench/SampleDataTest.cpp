@@ -10,7 +10,8 @@ using testsupport::queryRows;
 
 namespace {
 
-qint64 scalar(const QString& db, const QString& sql, const QVariantList& params = {}) {
+qint64 scalar(const QString& db, const QString& sql, const QVariantList& params = {})
+{
     const auto rows = queryRows(db, sql, params);
     return rows.isEmpty() || rows.first().isEmpty() ? -1 : rows.first().first().toLongLong();
 }
@@ -29,7 +30,8 @@ private:
     QTemporaryDir m_dir;
 };
 
-void SampleDataTest::fillsAConsistentWorkshop_data() {
+void SampleDataTest::fillsAConsistentWorkshop_data()
+{
     QTest::addColumn<qint64>("rows");
     QTest::addColumn<int>("months");
     QTest::addColumn<QDate>("lastMonth");
@@ -38,7 +40,8 @@ void SampleDataTest::fillsAConsistentWorkshop_data() {
     QTest::newRow("one leap February") << qint64(50) << 1 << QDate(2024, 2, 29);
 }
 
-void SampleDataTest::fillsAConsistentWorkshop() {
+void SampleDataTest::fillsAConsistentWorkshop()
+{
     QFETCH(qint64, rows);
     QFETCH(int, months);
     QFETCH(QDate, lastMonth);
@@ -57,26 +60,21 @@ void SampleDataTest::fillsAConsistentWorkshop() {
     QCOMPARE(scalar(db, "select count(*) from Product"), qint64(sample::kStyles));
     QCOMPARE(scalar(db, "select count(*) from Process"), qint64(sample::kStyles * sample::kStepsPerStyle));
     QCOMPARE(scalar(db, "select count(*) from Salary"), rows);
-    QCOMPARE(
-        queryRows(db, "select User, Password, Role from UserData"),
-        (QList<QVariantList>{{QString::fromUtf8(sample::kAdminUser),
-                              QString::fromUtf8(sample::kAdminPassword), QStringLiteral("系统管理员")}}));
+    QCOMPARE(queryRows(db, "select User, Password, Role from UserData"),
+             (QList<QVariantList>{{QString::fromUtf8(sample::kAdminUser), QString::fromUtf8(sample::kAdminPassword),
+                                   QStringLiteral("系统管理员")}}));
 
     // Workers: unique names, every team full, distinct machine places "1".."100" within a team.
     QCOMPARE(scalar(db, "select count(distinct WorkerName) from Worker"), qint64(sample::kWorkers));
-    QCOMPARE(scalar(db, "select count(*) from Worker w join Dept d on d.id = w.DeptId"),
-             qint64(sample::kWorkers));
-    QCOMPARE(scalar(db,
-                    "select count(*) from (select DeptId from Worker group by DeptId having count(*) <> ?)",
+    QCOMPARE(scalar(db, "select count(*) from Worker w join Dept d on d.id = w.DeptId"), qint64(sample::kWorkers));
+    QCOMPARE(scalar(db, "select count(*) from (select DeptId from Worker group by DeptId having count(*) <> ?)",
                     {sample::kWorkers / sample::kTeams}),
              0);
     QCOMPARE(scalar(db, "select count(*) from Worker where cast(MachineId as integer) not between 1 and 100 "
                         "or cast(cast(MachineId as integer) as text) <> MachineId or EnterDate is null"),
              0);
-    QCOMPARE(
-        scalar(db,
-               "select count(*) from (select 1 from Worker group by DeptId, MachineId having count(*) > 1)"),
-        0);
+    QCOMPARE(scalar(db, "select count(*) from (select 1 from Worker group by DeptId, MachineId having count(*) > 1)"),
+             0);
 
     // Styles: unique numbers, steps labelled 工序1..工序15 with a name and a price of three decimals.
     QCOMPARE(scalar(db, "select count(distinct Kind) from Product"), qint64(sample::kStyles));
@@ -85,13 +83,12 @@ void SampleDataTest::fillsAConsistentWorkshop() {
                     "or (select count(distinct s.Process) from Process s where s.ProductId = p.Kind) <> ?",
                     {sample::kStepsPerStyle, sample::kStepsPerStyle}),
              0);
-    QCOMPARE(
-        scalar(db,
-               "select count(*) from Process where Process <> '工序' || cast(substr(Process, 3) as integer) "
-               "or cast(substr(Process, 3) as integer) not between 1 and ? or ProcessName = '' "
-               "or not Price > 0 or round(Price, 3) <> Price",
-               {sample::kStepsPerStyle}),
-        0);
+    QCOMPARE(scalar(db,
+                    "select count(*) from Process where Process <> '工序' || cast(substr(Process, 3) as integer) "
+                    "or cast(substr(Process, 3) as integer) not between 1 and ? or ProcessName = '' "
+                    "or not Price > 0 or round(Price, 3) <> Price",
+                    {sample::kStepsPerStyle}),
+             0);
 
     // Every record: a worker of its team at its machine place, a step of its style with the names
     // copied at entry, a quantity and a size as typed, a valid date.
@@ -99,18 +96,14 @@ void SampleDataTest::fillsAConsistentWorkshop() {
                         "join Dept d on d.id = w.DeptId where w.WorkerName = a.WorkerName "
                         "and d.DeptName = a.DeptName and w.MachineId = cast(a.MachineId as text))"),
              0);
-    QCOMPARE(
-        scalar(db,
-               "select count(*) from Salary a where not exists (select 1 from Process b "
-               "join Product c on c.Kind = b.ProductId where b.ProductId = a.KindId "
-               "and b.Process = a.Process and b.ProcessName = a.ProcessName and c.KindName = a.KindName)"),
-        0);
-    QCOMPARE(
-        scalar(db,
-               "select count(*) from Salary where ProductCount not between 1 and 200 "
-               "or ProductCount is null or ProcessSize not in (0, 150, 155, 160, 165, 170, 175, 180, 185) "
-               "or ProcessDate is null or date(ProcessDate) is not ProcessDate"),
-        0);
+    QCOMPARE(scalar(db, "select count(*) from Salary a where not exists (select 1 from Process b "
+                        "join Product c on c.Kind = b.ProductId where b.ProductId = a.KindId "
+                        "and b.Process = a.Process and b.ProcessName = a.ProcessName and c.KindName = a.KindName)"),
+             0);
+    QCOMPARE(scalar(db, "select count(*) from Salary where ProductCount not between 1 and 200 "
+                        "or ProductCount is null or ProcessSize not in (0, 150, 155, 160, 165, 170, 175, 180, 185) "
+                        "or ProcessDate is null or date(ProcessDate) is not ProcessDate"),
+             0);
 
     // The months asked for, each with records; prices applied to all but the last month.
     const QDate first = sample::firstMonthOf(options);
@@ -124,13 +117,12 @@ void SampleDataTest::fillsAConsistentWorkshop() {
     QVERIFY(span.first()[1].toString() < last.addMonths(1).toString(Qt::ISODate));
     QVERIFY(span.first()[1].toString() <= QDate::currentDate().toString(Qt::ISODate));
     QCOMPARE(span.first()[2].toInt(), months);
-    QCOMPARE(
-        scalar(db,
-               "select count(*) from Salary a join Process b on b.ProductId = a.KindId "
-               "and b.Process = a.Process where case when a.ProcessDate >= ? then a.ProcessPrice is not null "
-               "else a.ProcessPrice is null or a.ProcessPrice <> b.Price end",
-               {last.toString(Qt::ISODate)}),
-        0);
+    QCOMPARE(scalar(db,
+                    "select count(*) from Salary a join Process b on b.ProductId = a.KindId "
+                    "and b.Process = a.Process where case when a.ProcessDate >= ? then a.ProcessPrice is not null "
+                    "else a.ProcessPrice is null or a.ProcessPrice <> b.Price end",
+                    {last.toString(Qt::ISODate)}),
+             0);
     QVERIFY(scalar(db, "select count(*) from Salary where ProcessPrice is null") > 0);
 
     // Entered in date order: the newest record has the highest number.
@@ -143,7 +135,8 @@ void SampleDataTest::fillsAConsistentWorkshop() {
              3);
 }
 
-void SampleDataTest::sameOptionsGiveTheSameData() {
+void SampleDataTest::sameOptionsGiveTheSameData()
+{
     const QString a = m_dir.filePath(QStringLiteral("a.mdb"));
     const QString b = m_dir.filePath(QStringLiteral("b.mdb"));
     const QString c = m_dir.filePath(QStringLiteral("c.mdb"));
@@ -161,7 +154,8 @@ void SampleDataTest::sameOptionsGiveTheSameData() {
     QVERIFY(queryRows(a, all) != queryRows(c, all));
 }
 
-void SampleDataTest::refusesBadOptions() {
+void SampleDataTest::refusesBadOptions()
+{
     const QString db = m_dir.filePath(QStringLiteral("bad.mdb"));
     sample::Options options;
     options.rows = 10;
@@ -173,8 +167,7 @@ void SampleDataTest::refusesBadOptions() {
 
     options.months = 2;
     error.clear();
-    QVERIFY(!sample::createSampleDatabase(m_dir.filePath(QStringLiteral("no/such/folder/x.mdb")), options,
-                                          &error));
+    QVERIFY(!sample::createSampleDatabase(m_dir.filePath(QStringLiteral("no/such/folder/x.mdb")), options, &error));
     QVERIFY(!error.isEmpty());
 }
 

@@ -52,13 +52,14 @@ struct Arguments {
     QString db;
 };
 
-[[noreturn]] void usage(const char* message) {
-    std::fprintf(stderr, "%s\nusage: dorvik-bench [--rows N] [--months M] [--repeat K] [--db path] [--cpu]\n",
-                 message);
+[[noreturn]] void usage(const char* message)
+{
+    std::fprintf(stderr, "%s\nusage: dorvik-bench [--rows N] [--months M] [--repeat K] [--db path] [--cpu]\n", message);
     std::exit(2);
 }
 
-Arguments parseArguments(const QStringList& args) {
+Arguments parseArguments(const QStringList& args)
+{
     Arguments a;
     for (int i = 1; i < args.size(); ++i) {
         const QString& name = args[i];
@@ -90,24 +91,28 @@ Arguments parseArguments(const QStringList& args) {
 // programs share the machine).
 bool g_cpuClock = false;
 
-double now() {
+double now()
+{
     timespec t{};
     clock_gettime(g_cpuClock ? CLOCK_PROCESS_CPUTIME_ID : CLOCK_MONOTONIC, &t);
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
-double seconds(double since) {
+double seconds(double since)
+{
     return now() - since;
 }
 
-double median(std::vector<double> values) {
+double median(std::vector<double> values)
+{
     std::sort(values.begin(), values.end());
     const size_t n = values.size();
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 // A value of /proc/self/status in kB ("VmRSS", "VmHWM"); 0 when it cannot be read.
-long statusKb(const char* key) {
+long statusKb(const char* key)
+{
     std::ifstream status("/proc/self/status");
     std::string line;
     const size_t keyLength = std::strlen(key);
@@ -119,7 +124,8 @@ long statusKb(const char* key) {
 
 // Resets the peak resident size, so that the peak reported covers the measurements and not the
 // making of the sample database. False where the kernel does not offer it.
-bool resetPeakRss() {
+bool resetPeakRss()
+{
     std::ofstream clear("/proc/self/clear_refs");
     clear << "5";
     clear.flush();
@@ -128,7 +134,8 @@ bool resetPeakRss() {
 
 // Steps the statement through the C API and reads every column of every row, as cheaply as a
 // reader of the raw engine can: the type, then the integer, the double or the text and its length.
-qint64 rawLoad(sqlite3* db, quint64* checksum) {
+qint64 rawLoad(sqlite3* db, quint64* checksum)
+{
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db, kEntryListSql, -1, &st, nullptr) != SQLITE_OK) {
         std::fprintf(stderr, "raw: %s\n", sqlite3_errmsg(db));
@@ -140,23 +147,15 @@ qint64 rawLoad(sqlite3* db, quint64* checksum) {
     while (sqlite3_step(st) == SQLITE_ROW) {
         for (int c = 0; c < columns; ++c) {
             switch (sqlite3_column_type(st, c)) {
-            case SQLITE_INTEGER:
-                sum += quint64(sqlite3_column_int64(st, c));
-                break;
-            case SQLITE_FLOAT:
-                sum += quint64(sqlite3_column_double(st, c));
-                break;
+            case SQLITE_INTEGER: sum += quint64(sqlite3_column_int64(st, c)); break;
+            case SQLITE_FLOAT: sum += quint64(sqlite3_column_double(st, c)); break;
             case SQLITE_TEXT: {
                 const unsigned char* text = sqlite3_column_text(st, c);
                 sum += quint64(sqlite3_column_bytes(st, c)) + (text ? text[0] : 0);
                 break;
             }
-            case SQLITE_BLOB:
-                sum += quint64(sqlite3_column_bytes(st, c));
-                break;
-            default:
-                ++sum;
-                break;
+            case SQLITE_BLOB: sum += quint64(sqlite3_column_bytes(st, c)); break;
+            default: ++sum; break;
             }
         }
         ++rows;
@@ -168,7 +167,8 @@ qint64 rawLoad(sqlite3* db, quint64* checksum) {
 
 // A fast sort that sorts wrongly measures nothing: a thousand rows spread over the list must be in
 // the order a Chinese reader expects, letter case ignored.
-bool sortedSample(const data::DataSet* set, bool descending) {
+bool sortedSample(const data::DataSet* set, bool descending)
+{
     QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     const int column = set->findField(QStringLiteral("WorkerName"));
@@ -184,13 +184,15 @@ bool sortedSample(const data::DataSet* set, bool descending) {
     return true;
 }
 
-bool loadOurs() {
+bool loadOurs()
+{
     return OpenQuery(DM->DataAddQuery, QString::fromLatin1(kEntryListSql));
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QCoreApplication app(argc, argv);
     const Arguments args = parseArguments(app.arguments());
     g_cpuClock = args.cpu;
@@ -207,8 +209,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no temporary folder\n");
         return 1;
     }
-    const QString dbPath = args.db.isEmpty() ? folder.filePath(QStringLiteral("DorvikSalary.mdb"))
-                                             : QFileInfo(args.db).absoluteFilePath();
+    const QString dbPath =
+        args.db.isEmpty() ? folder.filePath(QStringLiteral("DorvikSalary.mdb")) : QFileInfo(args.db).absoluteFilePath();
     if (!QFileInfo::exists(dbPath)) {
         sample::Options options;
         options.rows = args.rows;
@@ -232,8 +234,8 @@ int main(int argc, char** argv) {
     }
 
     sqlite3* raw = nullptr;
-    if (sqlite3_open_v2(dbPath.toUtf8().constData(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(dbPath.toUtf8().constData(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
         std::fprintf(stderr, "cannot open %s\n", dbPath.toUtf8().constData());
         return 1;
     }
@@ -262,8 +264,8 @@ int main(int argc, char** argv) {
             return 1;
         ours.push_back(seconds(start));
         if (rawRows != DM->DataAddQuery->recordCount()) {
-            std::fprintf(stderr, "the dataset holds %d rows, the engine gave %lld\n",
-                         DM->DataAddQuery->recordCount(), static_cast<long long>(rawRows));
+            std::fprintf(stderr, "the dataset holds %d rows, the engine gave %lld\n", DM->DataAddQuery->recordCount(),
+                         static_cast<long long>(rawRows));
             return 1;
         }
 
@@ -284,8 +286,8 @@ int main(int argc, char** argv) {
 
     const double oursLoad = median(ours);
     const double rawLoadTime = median(rawTimes);
-    std::printf("load_entry_list rows=%lld ours=%.2f raw=%.2f ratio=%.2f\n", static_cast<long long>(rows),
-                oursLoad, rawLoadTime, rawLoadTime > 0 ? oursLoad / rawLoadTime : 0.0);
+    std::printf("load_entry_list rows=%lld ours=%.2f raw=%.2f ratio=%.2f\n", static_cast<long long>(rows), oursLoad,
+                rawLoadTime, rawLoadTime > 0 ? oursLoad / rawLoadTime : 0.0);
     std::printf("load_entry_list_memory rows=%lld bytes_per_row=%.0f\n", static_cast<long long>(rows),
                 rows ? double(rssAfter - rssBefore) * 1024.0 / double(rows) : 0.0);
     std::printf("sort_entry_list rows=%lld ours=%.2f\n", static_cast<long long>(rows), median(sorts));

@@ -117,17 +117,21 @@ void TestDataSet::sortInMemory_data()
     QTest::addColumn<QString>("field");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("text desc, case ignored, ties in statement order")
-        << "WorkerName DESC" << "WorkerName" << QStringList{"张三", "carl", "bob", "Alice", "ALICE"};
-    QTest::newRow("text asc") << "workername asc" << "WorkerName"
-                              << QStringList{"Alice", "ALICE", "bob", "carl", "张三"};
-    QTest::newRow("number desc, empty last") << "ProductCount DESC" << "ProductCount"
-                                             << QStringList{"20", "10", "7", "5", ""};
-    QTest::newRow("number asc, empty first") << "ProductCount ASC" << "ProductCount"
-                                             << QStringList{"", "5", "7", "10", "20"};
-    QTest::newRow("real") << "ProcessPrice DESC" << "ProcessPrice" << QStringList{"1", "1", "0.5", "0.125", ""};
-    QTest::newRow("date") << "ProcessDate DESC" << "ProcessDate"
+        << "WorkerName DESC"
+        << "WorkerName" << QStringList{"张三", "carl", "bob", "Alice", "ALICE"};
+    QTest::newRow("text asc") << "workername asc"
+                              << "WorkerName" << QStringList{"Alice", "ALICE", "bob", "carl", "张三"};
+    QTest::newRow("number desc, empty last") << "ProductCount DESC"
+                                             << "ProductCount" << QStringList{"20", "10", "7", "5", ""};
+    QTest::newRow("number asc, empty first") << "ProductCount ASC"
+                                             << "ProductCount" << QStringList{"", "5", "7", "10", "20"};
+    QTest::newRow("real") << "ProcessPrice DESC"
+                          << "ProcessPrice" << QStringList{"1", "1", "0.5", "0.125", ""};
+    QTest::newRow("date") << "ProcessDate DESC"
+                          << "ProcessDate"
                           << QStringList{"2004-04-01", "2004-03-31", "2004-03-15", "2004-03-01", "2004-02-28"};
-    QTest::newRow("empty sort: statement order") << "" << "id" << QStringList{"1", "2", "3", "4", "5"};
+    QTest::newRow("empty sort: statement order") << ""
+                                                 << "id" << QStringList{"1", "2", "3", "4", "5"};
 }
 
 void TestDataSet::sortInMemory()
@@ -189,8 +193,8 @@ void TestDataSet::detailAndSummaryCarryTheirComputedColumnNames()
     const int wage = DM->SalaryMonthQuery->findField(QStringLiteral("Expr1003"));
     QMap<QString, double> wages;
     for (int r = 0; r < DM->SalaryMonthQuery->recordCount(); ++r)
-        wages[DM->SalaryMonthQuery->value(r, name).toString().toLower() + DM->SalaryMonthQuery->value(r, 0).toString()] =
-            DM->SalaryMonthQuery->value(r, wage).toDouble();
+        wages[DM->SalaryMonthQuery->value(r, name).toString().toLower() +
+              DM->SalaryMonthQuery->value(r, 0).toString()] = DM->SalaryMonthQuery->value(r, wage).toDouble();
     QCOMPARE(wages.value(QStringLiteral("bob一组")), 5.0);
     QCOMPARE(wages.value(QStringLiteral("alice一组")), 2.5);
     QCOMPARE(wages.value(QStringLiteral("张三二组")), 7.0);
@@ -203,7 +207,8 @@ void TestDataSet::monthRangeSelectsTheMonthsRecords()
                       {QStringLiteral("2004-03-01"), QStringLiteral("2004-04-01")}));
     QCOMPARE(columnTexts(DM->DataAddQuery, QStringLiteral("id")), (QStringList{"2", "3", "5"}));
     // Like on a numeric column matches its text form.
-    QVERIFY(OpenQuery(DM->DataAddQuery, QStringLiteral("Select  * From Salary Where MachineId like ?"), {QStringLiteral("%3%")}));
+    QVERIFY(OpenQuery(DM->DataAddQuery, QStringLiteral("Select  * From Salary Where MachineId like ?"),
+                      {QStringLiteral("%3%")}));
     QCOMPARE(DM->DataAddQuery->recordCount(), 1);
 }
 

@@ -16,31 +16,31 @@ namespace {
 
 // The text the statement below gives for row i; a null QString for NULL. Rows come in equal pairs,
 // runs of neighbours share a length but differ in content, and every text recurs further down.
-QString expectedText(int i) {
+QString expectedText(int i)
+{
     const int j = (i % 6000) / 2;
     if (j % 11 == 0)
         return QString();
     if (j % 13 == 0)
         return QStringLiteral("");
-    return QStringLiteral("工序零一二三四五六七八九abcdefgh").left((j / 7) % 19) +
-           QString::number(1000 + j % 500);
+    return QStringLiteral("工序零一二三四五六七八九abcdefgh").left((j / 7) % 19) + QString::number(1000 + j % 500);
 }
 
 } // namespace
 
-void DataSetTextsTest::textsComeBackAsStored() {
+void DataSetTextsTest::textsComeBackAsStored()
+{
     testsupport::TestProgramDir dir;
     dir.prepareDatabase();
     data::Connection connection(QStringLiteral("texts"));
     data::DataSet set(QStringLiteral("Texts"), &connection);
     const int rows = 20000;
-    set.setSql(
-        QStringLiteral("WITH RECURSIVE n(i, j) AS (SELECT 0, 0 UNION ALL "
-                       "SELECT i + 1, ((i + 1) % 6000) / 2 FROM n WHERE i < ?) "
-                       "SELECT i, CASE WHEN j % 11 = 0 THEN NULL WHEN j % 13 = 0 THEN '' "
-                       "ELSE substr('工序零一二三四五六七八九abcdefgh', 1, (j / 7) % 19) || (1000 + j % 500) "
-                       "END AS t FROM n"),
-        {rows - 1});
+    set.setSql(QStringLiteral("WITH RECURSIVE n(i, j) AS (SELECT 0, 0 UNION ALL "
+                              "SELECT i + 1, ((i + 1) % 6000) / 2 FROM n WHERE i < ?) "
+                              "SELECT i, CASE WHEN j % 11 = 0 THEN NULL WHEN j % 13 = 0 THEN '' "
+                              "ELSE substr('工序零一二三四五六七八九abcdefgh', 1, (j / 7) % 19) || (1000 + j % 500) "
+                              "END AS t FROM n"),
+               {rows - 1});
     QString error;
     QVERIFY2(set.open(&error), qPrintable(error));
     QCOMPARE(set.recordCount(), rows);

@@ -115,13 +115,17 @@ void TestSql::valuesAreBoundNeverPasted()
     QVERIFY(ExecQuery(DM->UserQuery, QStringLiteral("Insert Into UserData (User,Password,Role) Values (?,?,?)"),
                       {QStringLiteral("Anna"), QStringLiteral("q"), QStringLiteral("系统管理员")}));
     // Stored as typed, found only as typed (without regard to letter case).
-    QVERIFY(OpenQuery(DM->DmQuery, QStringLiteral("Select Password,Role From UserData Where User=?"),
-                      {name.toUpper()}));
+    QVERIFY(
+        OpenQuery(DM->DmQuery, QStringLiteral("Select Password,Role From UserData Where User=?"), {name.toUpper()}));
     QCOMPARE(DM->DmQuery->recordCount(), 1);
     QCOMPARE(DM->DmQuery->fieldByName(QStringLiteral("password")).asString(), QStringLiteral("p"));
-    QVERIFY(OpenQuery(DM->DmQuery, QStringLiteral("Select * From UserData Where User=?"), {QStringLiteral("nobody' or '1'='1")}));
+    QVERIFY(OpenQuery(DM->DmQuery, QStringLiteral("Select * From UserData Where User=?"),
+                      {QStringLiteral("nobody' or '1'='1")}));
     QVERIFY(DM->DmQuery->eof());
-    QCOMPARE(testsupport::queryRows(m_dir->dbPath(), QStringLiteral("Select User From UserData Order by Id")).first().first().toString(),
+    QCOMPARE(testsupport::queryRows(m_dir->dbPath(), QStringLiteral("Select User From UserData Order by Id"))
+                 .first()
+                 .first()
+                 .toString(),
              name);
 }
 
@@ -129,13 +133,15 @@ void TestSql::execQueryLeavesTheDatasetClosed()
 {
     QVERIFY(OpenQuery(DM->DataAddQuery, QStringLiteral("Select  * From Salary")));
     QVERIFY(DM->DataAddQuery->isActive());
-    QVERIFY(ExecQuery(DM->DataAddQuery,
-                      QStringLiteral("Insert Into Salary (DeptName,MachineId,ProductCount,ProcessDate) Values (?,?,?,?)"),
-                      {QStringLiteral("一组"), 5, 12, QDate(2004, 3, 9)}));
+    QVERIFY(
+        ExecQuery(DM->DataAddQuery,
+                  QStringLiteral("Insert Into Salary (DeptName,MachineId,ProductCount,ProcessDate) Values (?,?,?,?)"),
+                  {QStringLiteral("一组"), 5, 12, QDate(2004, 3, 9)}));
     QVERIFY(!DM->DataAddQuery->isActive());
     QVERIFY(DM->DataAddQuery->eof());
     QVERIFY(DM->DataAddQuery->lastInsertId() > 0);
-    const auto rows = testsupport::queryRows(m_dir->dbPath(), QStringLiteral("Select MachineId, ProcessDate From Salary"));
+    const auto rows =
+        testsupport::queryRows(m_dir->dbPath(), QStringLiteral("Select MachineId, ProcessDate From Salary"));
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows[0][0].toLongLong(), 5);
     QCOMPARE(rows[0][1].toString(), QStringLiteral("2004-03-09"));
@@ -152,7 +158,8 @@ void TestSql::noDataSourceOrNoFileFailsThroughTheBox()
     QFile::remove(m_dir->dbPath());
     m_dm = std::make_unique<TDM>();
     QVERIFY(!OpenQuery(DM->DmQuery, QStringLiteral("Select * From UserData")));
-    QCOMPARE(m_boxes->takeTexts(), QStringList{QStringLiteral("操作数据表时出错, 执行语句为:\n\nSelect * From UserData")});
+    QCOMPARE(m_boxes->takeTexts(),
+             QStringList{QStringLiteral("操作数据表时出错, 执行语句为:\n\nSelect * From UserData")});
     QVERIFY(!QFile::exists(m_dir->dbPath())); // never created
 
     m_dm.reset();
@@ -170,7 +177,8 @@ void TestSql::transactionKeepsAllOrNothing()
     };
     QVERIFY(RunInTransaction([&] { return insertDept(QStringLiteral("一组")) && insertDept(QStringLiteral("二组")); }));
     QVERIFY(!RunInTransaction([&] {
-        return insertDept(QStringLiteral("三组")) && ExecQuery(DM->DmQuery, QStringLiteral("Insert Into Nowhere Values (1)"));
+        return insertDept(QStringLiteral("三组")) &&
+               ExecQuery(DM->DmQuery, QStringLiteral("Insert Into Nowhere Values (1)"));
     }));
     QCOMPARE(m_boxes->take().size(), 1);
     const auto rows = testsupport::queryRows(m_dir->dbPath(), QStringLiteral("Select DeptName From Dept Order by id"));

@@ -17,30 +17,35 @@
 namespace masterfixture {
 
 struct Env {
-    Env() {
+    Env()
+    {
         dir.prepareDatabase();
         dm = std::make_unique<TDM>();
     }
     QString db() const { return dir.dbPath(); }
-    QList<QVariantList> rows(const QString& sql, const QVariantList& params = {}) const {
+    QList<QVariantList> rows(const QString& sql, const QVariantList& params = {}) const
+    {
         return testsupport::queryRows(dir.dbPath(), sql, params);
     }
-    void exec(const QString& sql, const QVariantList& params = {}) const {
+    void exec(const QString& sql, const QVariantList& params = {}) const
+    {
         testsupport::execSql(dir.dbPath(), sql, params);
     }
-    qlonglong addTeam(const QString& name) const {
+    qlonglong addTeam(const QString& name) const
+    {
         exec(QStringLiteral("INSERT INTO Dept (DeptName) VALUES (?)"), {name});
         return rows(QStringLiteral("SELECT max(id) FROM Dept")).at(0).at(0).toLongLong();
     }
     qlonglong addWorker(const QString& name, qlonglong deptId, const QString& machine,
-                        const QString& date = QStringLiteral("2004-03-01")) const {
+                        const QString& date = QStringLiteral("2004-03-01")) const
+    {
         exec(QStringLiteral("INSERT INTO Worker (WorkerName, DeptId, MachineId, EnterDate) VALUES (?,?,?,?)"),
              {name, deptId, machine, date});
         return rows(QStringLiteral("SELECT max(id) FROM Worker")).at(0).at(0).toLongLong();
     }
-    qlonglong addUser(const QString& name, const QString& password, const QString& role) const {
-        exec(QStringLiteral("INSERT INTO UserData (User, Password, Role) VALUES (?,?,?)"),
-             {name, password, role});
+    qlonglong addUser(const QString& name, const QString& password, const QString& role) const
+    {
+        exec(QStringLiteral("INSERT INTO UserData (User, Password, Role) VALUES (?,?,?)"), {name, password, role});
         return rows(QStringLiteral("SELECT max(Id) FROM UserData")).at(0).at(0).toLongLong();
     }
 
@@ -50,7 +55,8 @@ struct Env {
 };
 
 // What the grid shows: the display text of every cell, row by row.
-inline QList<QStringList> gridRows(const toolkit::DataGrid* grid) {
+inline QList<QStringList> gridRows(const toolkit::DataGrid* grid)
+{
     QList<QStringList> result;
     const QAbstractItemModel* model = grid->model();
     for (int r = 0; r < model->rowCount(); ++r) {
@@ -62,7 +68,8 @@ inline QList<QStringList> gridRows(const toolkit::DataGrid* grid) {
     return result;
 }
 
-inline QStringList gridColumn(const toolkit::DataGrid* grid, int column) {
+inline QStringList gridColumn(const toolkit::DataGrid* grid, int column)
+{
     QStringList result;
     for (const QStringList& row : gridRows(grid))
         result << row.at(column);
@@ -70,8 +77,8 @@ inline QStringList gridColumn(const toolkit::DataGrid* grid, int column) {
 }
 
 // A mouse press on a data row of a shown grid (first visible column unless given).
-inline void pressRow(toolkit::DataGrid* grid, int row, Qt::MouseButton button = Qt::LeftButton,
-                     int column = 0) {
+inline void pressRow(toolkit::DataGrid* grid, int row, Qt::MouseButton button = Qt::LeftButton, int column = 0)
+{
     const QRect cell = grid->visualRect(grid->model()->index(row, column));
     QVERIFY2(cell.isValid(), "row not on screen");
     QTest::mousePress(grid->viewport(), button, {}, cell.center());
@@ -79,7 +86,8 @@ inline void pressRow(toolkit::DataGrid* grid, int row, Qt::MouseButton button = 
 }
 
 // A press below the last row: the grid's current record stays as it is.
-inline void pressEmptyArea(toolkit::DataGrid* grid) {
+inline void pressEmptyArea(toolkit::DataGrid* grid)
+{
     const QPoint below(5, grid->viewport()->height() - 3);
     QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, below);
     QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, below);
@@ -87,16 +95,17 @@ inline void pressEmptyArea(toolkit::DataGrid* grid) {
 
 // The next control of the same window the Tab key moves to (parts of a control and hidden
 // controls are passed over).
-inline QWidget* nextTabStop(QWidget* widget) {
+inline QWidget* nextTabStop(QWidget* widget)
+{
     QWidget* next = widget->nextInFocusChain();
-    while (next != widget &&
-           (!(next->focusPolicy() & Qt::TabFocus) || next->parentWidget() != widget->parentWidget() ||
-            !next->isVisibleTo(widget->window())))
+    while (next != widget && (!(next->focusPolicy() & Qt::TabFocus) || next->parentWidget() != widget->parentWidget() ||
+                              !next->isVisibleTo(widget->window())))
         next = next->nextInFocusChain();
     return next;
 }
 
-inline void click(QAbstractButton* button) {
+inline void click(QAbstractButton* button)
+{
     QVERIFY2(button->isEnabled(), qPrintable(button->objectName() + " is disabled"));
     button->click();
 }

@@ -19,7 +19,8 @@
 
 namespace {
 
-void save(QWidget* window, const QString& folder, const QString& name) {
+void save(QWidget* window, const QString& folder, const QString& name)
+{
     window->show();
     QTest::qWait(200);
     window->grab().save(QDir(folder).filePath(name + QStringLiteral(".png")));
@@ -27,11 +28,11 @@ void save(QWidget* window, const QString& folder, const QString& name) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QApplication app(argc, argv);
-    QFont::insertSubstitutions(
-        QStringLiteral("宋体"),
-        {QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Zen Hei")});
+    QFont::insertSubstitutions(QStringLiteral("宋体"), {QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
+                                                        QStringLiteral("WenQuanYi Zen Hei")});
     QFont font(QStringLiteral("宋体"));
     font.setPointSize(9);
     app.setFont(font);
@@ -41,8 +42,7 @@ int main(int argc, char** argv) {
     dir.prepareDatabase();
     const QString db = dir.dbPath();
     for (const char* team : {"裁剪组", "缝纫一组", "缝纫二组", "整烫组"})
-        testsupport::execSql(db, QStringLiteral("INSERT INTO Dept (DeptName) VALUES (?)"),
-                             {QString::fromUtf8(team)});
+        testsupport::execSql(db, QStringLiteral("INSERT INTO Dept (DeptName) VALUES (?)"), {QString::fromUtf8(team)});
     const char* names[] = {"张三", "李四", "王五", "赵六", "钱七", "孙八", "周九", "吴十"};
     for (int i = 0; i < 8; ++i)
         testsupport::execSql(db,

@@ -19,7 +19,8 @@ class TestChildFrames : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() {
+    void init()
+    {
         env = std::make_unique<Env>();
         main = std::make_unique<QMainWindow>();
         area = new QMdiArea;
@@ -27,7 +28,8 @@ private slots:
         main->resize(1100, 800);
         main->show();
     }
-    void cleanup() {
+    void cleanup()
+    {
         main.reset();
         QCOMPARE(DeptForm, nullptr);
         QCOMPARE(WorkerForm, nullptr);
@@ -44,30 +46,27 @@ private slots:
 
 private:
     using Make = std::function<QWidget*()>;
-    static void addRows() {
+    static void addRows()
+    {
         QTest::addColumn<int>("window");
         QTest::newRow("班组资料") << 0;
         QTest::newRow("员工资料") << 1;
         QTest::newRow("用户权限管理") << 2;
     }
-    QWidget* make(int window) const {
+    QWidget* make(int window) const
+    {
         switch (window) {
-        case 0:
-            return new TDeptForm;
-        case 1:
-            return new TWorkerForm;
-        default:
-            return new TPasswordForm;
+        case 0: return new TDeptForm;
+        case 1: return new TWorkerForm;
+        default: return new TPasswordForm;
         }
     }
-    static QWidget* global(int window) {
+    static QWidget* global(int window)
+    {
         switch (window) {
-        case 0:
-            return DeptForm;
-        case 1:
-            return WorkerForm;
-        default:
-            return PasswordForm;
+        case 0: return DeptForm;
+        case 1: return WorkerForm;
+        default: return PasswordForm;
         }
     }
 
@@ -76,11 +75,13 @@ private:
     QMdiArea* area = nullptr;
 };
 
-void TestChildFrames::maximizedFrameReturnsToNormal_data() {
+void TestChildFrames::maximizedFrameReturnsToNormal_data()
+{
     addRows();
 }
 
-void TestChildFrames::maximizedFrameReturnsToNormal() {
+void TestChildFrames::maximizedFrameReturnsToNormal()
+{
     QFETCH(int, window);
     QWidget* child = make(window);
     const QSize designed = child->size();
@@ -99,11 +100,13 @@ void TestChildFrames::maximizedFrameReturnsToNormal() {
     QCOMPARE(child->size(), designed);
 }
 
-void TestChildFrames::exitFreesFrameAndWindow_data() {
+void TestChildFrames::exitFreesFrameAndWindow_data()
+{
     addRows();
 }
 
-void TestChildFrames::exitFreesFrameAndWindow() {
+void TestChildFrames::exitFreesFrameAndWindow()
+{
     QFETCH(int, window);
     QPointer<QWidget> child = make(window);
     QCOMPARE(global(window), child.data());

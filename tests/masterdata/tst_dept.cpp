@@ -23,7 +23,8 @@ class TestDept : public QObject {
 
 private slots:
     void init() { env = std::make_unique<Env>(); }
-    void cleanup() {
+    void cleanup()
+    {
         delete form;
         QCOMPARE(DeptForm, nullptr);
         QCOMPARE(env->boxes.unexpected(), 0);
@@ -49,17 +50,20 @@ private slots:
     void newWindowStartsWithoutSelection();
 
 private:
-    TDeptForm* open() {
+    TDeptForm* open()
+    {
         form = new TDeptForm;
         form->show();
         return form;
     }
-    void pick(const QString& name) {
+    void pick(const QString& name)
+    {
         const int row = int(gridColumn(form->DeptGrid, 0).indexOf(name));
         QVERIFY2(row >= 0, qPrintable(name));
         pressRow(form->DeptGrid, row);
     }
-    QStringList teams() const {
+    QStringList teams() const
+    {
         QStringList names;
         for (const auto& row : env->rows(QStringLiteral("SELECT DeptName FROM Dept ORDER BY id")))
             names << row.at(0).toString();
@@ -70,12 +74,12 @@ private:
     QPointer<TDeptForm> form;
 };
 
-void TestDept::opensWithTeamList() {
+void TestDept::opensWithTeamList()
+{
     env->addTeam(QStringLiteral("裁剪组"));
     env->addTeam(QStringLiteral("缝纫组"));
     open();
-    QAbstractItemModelTester tester(form->DeptGrid->model(),
-                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester tester(form->DeptGrid->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
 
     QCOMPARE(DeptForm, form.data());
     QCOMPARE(form->windowTitle(), QStringLiteral("班组资料"));
@@ -89,8 +93,8 @@ void TestDept::opensWithTeamList() {
     QCOMPARE(form->DeptGrid->editTriggers(), QAbstractItemView::NoEditTriggers);
     QCOMPARE(form->findChild<QLabel*>(QStringLiteral("Label1"))->text(), QStringLiteral("班组名称："));
     QCOMPARE(form->findChild<QLineEdit*>(QStringLiteral("DeptName_Edit"))->text(), QString());
-    const QStringList buttons{QStringLiteral("cmdadd"), QStringLiteral("cmddelete"),
-                              QStringLiteral("cmdedit"), QStringLiteral("cmdexit")};
+    const QStringList buttons{QStringLiteral("cmdadd"), QStringLiteral("cmddelete"), QStringLiteral("cmdedit"),
+                              QStringLiteral("cmdexit")};
     const QStringList captions{QStringLiteral("新增"), QStringLiteral("删除"), QStringLiteral("编辑"),
                                QStringLiteral("退出")};
     for (int i = 0; i < buttons.size(); ++i) {
@@ -100,8 +104,7 @@ void TestDept::opensWithTeamList() {
         QCOMPARE(button->isEnabled(), buttons.at(i) != QStringLiteral("cmdedit"));
     }
     QCOMPARE(nextTabStop(form->DeptName_Edit), form->cmdadd);
-    QCOMPARE(gridRows(form->DeptGrid),
-             (QList<QStringList>{{QStringLiteral("裁剪组")}, {QStringLiteral("缝纫组")}}));
+    QCOMPARE(gridRows(form->DeptGrid), (QList<QStringList>{{QStringLiteral("裁剪组")}, {QStringLiteral("缝纫组")}}));
     QVERIFY(form->SelectedDeptName.isEmpty());
 
     // A team added elsewhere shows after the next reload, which the window runs after its changes.
@@ -111,7 +114,8 @@ void TestDept::opensWithTeamList() {
              (QStringList{QStringLiteral("裁剪组"), QStringLiteral("缝纫组"), QStringLiteral("整烫组")}));
 }
 
-void TestDept::addStoresTeamAsTyped_data() {
+void TestDept::addStoresTeamAsTyped_data()
+{
     QTest::addColumn<QString>("name");
     QTest::newRow("plain") << QStringLiteral("裁剪组");
     QTest::newRow("quotes") << QStringLiteral("O'Neil's \"A\" 组");
@@ -119,7 +123,8 @@ void TestDept::addStoresTeamAsTyped_data() {
     QTest::newRow("statement text") << QStringLiteral("x'); DELETE FROM Dept; --");
 }
 
-void TestDept::addStoresTeamAsTyped() {
+void TestDept::addStoresTeamAsTyped()
+{
     QFETCH(QString, name);
     env->addTeam(QStringLiteral("整烫组"));
     open();
@@ -138,7 +143,8 @@ void TestDept::addStoresTeamAsTyped() {
     QCOMPARE(teams().size(), 2);
 }
 
-void TestDept::addRefusals_data() {
+void TestDept::addRefusals_data()
+{
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("message");
     QTest::newRow("empty") << QString() << kNameEmpty;
@@ -147,7 +153,8 @@ void TestDept::addRefusals_data() {
     QTest::newRow("taken, other case") << QStringLiteral("team a") << kNameRepeated;
 }
 
-void TestDept::addRefusals() {
+void TestDept::addRefusals()
+{
     QFETCH(QString, name);
     QFETCH(QString, message);
     env->addTeam(QStringLiteral("缝纫组"));
@@ -164,17 +171,18 @@ void TestDept::addRefusals() {
     QCOMPARE(boxes.at(0).icon, toolkit::MsgIcon::Stop);
     QCOMPARE(teams(), (QStringList{QStringLiteral("缝纫组"), QStringLiteral("Team A")}));
     QCOMPARE(form->DeptName_Edit->text(), name);
-    QCOMPARE(gridColumn(form->DeptGrid, 0),
-             (QStringList{QStringLiteral("缝纫组"), QStringLiteral("Team A")}));
+    QCOMPARE(gridColumn(form->DeptGrid, 0), (QStringList{QStringLiteral("缝纫组"), QStringLiteral("Team A")}));
 }
 
-void TestDept::pressPicksTeam_data() {
+void TestDept::pressPicksTeam_data()
+{
     QTest::addColumn<int>("button");
     QTest::newRow("left") << int(Qt::LeftButton);
     QTest::newRow("right") << int(Qt::RightButton);
 }
 
-void TestDept::pressPicksTeam() {
+void TestDept::pressPicksTeam()
+{
     QFETCH(int, button);
     env->addTeam(QStringLiteral("裁剪组"));
     env->addTeam(QStringLiteral("缝纫组"));
@@ -190,18 +198,17 @@ void TestDept::pressPicksTeam() {
     form->DeptName_Edit->setText(QStringLiteral("typed"));
     form->SelectedDeptName.clear();
     QHeaderView* header = form->DeptGrid->horizontalHeader();
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
-                      QPoint(header->sectionViewportPosition(0) + 20, 5));
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(header->sectionViewportPosition(0) + 20, 5));
     QCOMPARE(form->DeptName_Edit->text(), QStringLiteral("缝纫组"));
     QCOMPARE(form->SelectedDeptName, QStringLiteral("缝纫组"));
     QCOMPARE(form->DeptGrid->sortMark(0), toolkit::SortMark::Down);
-    QCOMPARE(gridColumn(form->DeptGrid, 0),
-             (QStringList{QStringLiteral("缝纫组"), QStringLiteral("裁剪组")}));
+    QCOMPARE(gridColumn(form->DeptGrid, 0), (QStringList{QStringLiteral("缝纫组"), QStringLiteral("裁剪组")}));
     pressRow(form->DeptGrid, 1, Qt::MouseButton(button));
     QCOMPARE(form->SelectedDeptName, QStringLiteral("裁剪组"));
 }
 
-void TestDept::pressOnForeignResultChangesNothing() {
+void TestDept::pressOnForeignResultChangesNothing()
+{
     env->addTeam(QStringLiteral("裁剪组"));
     env->addUser(QStringLiteral("张三"), QStringLiteral("1"), QStringLiteral("系统管理员"));
     open();
@@ -220,7 +227,8 @@ void TestDept::pressOnForeignResultChangesNothing() {
     QVERIFY(!form->cmdedit->isEnabled());
 }
 
-void TestDept::pressOnEmptyListStoresEmptySelection() {
+void TestDept::pressOnEmptyListStoresEmptySelection()
+{
     open();
     QCOMPARE(form->DeptGrid->model()->rowCount(), 0);
     pressEmptyArea(form->DeptGrid);
@@ -233,12 +241,12 @@ void TestDept::pressOnEmptyListStoresEmptySelection() {
     QVERIFY(teams().isEmpty());
 }
 
-void TestDept::renameCarriesNameIntoRecords() {
+void TestDept::renameCarriesNameIntoRecords()
+{
     const qlonglong a = env->addTeam(QStringLiteral("A'组"));
     env->addTeam(QStringLiteral("B组"));
     const qlonglong worker = env->addWorker(QStringLiteral("王五"), a, QStringLiteral("5"));
-    const QString salarySql =
-        QStringLiteral("INSERT INTO Salary (DeptName, WorkerName, ProductCount) VALUES (?,?,?)");
+    const QString salarySql = QStringLiteral("INSERT INTO Salary (DeptName, WorkerName, ProductCount) VALUES (?,?,?)");
     env->exec(salarySql, {QStringLiteral("A'组"), QStringLiteral("王五"), 10});
     env->exec(salarySql, {QStringLiteral("a'组"), QStringLiteral("王五"), 20});
     env->exec(salarySql, {QStringLiteral("B组"), QStringLiteral("李四"), 30});
@@ -249,19 +257,17 @@ void TestDept::renameCarriesNameIntoRecords() {
 
     QCOMPARE(teams(), (QStringList{QStringLiteral("C'组"), QStringLiteral("B组")}));
     const auto records = env->rows(QStringLiteral("SELECT DeptName, ProductCount FROM Salary ORDER BY id"));
-    QCOMPARE(records,
-             (QList<QVariantList>{
-                 {QStringLiteral("C'组"), 10}, {QStringLiteral("C'组"), 20}, {QStringLiteral("B组"), 30}}));
-    QCOMPARE(
-        env->rows(QStringLiteral("SELECT DeptId FROM Worker WHERE id=?"), {worker}).at(0).at(0).toLongLong(),
-        a);
+    QCOMPARE(records, (QList<QVariantList>{
+                          {QStringLiteral("C'组"), 10}, {QStringLiteral("C'组"), 20}, {QStringLiteral("B组"), 30}}));
+    QCOMPARE(env->rows(QStringLiteral("SELECT DeptId FROM Worker WHERE id=?"), {worker}).at(0).at(0).toLongLong(), a);
     QCOMPARE(gridColumn(form->DeptGrid, 0), (QStringList{QStringLiteral("C'组"), QStringLiteral("B组")}));
     QCOMPARE(form->DeptName_Edit->text(), QString());
     QVERIFY(!form->cmdedit->isEnabled());
     QCOMPARE(form->SelectedDeptName, QStringLiteral("A'组"));
 }
 
-void TestDept::renameRefusals_data() {
+void TestDept::renameRefusals_data()
+{
     QTest::addColumn<bool>("picked");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("message");
@@ -272,7 +278,8 @@ void TestDept::renameRefusals_data() {
     QTest::newRow("other team's name") << true << QStringLiteral("B组") << kNameRepeated;
 }
 
-void TestDept::renameRefusals() {
+void TestDept::renameRefusals()
+{
     QFETCH(bool, picked);
     QFETCH(QString, name);
     QFETCH(QString, message);
@@ -289,19 +296,18 @@ void TestDept::renameRefusals() {
 
     QCOMPARE(env->boxes.takeTexts(), QStringList{message});
     QCOMPARE(teams(), (QStringList{QStringLiteral("A组"), QStringLiteral("B组")}));
-    QCOMPARE(env->rows(QStringLiteral("SELECT DeptName FROM Salary")).at(0).at(0).toString(),
-             QStringLiteral("A组"));
+    QCOMPARE(env->rows(QStringLiteral("SELECT DeptName FROM Salary")).at(0).at(0).toString(), QStringLiteral("A组"));
     QCOMPARE(form->DeptName_Edit->text(), name);
     QVERIFY(form->cmdedit->isEnabled());
     QCOMPARE(gridColumn(form->DeptGrid, 0), (QStringList{QStringLiteral("A组"), QStringLiteral("B组")}));
 }
 
-void TestDept::renameIsAllOrNothing() {
+void TestDept::renameIsAllOrNothing()
+{
     env->addTeam(QStringLiteral("A组"));
     env->exec(QStringLiteral("INSERT INTO Salary (DeptName) VALUES ('A组')"));
     // The second statement of the rename fails.
-    env->exec(
-        QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON Salary BEGIN SELECT RAISE(ABORT, 'no'); END"));
+    env->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON Salary BEGIN SELECT RAISE(ABORT, 'no'); END"));
     open();
     pick(QStringLiteral("A组"));
     form->DeptName_Edit->setText(QStringLiteral("C组"));
@@ -309,12 +315,11 @@ void TestDept::renameIsAllOrNothing() {
 
     const QStringList texts = env->boxes.takeTexts();
     QCOMPARE(texts.size(), 1);
-    QVERIFY2(texts.at(0).startsWith(
-                 QStringLiteral("操作数据表时出错, 执行语句为:\n\nUpdate Salary Set DeptName='C组'")),
-             qPrintable(texts.at(0)));
+    QVERIFY2(
+        texts.at(0).startsWith(QStringLiteral("操作数据表时出错, 执行语句为:\n\nUpdate Salary Set DeptName='C组'")),
+        qPrintable(texts.at(0)));
     QCOMPARE(teams(), QStringList{QStringLiteral("A组")});
-    QCOMPARE(env->rows(QStringLiteral("SELECT DeptName FROM Salary")).at(0).at(0).toString(),
-             QStringLiteral("A组"));
+    QCOMPARE(env->rows(QStringLiteral("SELECT DeptName FROM Salary")).at(0).at(0).toString(), QStringLiteral("A组"));
     // Nothing changed, so the user can try again: the list is back, the entry stays.
     QCOMPARE(gridColumn(form->DeptGrid, 0), QStringList{QStringLiteral("A组")});
     QCOMPARE(form->DeptName_Edit->text(), QStringLiteral("C组"));
@@ -323,11 +328,11 @@ void TestDept::renameIsAllOrNothing() {
     env->exec(QStringLiteral("DROP TRIGGER refuse"));
     click(form->cmdedit);
     QCOMPARE(teams(), QStringList{QStringLiteral("C组")});
-    QCOMPARE(env->rows(QStringLiteral("SELECT DeptName FROM Salary")).at(0).at(0).toString(),
-             QStringLiteral("C组"));
+    QCOMPARE(env->rows(QStringLiteral("SELECT DeptName FROM Salary")).at(0).at(0).toString(), QStringLiteral("C组"));
 }
 
-void TestDept::deleteRemovesOnlyTheTeam() {
+void TestDept::deleteRemovesOnlyTheTeam()
+{
     const qlonglong a = env->addTeam(QStringLiteral("A组"));
     env->addTeam(QStringLiteral("B组"));
     env->addWorker(QStringLiteral("王五"), a, QStringLiteral("1"));
@@ -361,7 +366,8 @@ void TestDept::deleteRemovesOnlyTheTeam() {
     QCOMPARE(form->SelectedDeptName, QStringLiteral("A组"));
 }
 
-void TestDept::deleteAfterRenameDeletesNothing() {
+void TestDept::deleteAfterRenameDeletesNothing()
+{
     env->addTeam(QStringLiteral("A组"));
     open();
     pick(QStringLiteral("A组"));
@@ -376,7 +382,8 @@ void TestDept::deleteAfterRenameDeletesNothing() {
     QCOMPARE(gridColumn(form->DeptGrid, 0), QStringList{QStringLiteral("B组")});
 }
 
-void TestDept::newWindowStartsWithoutSelection() {
+void TestDept::newWindowStartsWithoutSelection()
+{
     env->addTeam(QStringLiteral("A组"));
     open();
     pick(QStringLiteral("A组"));

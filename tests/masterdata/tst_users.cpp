@@ -28,7 +28,8 @@ class TestUsers : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() {
+    void init()
+    {
         env = std::make_unique<Env>();
         UserFormMode = 0;
         LoginUser = QStringLiteral("admin");
@@ -37,7 +38,8 @@ private slots:
         clerk = env->addUser(QStringLiteral("小李"), QStringLiteral("l1"), kOperator);
         other = env->addUser(QStringLiteral("小王"), QStringLiteral("w1"), kOperator);
     }
-    void cleanup() {
+    void cleanup()
+    {
         delete list;
         QCOMPARE(PasswordForm, nullptr);
         QCOMPARE(UserForm, nullptr);
@@ -67,27 +69,31 @@ private slots:
     void userFormsGoWithTheList();
 
 private:
-    TPasswordForm* openList() {
+    TPasswordForm* openList()
+    {
         list = new TPasswordForm;
         list->show();
         return list;
     }
-    void pick(const QString& user) {
+    void pick(const QString& user)
+    {
         const int row = int(gridColumn(list->UserGrid, 1).indexOf(user));
         QVERIFY2(row >= 0, qPrintable(user));
         pressRow(list->UserGrid, row);
     }
-    TUserForm* openEdit(const QString& user) {
+    TUserForm* openEdit(const QString& user)
+    {
         pick(user);
         click(list->cmdedit);
         return UserForm;
     }
-    QList<QVariantList> accounts() const {
+    QList<QVariantList> accounts() const
+    {
         return env->rows(QStringLiteral("SELECT User, Password, Role FROM UserData ORDER BY Id"));
     }
-    QVariantList account(qlonglong id) const {
-        const auto rows =
-            env->rows(QStringLiteral("SELECT User, Password, Role FROM UserData WHERE Id=?"), {id});
+    QVariantList account(qlonglong id) const
+    {
+        const auto rows = env->rows(QStringLiteral("SELECT User, Password, Role FROM UserData WHERE Id=?"), {id});
         return rows.isEmpty() ? QVariantList() : rows.at(0);
     }
 
@@ -96,26 +102,27 @@ private:
     qlonglong admin = 0, clerk = 0, other = 0;
 };
 
-void TestUsers::listFollowsRole_data() {
+void TestUsers::listFollowsRole_data()
+{
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("role");
     QTest::addColumn<QStringList>("listed");
     QTest::addColumn<bool>("mayAddDelete");
     const QStringList all{QStringLiteral("admin"), QStringLiteral("小李"), QStringLiteral("小王")};
     QTest::newRow("administrator") << QStringLiteral("admin") << kAdministrator << all << true;
-    QTest::newRow("operator") << QStringLiteral("小李") << kOperator << QStringList{QStringLiteral("小李")}
-                              << false;
+    QTest::newRow("operator") << QStringLiteral("小李") << kOperator << QStringList{QStringLiteral("小李")} << false;
     QTest::newRow("operator, other case")
         << QStringLiteral("ADMIN") << kOperator << QStringList{QStringLiteral("admin")} << false;
     QTest::newRow("operator with a quote")
         << QStringLiteral("o'neil") << kOperator << QStringList{QStringLiteral("o'neil")} << false;
     QTest::newRow("role with a blank") << QStringLiteral("小李") << kOperator + QLatin1Char(' ')
                                        << all + QStringList{QStringLiteral("o'neil")} << true;
-    QTest::newRow("no role") << QStringLiteral("小李") << QString()
-                             << all + QStringList{QStringLiteral("o'neil")} << true;
+    QTest::newRow("no role") << QStringLiteral("小李") << QString() << all + QStringList{QStringLiteral("o'neil")}
+                             << true;
 }
 
-void TestUsers::listFollowsRole() {
+void TestUsers::listFollowsRole()
+{
     QFETCH(QString, user);
     QFETCH(QString, role);
     QFETCH(QStringList, listed);
@@ -136,10 +143,10 @@ void TestUsers::listFollowsRole() {
     QCOMPARE(gridColumn(list->UserGrid, 1), listed);
 }
 
-void TestUsers::listWindowControls() {
+void TestUsers::listWindowControls()
+{
     openList();
-    QAbstractItemModelTester tester(list->UserGrid->model(),
-                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester tester(list->UserGrid->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
     QCOMPARE(PasswordForm, list.data());
     QCOMPARE(list->windowTitle(), QStringLiteral("用户权限管理"));
     QCOMPARE(list->size(), QSize(622, 383));
@@ -199,12 +206,12 @@ void TestUsers::listWindowControls() {
     QCOMPARE(form->cmdok->text(), QStringLiteral("保存"));
     QCOMPARE(form->cmdexit->text(), QStringLiteral("退出"));
     QWidget* stop = form->UserName_Edit;
-    for (QWidget* next :
-         QList<QWidget*>{form->Password_Edit, form->Role_ComboBox, form->cmdok, form->cmdexit})
+    for (QWidget* next : QList<QWidget*>{form->Password_Edit, form->Role_ComboBox, form->cmdok, form->cmdexit})
         QCOMPARE(stop = nextTabStop(stop), next);
 }
 
-void TestUsers::operatorChangesOwnRole() {
+void TestUsers::operatorChangesOwnRole()
+{
     LoginUser = QStringLiteral("小李");
     LoginRole = kOperator;
     openList();
@@ -221,7 +228,8 @@ void TestUsers::operatorChangesOwnRole() {
     QVERIFY(!list->cmdadd->isEnabled());
 }
 
-void TestUsers::addStoresAccountAsTyped_data() {
+void TestUsers::addStoresAccountAsTyped_data()
+{
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("password");
     QTest::newRow("plain") << QStringLiteral("小张") << QStringLiteral("z1");
@@ -229,7 +237,8 @@ void TestUsers::addStoresAccountAsTyped_data() {
     QTest::newRow("blanks kept") << QStringLiteral(" 小张 ") << QStringLiteral(" z ");
 }
 
-void TestUsers::addStoresAccountAsTyped() {
+void TestUsers::addStoresAccountAsTyped()
+{
     QFETCH(QString, name);
     QFETCH(QString, password);
     openList();
@@ -258,7 +267,8 @@ void TestUsers::addStoresAccountAsTyped() {
     QCOMPARE(accounts().size(), 4);
 }
 
-void TestUsers::addRefusals_data() {
+void TestUsers::addRefusals_data()
+{
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("password");
     QTest::addColumn<int>("role");
@@ -271,7 +281,8 @@ void TestUsers::addRefusals_data() {
     QTest::newRow("taken, other case") << QStringLiteral("Admin") << QStringLiteral("p") << 1 << kNameTaken;
 }
 
-void TestUsers::addRefusals() {
+void TestUsers::addRefusals()
+{
     QFETCH(QString, name);
     QFETCH(QString, password);
     QFETCH(int, role);
@@ -288,7 +299,8 @@ void TestUsers::addRefusals() {
     QCOMPARE(form->UserName_Edit->text(), name);
 }
 
-void TestUsers::takenNameLeavesCheckResultInList() {
+void TestUsers::takenNameLeavesCheckResultInList()
+{
     openList();
     pick(QStringLiteral("小李"));
     click(list->cmdadd);
@@ -299,8 +311,7 @@ void TestUsers::takenNameLeavesCheckResultInList() {
     QCOMPARE(env->boxes.takeTexts(), QStringList{kNameTaken});
 
     // Only the name found by the check, until the next reload.
-    QCOMPARE(gridRows(list->UserGrid),
-             (QList<QStringList>{{QString(), QStringLiteral("小王"), QString(), QString()}}));
+    QCOMPARE(gridRows(list->UserGrid), (QList<QStringList>{{QString(), QStringLiteral("小王"), QString(), QString()}}));
     // A press there picks nothing: delete still acts on the account picked before.
     pressRow(list->UserGrid, 0);
     QCOMPARE(list->SelectedUserId, QString::number(clerk));
@@ -312,7 +323,8 @@ void TestUsers::takenNameLeavesCheckResultInList() {
     QCOMPARE(gridRows(list->UserGrid).size(), 2);
 }
 
-void TestUsers::editLoadsPickedAccount() {
+void TestUsers::editLoadsPickedAccount()
+{
     openList();
     TUserForm* form = openEdit(QStringLiteral("小王"));
     QVERIFY(form);
@@ -344,7 +356,8 @@ void TestUsers::editLoadsPickedAccount() {
     QCOMPARE(form->NewPassword_Edit->text(), QStringLiteral("w1"));
 }
 
-void TestUsers::editRequiresNewPassword() {
+void TestUsers::editRequiresNewPassword()
+{
     openList();
     TUserForm* form = openEdit(QStringLiteral("小王"));
     for (const QString& typed : {QString(), QStringLiteral("   ")}) {
@@ -355,7 +368,8 @@ void TestUsers::editRequiresNewPassword() {
     QCOMPARE(account(other), (QVariantList{QStringLiteral("小王"), QStringLiteral("w1"), kOperator}));
 }
 
-void TestUsers::editOfUnknownRoleWritesEmptyRole() {
+void TestUsers::editOfUnknownRoleWritesEmptyRole()
+{
     const qlonglong odd = env->addUser(QStringLiteral("odd"), QStringLiteral("o"), QStringLiteral("guest"));
     openList();
     TUserForm* form = openEdit(QStringLiteral("odd"));
@@ -366,7 +380,8 @@ void TestUsers::editOfUnknownRoleWritesEmptyRole() {
     QCOMPARE(account(odd), (QVariantList{QStringLiteral("odd"), QStringLiteral("o'2"), QString()}));
 }
 
-void TestUsers::editWritesNewlyPickedAccount() {
+void TestUsers::editWritesNewlyPickedAccount()
+{
     openList();
     TUserForm* form = openEdit(QStringLiteral("小李"));
     QCOMPARE(form->UserName_Edit->text(), QStringLiteral("小李"));
@@ -379,7 +394,8 @@ void TestUsers::editWritesNewlyPickedAccount() {
     QCOMPARE(account(clerk), (QVariantList{QStringLiteral("小李"), QStringLiteral("l1"), kOperator}));
 }
 
-void TestUsers::newInListTurnsEditIntoAdd() {
+void TestUsers::newInListTurnsEditIntoAdd()
+{
     openList();
     TUserForm* edit = openEdit(QStringLiteral("小李"));
     click(list->cmdadd);
@@ -394,7 +410,8 @@ void TestUsers::newInListTurnsEditIntoAdd() {
     QCOMPARE(account(clerk), (QVariantList{QStringLiteral("小李"), QStringLiteral("l1"), kOperator}));
 }
 
-void TestUsers::closingAnyEditWindowResetsMode() {
+void TestUsers::closingAnyEditWindowResetsMode()
+{
     openList();
     TUserForm* first = openEdit(QStringLiteral("小李"));
     TUserForm* second = openEdit(QStringLiteral("小王"));
@@ -416,11 +433,11 @@ void TestUsers::closingAnyEditWindowResetsMode() {
     QVERIFY(list->findChildren<TUserForm*>().contains(first));
 }
 
-void TestUsers::successOnlyWhenUpdateSucceeded() {
+void TestUsers::successOnlyWhenUpdateSucceeded()
+{
     openList();
     TUserForm* form = openEdit(QStringLiteral("小王"));
-    env->exec(QStringLiteral(
-        "CREATE TRIGGER refuse BEFORE UPDATE ON UserData BEGIN SELECT RAISE(ABORT, 'no'); END"));
+    env->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON UserData BEGIN SELECT RAISE(ABORT, 'no'); END"));
     form->NewPassword_Edit->setText(QStringLiteral("w2"));
     click(form->cmdok);
     const QStringList texts = env->boxes.takeTexts();
@@ -438,7 +455,8 @@ void TestUsers::successOnlyWhenUpdateSucceeded() {
     QCOMPARE(accounts().size(), 2);
 }
 
-void TestUsers::editRefusedWithoutSelection() {
+void TestUsers::editRefusedWithoutSelection()
+{
     openList();
     click(list->cmdedit);
     QCOMPARE(env->boxes.takeTexts(), QStringList{kPickToChange});
@@ -446,7 +464,8 @@ void TestUsers::editRefusedWithoutSelection() {
     QCOMPARE(UserFormMode, 0);
 }
 
-void TestUsers::deleteAccount() {
+void TestUsers::deleteAccount()
+{
     openList();
     click(list->cmddelete);
     QCOMPARE(env->boxes.takeTexts(), QStringList{kPickToDelete});
@@ -470,7 +489,8 @@ void TestUsers::deleteAccount() {
     QCOMPARE(list->SelectedUserId, QString::number(admin));
 }
 
-void TestUsers::userFormsGoWithTheList() {
+void TestUsers::userFormsGoWithTheList()
+{
     openList();
     QPointer<TUserForm> edit = openEdit(QStringLiteral("小李"));
     click(list->cmdadd);

@@ -29,12 +29,14 @@ class TestWorker : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() {
+    void init()
+    {
         env = std::make_unique<Env>();
         teamA = env->addTeam(QStringLiteral("A组"));
         teamB = env->addTeam(QStringLiteral("B组"));
     }
-    void cleanup() {
+    void cleanup()
+    {
         delete form;
         QCOMPARE(WorkerForm, nullptr);
         QCOMPARE(env->boxes.unexpected(), 0);
@@ -63,28 +65,32 @@ private slots:
     void teamGoneAfterOpening();
 
 private:
-    TWorkerForm* open() {
+    TWorkerForm* open()
+    {
         form = new TWorkerForm;
         form->show();
         return form;
     }
-    void pick(const QString& name) {
+    void pick(const QString& name)
+    {
         const int row = int(gridColumn(form->WorkerGrid, 1).indexOf(name));
         QVERIFY2(row >= 0, qPrintable(name));
         pressRow(form->WorkerGrid, row);
     }
-    void enter(const QString& name, const QString& team, const QString& machine, QDate date = {}) {
+    void enter(const QString& name, const QString& team, const QString& machine, QDate date = {})
+    {
         form->WorkerName_Edit->setText(name);
         form->DeptName_ComboBox->setCurrentIndex(form->DeptName_ComboBox->findText(team));
         form->Machine_Combobox->setCurrentIndex(form->Machine_Combobox->findText(machine));
         if (date.isValid())
             form->EnterDatePicker->setDate(date);
     }
-    QList<QVariantList> workers() const {
-        return env->rows(
-            QStringLiteral("SELECT WorkerName, DeptId, MachineId, EnterDate FROM Worker ORDER BY id"));
+    QList<QVariantList> workers() const
+    {
+        return env->rows(QStringLiteral("SELECT WorkerName, DeptId, MachineId, EnterDate FROM Worker ORDER BY id"));
     }
-    bool entryCleared() const {
+    bool entryCleared() const
+    {
         return form->WorkerName_Edit->text().isEmpty() && form->DeptName_ComboBox->currentIndex() == -1 &&
                form->Machine_Combobox->currentIndex() == -1;
     }
@@ -95,15 +101,15 @@ private:
     qlonglong teamB = 0;
 };
 
-void TestWorker::opensWithListsAndControls() {
+void TestWorker::opensWithListsAndControls()
+{
     const qlonglong gone = env->addTeam(QStringLiteral("C组"));
     env->addWorker(QStringLiteral("张三"), teamA, QStringLiteral("1"), QStringLiteral("2004-03-01"));
     env->addWorker(QStringLiteral("李四"), teamB, QStringLiteral("2"), QStringLiteral("2005-12-31"));
     env->addWorker(QStringLiteral("孤儿"), gone, QStringLiteral("3"));
     env->exec(QStringLiteral("DELETE FROM Dept WHERE id=?"), {gone});
     open();
-    QAbstractItemModelTester tester(form->WorkerGrid->model(),
-                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester tester(form->WorkerGrid->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
 
     QCOMPARE(WorkerForm, form.data());
     QCOMPARE(form->windowTitle(), QStringLiteral("员工资料"));
@@ -124,9 +130,8 @@ void TestWorker::opensWithListsAndControls() {
     const QString idB =
         env->rows(QStringLiteral("SELECT id FROM Worker WHERE WorkerName='李四'")).at(0).at(0).toString();
     QCOMPARE(gridRows(form->WorkerGrid).size(), 2);
-    QCOMPARE(gridRows(form->WorkerGrid).at(0),
-             (QStringList{idB, QStringLiteral("李四"), QStringLiteral("B组"), QStringLiteral("2"),
-                          QStringLiteral("2005-12-31")}));
+    QCOMPARE(gridRows(form->WorkerGrid).at(0), (QStringList{idB, QStringLiteral("李四"), QStringLiteral("B组"),
+                                                            QStringLiteral("2"), QStringLiteral("2005-12-31")}));
     QCOMPARE(gridColumn(form->WorkerGrid, 1).at(1), QStringLiteral("张三"));
 
     QCOMPARE(form->DeptName_ComboBox->count(), 2);
@@ -142,11 +147,10 @@ void TestWorker::opensWithListsAndControls() {
     QVERIFY(!form->cmdedit->isEnabled());
     QVERIFY(form->cmdadd->isEnabled() && form->cmddelete->isEnabled() && form->cmdsearch->isEnabled());
 
-    const QList<std::pair<QString, QString>> labels{
-        {QStringLiteral("Worker_Label"), QStringLiteral("姓    名：")},
-        {QStringLiteral("DeptName_Label"), QStringLiteral("班    组：")},
-        {QStringLiteral("Machine_Label"), QStringLiteral("车 床 号：")},
-        {QStringLiteral("EnterDate_Label"), QStringLiteral("入厂日期：")}};
+    const QList<std::pair<QString, QString>> labels{{QStringLiteral("Worker_Label"), QStringLiteral("姓    名：")},
+                                                    {QStringLiteral("DeptName_Label"), QStringLiteral("班    组：")},
+                                                    {QStringLiteral("Machine_Label"), QStringLiteral("车 床 号：")},
+                                                    {QStringLiteral("EnterDate_Label"), QStringLiteral("入厂日期：")}};
     for (const auto& [name, text] : labels)
         QCOMPARE(form->findChild<QLabel*>(name)->text(), text);
     const QList<std::pair<QString, QString>> buttons{{QStringLiteral("cmdadd"), QStringLiteral("新增")},
@@ -158,10 +162,9 @@ void TestWorker::opensWithListsAndControls() {
         QCOMPARE(form->findChild<QPushButton*>(name)->text(), text);
 
     // Tab order: name, team, date, the four buttons, search box, "查询", grid, machine place.
-    const QList<QWidget*> order{form->WorkerName_Edit, form->DeptName_ComboBox, form->EnterDatePicker,
-                                form->cmdadd,          form->cmddelete,         form->cmdedit,
-                                form->cmdexit,         form->Searchtxt,         form->cmdsearch,
-                                form->WorkerGrid,      form->Machine_Combobox};
+    const QList<QWidget*> order{form->WorkerName_Edit, form->DeptName_ComboBox, form->EnterDatePicker, form->cmdadd,
+                                form->cmddelete,       form->cmdedit,           form->cmdexit,         form->Searchtxt,
+                                form->cmdsearch,       form->WorkerGrid,        form->Machine_Combobox};
     for (int i = 0; i + 1 < order.size(); ++i)
         QCOMPARE(nextTabStop(order.at(i)), order.at(i + 1));
 
@@ -172,14 +175,16 @@ void TestWorker::opensWithListsAndControls() {
     QCOMPARE(gridColumn(form->WorkerGrid, 1), QStringList{QStringLiteral("张三")});
 }
 
-void TestWorker::addStoresWorkerAsTyped_data() {
+void TestWorker::addStoresWorkerAsTyped_data()
+{
     QTest::addColumn<QString>("name");
     QTest::newRow("plain") << QStringLiteral("王五");
     QTest::newRow("quotes") << QStringLiteral("O'Brien \"小王\"");
     QTest::newRow("blanks kept") << QStringLiteral(" 王五  ");
 }
 
-void TestWorker::addStoresWorkerAsTyped() {
+void TestWorker::addStoresWorkerAsTyped()
+{
     QFETCH(QString, name);
     env->addWorker(QStringLiteral("张三"), teamA, QStringLiteral("1"));
     open();
@@ -187,8 +192,7 @@ void TestWorker::addStoresWorkerAsTyped() {
     click(form->cmdadd);
 
     QCOMPARE(workers().size(), 2);
-    QCOMPARE(workers().at(1),
-             (QVariantList{name, teamB, QStringLiteral("17"), QStringLiteral("2004-02-29")}));
+    QCOMPARE(workers().at(1), (QVariantList{name, teamB, QStringLiteral("17"), QStringLiteral("2004-02-29")}));
     QCOMPARE(gridRows(form->WorkerGrid).at(0).mid(1),
              (QStringList{name, QStringLiteral("B组"), QStringLiteral("17"), QStringLiteral("2004-02-29")}));
     QVERIFY(entryCleared());
@@ -202,7 +206,8 @@ void TestWorker::addStoresWorkerAsTyped() {
     QCOMPARE(workers().size(), 2);
 }
 
-void TestWorker::addRefusals_data() {
+void TestWorker::addRefusals_data()
+{
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("team");
     QTest::addColumn<QString>("machine");
@@ -212,17 +217,17 @@ void TestWorker::addRefusals_data() {
                                 << kNameTeamEmpty;
     QTest::newRow("no team") << QStringLiteral("王五") << QString() << QStringLiteral("9") << kNameTeamEmpty;
     QTest::newRow("nothing") << QString() << QString() << QString() << kNameTeamEmpty;
-    QTest::newRow("no machine") << QStringLiteral("王五") << QStringLiteral("A组") << QString()
-                                << kMachineEmpty;
+    QTest::newRow("no machine") << QStringLiteral("王五") << QStringLiteral("A组") << QString() << kMachineEmpty;
     QTest::newRow("name in another team")
         << QStringLiteral("张三") << QStringLiteral("B组") << QStringLiteral("9") << kNameRepeated;
-    QTest::newRow("name, other case")
-        << QStringLiteral("tom") << QStringLiteral("A组") << QStringLiteral("9") << kNameRepeated;
+    QTest::newRow("name, other case") << QStringLiteral("tom") << QStringLiteral("A组") << QStringLiteral("9")
+                                      << kNameRepeated;
     QTest::newRow("machine taken in team")
         << QStringLiteral("王五") << QStringLiteral("A组") << QStringLiteral("5") << kMachineTakenInTeam;
 }
 
-void TestWorker::addRefusals() {
+void TestWorker::addRefusals()
+{
     QFETCH(QString, name);
     QFETCH(QString, team);
     QFETCH(QString, machine);
@@ -240,7 +245,8 @@ void TestWorker::addRefusals() {
     QCOMPARE(gridRows(form->WorkerGrid), before);
 }
 
-void TestWorker::samePlaceInAnotherTeam() {
+void TestWorker::samePlaceInAnotherTeam()
+{
     env->addWorker(QStringLiteral("张三"), teamA, QStringLiteral("5"));
     open();
     enter(QStringLiteral("李四"), QStringLiteral("B组"), QStringLiteral("5"));
@@ -256,7 +262,8 @@ void TestWorker::samePlaceInAnotherTeam() {
     QCOMPARE(gridRows(form->WorkerGrid).size(), 2);
 }
 
-void TestWorker::pressCopiesWorkerIntoEntry() {
+void TestWorker::pressCopiesWorkerIntoEntry()
+{
     const qlonglong id =
         env->addWorker(QStringLiteral("张三"), teamB, QStringLiteral("100"), QStringLiteral("2003-07-15"));
     env->addWorker(QStringLiteral("李四"), teamA, QStringLiteral("2"));
@@ -278,7 +285,8 @@ void TestWorker::pressCopiesWorkerIntoEntry() {
     QCOMPARE(form->DeptName_ComboBox->currentText(), QStringLiteral("B组"));
 }
 
-void TestWorker::pressLeavesUnknownEntriesUnchosen() {
+void TestWorker::pressLeavesUnknownEntriesUnchosen()
+{
     open();
     // The team came after the window opened; the machine place is outside 1 to 100.
     const qlonglong late = env->addTeam(QStringLiteral("后来组"));
@@ -296,7 +304,8 @@ void TestWorker::pressLeavesUnknownEntriesUnchosen() {
     QCOMPARE(env->boxes.takeTexts(), QStringList{kNameTeamEmpty});
 }
 
-void TestWorker::editWritesEveryField() {
+void TestWorker::editWritesEveryField()
+{
     const qlonglong id =
         env->addWorker(QStringLiteral("张三"), teamA, QStringLiteral("1"), QStringLiteral("2004-03-01"));
     env->addWorker(QStringLiteral("李四"), teamA, QStringLiteral("2"));
@@ -306,10 +315,8 @@ void TestWorker::editWritesEveryField() {
     click(form->cmdedit);
 
     QCOMPARE(
-        env->rows(QStringLiteral("SELECT WorkerName, DeptId, MachineId, EnterDate FROM Worker WHERE id=?"),
-                  {id}),
-        (QList<QVariantList>{
-            {QStringLiteral("张'三丰"), teamB, QStringLiteral("7"), QStringLiteral("2006-01-02")}}));
+        env->rows(QStringLiteral("SELECT WorkerName, DeptId, MachineId, EnterDate FROM Worker WHERE id=?"), {id}),
+        (QList<QVariantList>{{QStringLiteral("张'三丰"), teamB, QStringLiteral("7"), QStringLiteral("2006-01-02")}}));
     QCOMPARE(workers().at(1).at(0).toString(), QStringLiteral("李四"));
     QVERIFY(entryCleared());
     QVERIFY(!form->cmdedit->isEnabled());
@@ -323,25 +330,26 @@ void TestWorker::editWritesEveryField() {
              (QList<QVariantList>{{QStringLiteral("张'三丰"), QStringLiteral("7")}}));
 }
 
-void TestWorker::editRefusals_data() {
+void TestWorker::editRefusals_data()
+{
     QTest::addColumn<bool>("picked");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("team");
     QTest::addColumn<QString>("machine");
     QTest::addColumn<QString>("message");
-    QTest::newRow("nothing picked") << false << QStringLiteral("张三") << QStringLiteral("A组")
-                                    << QStringLiteral("1") << kPickToChange;
+    QTest::newRow("nothing picked") << false << QStringLiteral("张三") << QStringLiteral("A组") << QStringLiteral("1")
+                                    << kPickToChange;
     QTest::newRow("blank name") << true << QStringLiteral(" ") << QStringLiteral("A组") << QStringLiteral("1")
                                 << kNameTeamEmpty;
-    QTest::newRow("no team") << true << QStringLiteral("张三") << QString() << QStringLiteral("1")
-                             << kNameTeamEmpty;
+    QTest::newRow("no team") << true << QStringLiteral("张三") << QString() << QStringLiteral("1") << kNameTeamEmpty;
     QTest::newRow("no machine") << true << QStringLiteral("张三") << QStringLiteral("A组") << QString()
                                 << kMachineEmpty;
     QTest::newRow("machine of another team")
         << true << QStringLiteral("张三") << QStringLiteral("A组") << QStringLiteral("8") << kMachineTaken;
 }
 
-void TestWorker::editRefusals() {
+void TestWorker::editRefusals()
+{
     QFETCH(bool, picked);
     QFETCH(QString, name);
     QFETCH(QString, team);
@@ -364,7 +372,8 @@ void TestWorker::editRefusals() {
     QVERIFY(form->cmdedit->isEnabled());
 }
 
-void TestWorker::editNameRuleLooksOnlyAtChosenTeam() {
+void TestWorker::editNameRuleLooksOnlyAtChosenTeam()
+{
     const qlonglong id = env->addWorker(QStringLiteral("张三"), teamA, QStringLiteral("1"));
     env->addWorker(QStringLiteral("李四"), teamB, QStringLiteral("2"));
     open();
@@ -377,7 +386,8 @@ void TestWorker::editNameRuleLooksOnlyAtChosenTeam() {
              (QList<QVariantList>{{QStringLiteral("李四"), teamA, QStringLiteral("2")}}));
 }
 
-void TestWorker::editNameConflictShowsConflictingRows() {
+void TestWorker::editNameConflictShowsConflictingRows()
+{
     env->addWorker(QStringLiteral("张三"), teamA, QStringLiteral("1"));
     const qlonglong other = env->addWorker(QStringLiteral("李四"), teamB, QStringLiteral("2"));
     open();
@@ -387,21 +397,19 @@ void TestWorker::editNameConflictShowsConflictingRows() {
     click(form->cmdedit);
 
     QCOMPARE(env->boxes.takeTexts(), QStringList{kAlreadyInTeam});
-    QCOMPARE(env->rows(QStringLiteral("SELECT WorkerName FROM Worker WHERE id=?"), {picked.toLongLong()})
-                 .at(0)
-                 .at(0),
+    QCOMPARE(env->rows(QStringLiteral("SELECT WorkerName FROM Worker WHERE id=?"), {picked.toLongLong()}).at(0).at(0),
              QVariant(QStringLiteral("张三")));
     // The grid shows the conflicting worker from the check, with an empty team column.
-    QCOMPARE(gridRows(form->WorkerGrid),
-             (QList<QStringList>{{QString::number(other), QStringLiteral("李四"), QString(),
-                                  QStringLiteral("2"), QStringLiteral("2004-03-01")}}));
+    QCOMPARE(gridRows(form->WorkerGrid), (QList<QStringList>{{QString::number(other), QStringLiteral("李四"), QString(),
+                                                              QStringLiteral("2"), QStringLiteral("2004-03-01")}}));
     // A press on that row changes nothing.
     pressRow(form->WorkerGrid, 0);
     QCOMPARE(form->SelectedWorkerId, picked);
     QCOMPARE(form->Machine_Combobox->currentText(), QStringLiteral("3"));
 }
 
-void TestWorker::deleteRemovesOnlyTheWorker() {
+void TestWorker::deleteRemovesOnlyTheWorker()
+{
     env->addWorker(QStringLiteral("张三"), teamA, QStringLiteral("1"));
     env->addWorker(QStringLiteral("李四"), teamA, QStringLiteral("2"));
     env->exec(QStringLiteral("INSERT INTO Salary (WorkerName, DeptName) VALUES ('张三', 'A组')"));
@@ -429,23 +437,24 @@ void TestWorker::deleteRemovesOnlyTheWorker() {
     QVERIFY(!form->cmdedit->isEnabled());
 }
 
-void TestWorker::search_data() {
+void TestWorker::search_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("found");
     QTest::newRow("machine places and names")
         << QStringLiteral("1")
-        << QStringList{QStringLiteral("m1"), QStringLiteral("m10"), QStringLiteral("m21"),
-                       QStringLiteral("m100"), QStringLiteral("name1")};
-    QTest::newRow("team name") << QStringLiteral("B组")
-                               << QStringList{QStringLiteral("m21"), QStringLiteral("m2")};
+        << QStringList{QStringLiteral("m1"), QStringLiteral("m10"), QStringLiteral("m21"), QStringLiteral("m100"),
+                       QStringLiteral("name1")};
+    QTest::newRow("team name") << QStringLiteral("B组") << QStringList{QStringLiteral("m21"), QStringLiteral("m2")};
     QTest::newRow("quote") << QStringLiteral("'") << QStringList{QStringLiteral("o'k")};
-    QTest::newRow("no text: all") << QString() << QStringList{QStringLiteral("m1"),    QStringLiteral("m10"),
-                                                              QStringLiteral("m21"),   QStringLiteral("m100"),
-                                                              QStringLiteral("name1"), QStringLiteral("m2"),
-                                                              QStringLiteral("o'k")};
+    QTest::newRow("no text: all") << QString()
+                                  << QStringList{QStringLiteral("m1"),   QStringLiteral("m10"),   QStringLiteral("m21"),
+                                                 QStringLiteral("m100"), QStringLiteral("name1"), QStringLiteral("m2"),
+                                                 QStringLiteral("o'k")};
 }
 
-void TestWorker::search() {
+void TestWorker::search()
+{
     QFETCH(QString, text);
     QFETCH(QStringList, found);
     env->addWorker(QStringLiteral("m1"), teamA, QStringLiteral("1"));
@@ -464,7 +473,8 @@ void TestWorker::search() {
     QCOMPARE(names, found);
 }
 
-void TestWorker::enterMovesToTeamList() {
+void TestWorker::enterMovesToTeamList()
+{
     env->addWorker(QStringLiteral("m1"), teamA, QStringLiteral("1"));
     open();
     QApplication::setActiveWindow(form);
@@ -481,7 +491,8 @@ void TestWorker::enterMovesToTeamList() {
     QCOMPARE(gridRows(form->WorkerGrid).size(), 1);
 }
 
-void TestWorker::newWindowStartsWithoutSelection() {
+void TestWorker::newWindowStartsWithoutSelection()
+{
     env->addWorker(QStringLiteral("张三"), teamA, QStringLiteral("1"));
     open();
     pick(QStringLiteral("张三"));
@@ -497,7 +508,8 @@ void TestWorker::newWindowStartsWithoutSelection() {
     QCOMPARE(workers().size(), 1);
 }
 
-void TestWorker::teamGoneAfterOpening() {
+void TestWorker::teamGoneAfterOpening()
+{
     open();
     // The team is renamed in the team window while this one is open: the worker gets team 0
     // and drops out of the list.

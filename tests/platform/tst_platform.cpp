@@ -113,8 +113,9 @@ void TestPlatform::profileKeepsOtherLinesAndReadsBadNumbersAsDefault()
     QCOMPARE(ini.readInt(QStringLiteral("Dorvik"), QStringLiteral("AutoRun"), 9), 9);
     QCOMPARE(ini.readInt(QStringLiteral("Dorvik"), QStringLiteral("CreateDns"), 0), 3);
     QVERIFY(ini.writeInt(QStringLiteral("Dorvik"), QStringLiteral("CreateConfig"), 1));
-    QCOMPARE(readAll(path),
-             QByteArray("; note\r\n[Dorvik]\r\nAutoRun=abc\r\nCreateDns= 3 \r\nCreateConfig=1\r\n\r\n[Tail]\r\nY=1\r\n"));
+    QCOMPARE(
+        readAll(path),
+        QByteArray("; note\r\n[Dorvik]\r\nAutoRun=abc\r\nCreateDns= 3 \r\nCreateConfig=1\r\n\r\n[Tail]\r\nY=1\r\n"));
 }
 
 void TestPlatform::dbBlocksReplaceOnlyEachOther_data()

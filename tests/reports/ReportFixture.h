@@ -14,40 +14,42 @@ namespace reportfixture {
 inline const QString kStyle = QStringLiteral("K-100");
 inline const QString kStyleDate = QStringLiteral("2024-02-20");
 
-inline void addStyle(const QString& dbPath) {
+inline void addStyle(const QString& dbPath)
+{
     testsupport::execSql(dbPath,
                          "INSERT INTO Product (Kind, Process, KindName, ProductCount, ProductDate) "
                          "VALUES (?, 2, '衬衫', 100, ?)",
                          {kStyle, kStyleDate});
-    testsupport::execSql(dbPath,
-                         "INSERT INTO Process (Process, ProcessName, ProductId, Price) VALUES (?, ?, ?, ?)",
+    testsupport::execSql(dbPath, "INSERT INTO Process (Process, ProcessName, ProductId, Price) VALUES (?, ?, ?, ?)",
                          {QStringLiteral("工序1"), QStringLiteral("上领"), kStyle, 1.5});
-    testsupport::execSql(dbPath,
-                         "INSERT INTO Process (Process, ProcessName, ProductId, Price) VALUES (?, ?, ?, ?)",
+    testsupport::execSql(dbPath, "INSERT INTO Process (Process, ProcessName, ProductId, Price) VALUES (?, ?, ?, ?)",
                          {QStringLiteral("工序2"), QStringLiteral("锁边"), kStyle, 2.25});
 }
 
-inline QString workerName(int i) {
+inline QString workerName(int i)
+{
     return QStringLiteral("工人%1").arg(i, 2, 10, QLatin1Char('0'));
 }
 
 // A record; a null price leaves its amount empty.
-inline void addRecord(const QString& dbPath, int i, const QVariant& price,
-                      const QString& dept = QStringLiteral("一组")) {
-    testsupport::execSql(dbPath,
-                         "INSERT INTO Salary (DeptName, MachineId, WorkerName, KindId, KindName, Process, "
-                         "ProcessName, ProcessSize, ProductCount, ProcessPrice, ProcessDate) "
-                         "VALUES (?, ?, ?, ?, '衬衫', ?, '上领', 0, ?, ?, '2024-03-15')",
-                         {dept, i, workerName(i), kStyle,
-                          i % 2 ? QStringLiteral("工序1") : QStringLiteral("工序2"), i, price});
+inline void addRecord(const QString& dbPath, int i, const QVariant& price, const QString& dept = QStringLiteral("一组"))
+{
+    testsupport::execSql(
+        dbPath,
+        "INSERT INTO Salary (DeptName, MachineId, WorkerName, KindId, KindName, Process, "
+        "ProcessName, ProcessSize, ProductCount, ProcessPrice, ProcessDate) "
+        "VALUES (?, ?, ?, ?, '衬衫', ?, '上领', 0, ?, ?, '2024-03-15')",
+        {dept, i, workerName(i), kStyle, i % 2 ? QStringLiteral("工序1") : QStringLiteral("工序2"), i, price});
 }
 
-inline double priceOf(int i) {
+inline double priceOf(int i)
+{
     return i % 2 ? 1.5 : 2.25;
 }
 
 // Records 1..count, all priced; returns the total amount.
-inline double addRecords(const QString& dbPath, int count) {
+inline double addRecords(const QString& dbPath, int count)
+{
     addStyle(dbPath);
     double total = 0.0;
     for (int i = 1; i <= count; ++i) {
@@ -58,10 +60,12 @@ inline double addRecords(const QString& dbPath, int count) {
 }
 
 // Loads the detail list and the wage summary with the statements the data module holds.
-inline bool openDetail() {
+inline bool openDetail()
+{
     return OpenQuery(DM->SalaryQuery, DM->SalaryQuery->sql());
 }
-inline bool openMonth() {
+inline bool openMonth()
+{
     return OpenQuery(DM->SalaryMonthQuery, DM->SalaryMonthQuery->sql());
 }
 

@@ -23,14 +23,16 @@ const QStringList kDetailFields = {QStringLiteral("WorkerName"),   QStringLitera
                                    QStringLiteral("Expr1011")};
 
 // The detail texts of one field over all pages, in print order.
-QStringList detailColumn(const toolkit::ReportLayout& layout, const QString& field) {
+QStringList detailColumn(const toolkit::ReportLayout& layout, const QString& field)
+{
     QStringList texts;
     for (int p = 0; p < layout.pageCount(); ++p)
         texts += layout.page(p).texts(ws::kDetailBand, field);
     return texts;
 }
 
-QString single(const toolkit::ReportPage& page, const QString& band, const QString& name) {
+QString single(const toolkit::ReportPage& page, const QString& band, const QString& name)
+{
     const QStringList texts = page.texts(band, name);
     return texts.size() == 1 ? texts.first() : QStringLiteral("<%1 times>").arg(texts.size());
 }
@@ -61,14 +63,16 @@ private:
     std::unique_ptr<TDM> m_dm;
 };
 
-void ReportLayoutTest::init() {
+void ReportLayoutTest::init()
+{
     m_dir = std::make_unique<testsupport::TestProgramDir>();
     m_boxes = std::make_unique<testsupport::BoxAnswerer>();
     m_dir->prepareDatabase();
     m_dm = std::make_unique<TDM>();
 }
 
-void ReportLayoutTest::cleanup() {
+void ReportLayoutTest::cleanup()
+{
     m_dm.reset();
     QCOMPARE(m_boxes->unexpected(), 0);
     QCOMPARE(m_boxes->takeTexts(), QStringList());
@@ -76,7 +80,8 @@ void ReportLayoutTest::cleanup() {
     m_dir.reset();
 }
 
-void ReportLayoutTest::pagination_data() {
+void ReportLayoutTest::pagination_data()
+{
     QTest::addColumn<int>("rows");
     QTest::addColumn<QList<int>>("linesPerPage");
     QTest::addColumn<int>("summaryPage");
@@ -87,7 +92,8 @@ void ReportLayoutTest::pagination_data() {
     QTest::newRow("71 rows") << 71 << QList<int>{35, 35, 1} << 3;
 }
 
-void ReportLayoutTest::pagination() {
+void ReportLayoutTest::pagination()
+{
     QFETCH(int, rows);
     QFETCH(QList<int>, linesPerPage);
     QFETCH(int, summaryPage);
@@ -109,7 +115,8 @@ void ReportLayoutTest::pagination() {
     QCOMPARE(detailColumn(layout, QStringLiteral("WorkerName")).size(), rows);
 }
 
-void ReportLayoutTest::fortyRowsRepeatHeadersAndSumAtEnd() {
+void ReportLayoutTest::fortyRowsRepeatHeadersAndSumAtEnd()
+{
     const double total = addRecords(m_dir->dbPath(), 40);
     QVERIFY(openDetail());
     const toolkit::ReportLayout layout = TQuickReport::instance()->Prepare(kNow);
@@ -120,19 +127,16 @@ void ReportLayoutTest::fortyRowsRepeatHeadersAndSumAtEnd() {
     QCOMPARE(first.bandCount(ws::kDetailBand), 35);
     QCOMPARE(second.bandCount(ws::kDetailBand), 5);
     for (const toolkit::ReportPage& page : {first, second}) {
-        QCOMPARE(single(page, ws::kTitleBand, QStringLiteral("TitleLabel")),
-                 QStringLiteral("蓝 栎 工 资 条"));
+        QCOMPARE(single(page, ws::kTitleBand, QStringLiteral("TitleLabel")), QStringLiteral("蓝 栎 工 资 条"));
         QCOMPARE(single(page, ws::kTitleBand, QStringLiteral("PrintDateLabel")), QStringLiteral("打印日期:"));
-        QCOMPARE(single(page, ws::kTitleBand, QStringLiteral("PrintDate")),
-                 QStringLiteral("2024-03-05 14:03:09"));
+        QCOMPARE(single(page, ws::kTitleBand, QStringLiteral("PrintDate")), QStringLiteral("2024-03-05 14:03:09"));
         QCOMPARE(single(page, ws::kTitleBand, QStringLiteral("PageLabel")), QStringLiteral("第"));
         QCOMPARE(single(page, ws::kTitleBand, QStringLiteral("PageNumber")), QString::number(page.number));
         QCOMPARE(single(page, ws::kTitleBand, QStringLiteral("PageUnitLabel")), QStringLiteral("页"));
         QStringList headers;
         for (const QString& field : kDetailFields)
             headers << single(page, ws::kHeaderBand, ws::headerName(field));
-        QCOMPARE(headers,
-                 (QStringList{"员工名称", "款式号", "工序", "日期", "数量(件)", "单价(元)", "合计(元)"}));
+        QCOMPARE(headers, (QStringList{"员工名称", "款式号", "工序", "日期", "数量(件)", "单价(元)", "合计(元)"}));
         // Page header, then column header, then the first detail line right below it.
         const auto header = page.find(ws::kHeaderBand, ws::headerName(QStringLiteral("WorkerName")));
         QCOMPARE(header.first()->rect.top(), 10.0 + 18.8);
@@ -166,13 +170,15 @@ void ReportLayoutTest::fortyRowsRepeatHeadersAndSumAtEnd() {
     QCOMPARE(second.texts(ws::kDetailBand, QStringLiteral("Expr1011")).first(), QStringLiteral("￥7.500"));
 }
 
-void ReportLayoutTest::emptyOrClosedListPrintsOneEmptyLine_data() {
+void ReportLayoutTest::emptyOrClosedListPrintsOneEmptyLine_data()
+{
     QTest::addColumn<bool>("open");
     QTest::newRow("open, no rows") << true;
     QTest::newRow("closed") << false;
 }
 
-void ReportLayoutTest::emptyOrClosedListPrintsOneEmptyLine() {
+void ReportLayoutTest::emptyOrClosedListPrintsOneEmptyLine()
+{
     QFETCH(bool, open);
     addStyle(m_dir->dbPath());
     if (open) {
@@ -201,7 +207,8 @@ void ReportLayoutTest::emptyOrClosedListPrintsOneEmptyLine() {
     }
 }
 
-void ReportLayoutTest::sortedListPrintsInSortedOrder() {
+void ReportLayoutTest::sortedListPrintsInSortedOrder()
+{
     addStyle(m_dir->dbPath());
     const QList<int> order = {7, 3, 12, 1, 9};
     for (int i : order)
@@ -217,7 +224,8 @@ void ReportLayoutTest::sortedListPrintsInSortedOrder() {
              (QStringList{"￥27.000", "￥13.500", "￥10.500", "￥4.500", "￥1.500"}));
 }
 
-void ReportLayoutTest::emptyAmountPrintsEmptyCellAndCounts() {
+void ReportLayoutTest::emptyAmountPrintsEmptyCellAndCounts()
+{
     addStyle(m_dir->dbPath());
     addRecord(m_dir->dbPath(), 4, 2.25);
     addRecord(m_dir->dbPath(), 5, QVariant()); // not priced yet
@@ -227,16 +235,15 @@ void ReportLayoutTest::emptyAmountPrintsEmptyCellAndCounts() {
     const toolkit::ReportPage page = TQuickReport::instance()->Prepare(kNow).page(0);
     QCOMPARE(page.texts(ws::kDetailBand, QStringLiteral("WorkerName")),
              (QStringList{workerName(6), workerName(5), workerName(4)}));
-    QCOMPARE(page.texts(ws::kDetailBand, QStringLiteral("ProcessPrice")),
-             (QStringList{"￥2.250", "", "￥2.250"}));
-    QCOMPARE(page.texts(ws::kDetailBand, QStringLiteral("Expr1011")),
-             (QStringList{"￥13.500", "", "￥9.000"}));
+    QCOMPARE(page.texts(ws::kDetailBand, QStringLiteral("ProcessPrice")), (QStringList{"￥2.250", "", "￥2.250"}));
+    QCOMPARE(page.texts(ws::kDetailBand, QStringLiteral("Expr1011")), (QStringList{"￥13.500", "", "￥9.000"}));
     QCOMPARE(page.texts(ws::kDetailBand, QStringLiteral("ProductCount")), (QStringList{"6", "5", "4"}));
     QCOMPARE(single(page, ws::kSummaryBand, QStringLiteral("RowCount")), QStringLiteral("3"));
     QCOMPARE(single(page, ws::kSummaryBand, QStringLiteral("Total")), QStringLiteral("￥22.500"));
 }
 
-void ReportLayoutTest::monthlyReportPrintsWageRows() {
+void ReportLayoutTest::monthlyReportPrintsWageRows()
+{
     addStyle(m_dir->dbPath());
     addRecord(m_dir->dbPath(), 3, 1.5, QStringLiteral("二组"));
     addRecord(m_dir->dbPath(), 3, 1.5, QStringLiteral("二组")); // same worker, team and place: one row
@@ -265,30 +272,31 @@ void ReportLayoutTest::monthlyReportPrintsWageRows() {
     const toolkit::ReportPlacedElement* total = page.find(ws::kSummaryBand, QStringLiteral("Total")).first();
     QCOMPARE(total->rect.left(), 10.0 + 112.2);
     QCOMPARE(total->pointSize, 12.0);
-    const toolkit::ReportPlacedElement* yuan =
-        page.find(ws::kSummaryBand, QStringLiteral("YuanLabel")).first();
+    const toolkit::ReportPlacedElement* yuan = page.find(ws::kSummaryBand, QStringLiteral("YuanLabel")).first();
     QCOMPARE(yuan->rect.left(), 10.0 + 176.7);
     QVERIFY(yuan->alignment & Qt::AlignLeft);
 }
 
-void ReportLayoutTest::printDateText_data() {
+void ReportLayoutTest::printDateText_data()
+{
     QTest::addColumn<QDateTime>("now");
     QTest::addColumn<QString>("text");
     QTest::newRow("afternoon") << QDateTime(QDate(2024, 3, 5), QTime(14, 3, 9)) << "2024-03-05 14:03:09";
     QTest::newRow("morning") << QDateTime(QDate(2024, 12, 31), QTime(8, 0, 0)) << "2024-12-31 8:00:00";
     QTest::newRow("midnight") << QDateTime(QDate(2024, 1, 2), QTime(0, 0)) << "2024-01-02";
-    QTest::newRow("just after midnight")
-        << QDateTime(QDate(2024, 1, 2), QTime(0, 0, 1)) << "2024-01-02 0:00:01";
+    QTest::newRow("just after midnight") << QDateTime(QDate(2024, 1, 2), QTime(0, 0, 1)) << "2024-01-02 0:00:01";
 }
 
-void ReportLayoutTest::printDateText() {
+void ReportLayoutTest::printDateText()
+{
     QFETCH(QDateTime, now);
     QFETCH(QString, text);
     const toolkit::ReportPage page = TSalaryReport::instance()->Prepare(now).page(0);
     QCOMPARE(single(page, ws::kTitleBand, QStringLiteral("PrintDate")), text);
 }
 
-void ReportLayoutTest::reportsAreReusedAndFollowTheData() {
+void ReportLayoutTest::reportsAreReusedAndFollowTheData()
+{
     TQuickReport* report = TQuickReport::instance();
     QCOMPARE(TQuickReport::instance(), report);
     QCOMPARE(QuickReport, report);

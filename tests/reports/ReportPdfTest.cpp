@@ -29,12 +29,14 @@ struct Word {
 };
 using Page = QList<Word>;
 
-QString buildFile(const QString& name) {
+QString buildFile(const QString& name)
+{
     const QString dir = qEnvironmentVariable("DORVIK_BUILD_DIR", QDir::currentPath());
     return QDir(dir).filePath(name);
 }
 
-QList<Page> readWords(const QString& pdf) {
+QList<Page> readWords(const QString& pdf)
+{
     QProcess process;
     process.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
     if (!process.waitForFinished(30000) || process.exitCode() != 0)
@@ -48,10 +50,8 @@ QList<Page> readWords(const QString& pdf) {
         auto it = wordPattern.globalMatch(chunk);
         while (it.hasNext()) {
             const auto m = it.next();
-            const QPointF topLeft(m.captured(1).toDouble() * kMmPerPoint,
-                                  m.captured(2).toDouble() * kMmPerPoint);
-            const QPointF bottomRight(m.captured(3).toDouble() * kMmPerPoint,
-                                      m.captured(4).toDouble() * kMmPerPoint);
+            const QPointF topLeft(m.captured(1).toDouble() * kMmPerPoint, m.captured(2).toDouble() * kMmPerPoint);
+            const QPointF bottomRight(m.captured(3).toDouble() * kMmPerPoint, m.captured(4).toDouble() * kMmPerPoint);
             QString text = m.captured(5);
             text.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
             page.append({text, QRectF(topLeft, bottomRight)});
@@ -62,7 +62,8 @@ QList<Page> readWords(const QString& pdf) {
 }
 
 // Words with this text, in reading order.
-QList<Word> find(const Page& page, const QString& text) {
+QList<Word> find(const Page& page, const QString& text)
+{
     QList<Word> found;
     for (const Word& w : page)
         if (w.text == text)
@@ -70,7 +71,8 @@ QList<Word> find(const Page& page, const QString& text) {
     return found;
 }
 
-QString dump(const Page& page) {
+QString dump(const Page& page)
+{
     QStringList out;
     for (const Word& w : page)
         out << QStringLiteral("%1@(%2,%3)-(%4,%5)")
@@ -86,7 +88,8 @@ enum class Anchor { Left, Centre, Right };
 
 // Empty when the first word with this text stands with its left edge, centre or right edge at x
 // and its middle at y (millimetres from the paper's corner); otherwise what is wrong.
-QString misplaced(const Page& page, const QString& text, Anchor anchor, double x, double y) {
+QString misplaced(const Page& page, const QString& text, Anchor anchor, double x, double y)
+{
     const QList<Word> words = find(page, text);
     if (words.isEmpty())
         return QStringLiteral("no word \"%1\" on the page: %2").arg(text, dump(page));
@@ -104,25 +107,28 @@ QString misplaced(const Page& page, const QString& text, Anchor anchor, double x
     return {};
 }
 
-#define CHECK_AT(page, text, anchor, x, y)                                                                   \
-    do {                                                                                                     \
-        const QString problem = misplaced(page, text, anchor, x, y);                                         \
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));                                                    \
+#define CHECK_AT(page, text, anchor, x, y)                                                                             \
+    do {                                                                                                               \
+        const QString problem = misplaced(page, text, anchor, x, y);                                                   \
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));                                                              \
     } while (false)
 
 // Page positions: the band's left edge is the 10 mm margin; bands stack from the 10 mm top margin.
 constexpr double kLeft = 10.0;
 constexpr double kHeaderMiddle = 10.0 + 18.8 + 6.35 / 2;
 constexpr double kFirstDetailMiddle = 10.0 + 18.8 + 6.35 + (0.26 + 6.9) / 2; // below the line on top
-double summaryMiddle(int linesAbove) {
+double summaryMiddle(int linesAbove)
+{
     return 10.0 + 18.8 + 6.35 + linesAbove * 6.9 + (0.5 + 6.35) / 2;
 }
-double columnMiddle(double left, double right) {
+double columnMiddle(double left, double right)
+{
     return kLeft + (left + right) / 2;
 }
 
 // The page header that every page repeats.
-void checkPageHeader(const Page& page, int number) {
+void checkPageHeader(const Page& page, int number)
+{
     // The title is centred over 3.2 to 187.3 and over 3.2 to 11.1 in height.
     const QList<Word> first = find(page, QStringLiteral("蓝"));
     const QList<Word> last = find(page, QStringLiteral("条"));
@@ -154,7 +160,8 @@ void checkPageHeader(const Page& page, int number) {
 }
 
 // Whether poppler reports the Song face the program maps 宋体 to.
-QString fontsOf(const QString& pdf) {
+QString fontsOf(const QString& pdf)
+{
     QProcess process;
     process.start(QStringLiteral("pdffonts"), {pdf});
     process.waitForFinished(30000);
@@ -181,19 +188,21 @@ private:
     std::unique_ptr<TDM> m_dm;
 };
 
-void ReportPdfTest::initTestCase() {
-    QFont::insertSubstitutions(QStringLiteral("宋体"),
-                               {QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN")});
+void ReportPdfTest::initTestCase()
+{
+    QFont::insertSubstitutions(QStringLiteral("宋体"), {QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN")});
 }
 
-void ReportPdfTest::init() {
+void ReportPdfTest::init()
+{
     m_dir = std::make_unique<testsupport::TestProgramDir>();
     m_boxes = std::make_unique<testsupport::BoxAnswerer>();
     m_dir->prepareDatabase();
     m_dm = std::make_unique<TDM>();
 }
 
-void ReportPdfTest::cleanup() {
+void ReportPdfTest::cleanup()
+{
     m_dm.reset();
     QCOMPARE(m_boxes->unexpected(), 0);
     QCOMPARE(m_boxes->takeTexts(), QStringList());
@@ -201,13 +210,13 @@ void ReportPdfTest::cleanup() {
     m_dir.reset();
 }
 
-void ReportPdfTest::detailReportPdf() {
+void ReportPdfTest::detailReportPdf()
+{
     const double total = addRecords(m_dir->dbPath(), 40);
     QVERIFY(openDetail());
     const QString pdf = buildFile(QStringLiteral("report-detail-40rows.pdf"));
     QString error;
-    QVERIFY2(toolkit::writeReportPdf(TQuickReport::instance()->Prepare(kNow), pdf, &error),
-             qPrintable(error));
+    QVERIFY2(toolkit::writeReportPdf(TQuickReport::instance()->Prepare(kNow), pdf, &error), qPrintable(error));
     QVERIFY(fontsOf(pdf).contains(QStringLiteral("UMing")));
 
     const QList<Page> pages = readWords(pdf);
@@ -217,17 +226,15 @@ void ReportPdfTest::detailReportPdf() {
         double right;
         QString header;
     } columns[] = {
-        {1.6, 32.3, "员工名称"},    {35.5, 59.3, "款式号"},     {61.6, 84.4, "工序"},
-        {86.5, 113.8, "日期"},      {116.4, 134.7, "数量(件)"}, {137.1, 157.4, "单价(元)"},
-        {160.1, 188.4, "合计(元)"},
+        {1.6, 32.3, "员工名称"},    {35.5, 59.3, "款式号"},     {61.6, 84.4, "工序"},       {86.5, 113.8, "日期"},
+        {116.4, 134.7, "数量(件)"}, {137.1, 157.4, "单价(元)"}, {160.1, 188.4, "合计(元)"},
     };
     for (int p = 0; p < 2; ++p) {
         checkPageHeader(pages[p], p + 1);
         if (QTest::currentTestFailed())
             return;
         for (const auto& column : columns)
-            CHECK_AT(pages[p], column.header, Anchor::Centre, columnMiddle(column.left, column.right),
-                     kHeaderMiddle);
+            CHECK_AT(pages[p], column.header, Anchor::Centre, columnMiddle(column.left, column.right), kHeaderMiddle);
     }
 
     // The first line of each page, every cell centred in its column.
@@ -236,8 +243,7 @@ void ReportPdfTest::detailReportPdf() {
         CHECK_AT(pages[0], firstLine[c], Anchor::Centre, columnMiddle(columns[c].left, columns[c].right),
                  kFirstDetailMiddle);
     CHECK_AT(pages[1], QStringLiteral("工人05"), Anchor::Centre, columnMiddle(1.6, 32.3), kFirstDetailMiddle);
-    CHECK_AT(pages[1], QStringLiteral("工人01"), Anchor::Centre, columnMiddle(1.6, 32.3),
-             kFirstDetailMiddle + 4 * 6.9);
+    CHECK_AT(pages[1], QStringLiteral("工人01"), Anchor::Centre, columnMiddle(1.6, 32.3), kFirstDetailMiddle + 4 * 6.9);
     QVERIFY(find(pages[0], QStringLiteral("工人05")).isEmpty());
 
     // The summary only after the last line.
@@ -252,7 +258,8 @@ void ReportPdfTest::detailReportPdf() {
     CHECK_AT(pages[1], QStringLiteral("元"), Anchor::Centre, columnMiddle(176.7, 187.1), middle);
 }
 
-void ReportPdfTest::monthlyReportPdf() {
+void ReportPdfTest::monthlyReportPdf()
+{
     addStyle(m_dir->dbPath());
     addRecord(m_dir->dbPath(), 7, 1.5, QStringLiteral("二组"));
     addRecord(m_dir->dbPath(), 12, 2.25);
@@ -261,8 +268,7 @@ void ReportPdfTest::monthlyReportPdf() {
     QVERIFY(DM->SalaryMonthQuery->setSort(QStringLiteral("Expr1003 DESC")));
     const QString pdf = buildFile(QStringLiteral("report-month.pdf"));
     QString error;
-    QVERIFY2(toolkit::writeReportPdf(TSalaryReport::instance()->Prepare(kNow), pdf, &error),
-             qPrintable(error));
+    QVERIFY2(toolkit::writeReportPdf(TSalaryReport::instance()->Prepare(kNow), pdf, &error), qPrintable(error));
 
     const QList<Page> pages = readWords(pdf);
     QCOMPARE(pages.size(), 1);
@@ -278,10 +284,8 @@ void ReportPdfTest::monthlyReportPdf() {
     CHECK_AT(page, QStringLiteral("一组"), Anchor::Centre, columnMiddle(7.9, 38.6), kFirstDetailMiddle);
     CHECK_AT(page, QStringLiteral("800"), Anchor::Centre, columnMiddle(57.4, 85.7), kFirstDetailMiddle);
     CHECK_AT(page, QStringLiteral("工人800"), Anchor::Centre, columnMiddle(108.2, 132.0), kFirstDetailMiddle);
-    CHECK_AT(page, QStringLiteral("￥1,200.000"), Anchor::Centre, columnMiddle(155.6, 183.9),
-             kFirstDetailMiddle);
-    CHECK_AT(page, QStringLiteral("二组"), Anchor::Centre, columnMiddle(7.9, 38.6),
-             kFirstDetailMiddle + 2 * 6.9);
+    CHECK_AT(page, QStringLiteral("￥1,200.000"), Anchor::Centre, columnMiddle(155.6, 183.9), kFirstDetailMiddle);
+    CHECK_AT(page, QStringLiteral("二组"), Anchor::Centre, columnMiddle(7.9, 38.6), kFirstDetailMiddle + 2 * 6.9);
 
     const double middle = summaryMiddle(3);
     CHECK_AT(page, QStringLiteral("共"), Anchor::Left, kLeft + 1.3, middle);
@@ -291,7 +295,8 @@ void ReportPdfTest::monthlyReportPdf() {
     CHECK_AT(page, QStringLiteral("元"), Anchor::Left, kLeft + 176.7, middle);
 }
 
-void ReportPdfTest::emptyReportPdf() {
+void ReportPdfTest::emptyReportPdf()
+{
     addStyle(m_dir->dbPath());
     QVERIFY(openDetail());
     const QString pdf = buildFile(QStringLiteral("report-detail-empty.pdf"));
@@ -308,7 +313,8 @@ void ReportPdfTest::emptyReportPdf() {
     CHECK_AT(pages[0], QStringLiteral("￥0.000"), Anchor::Right, kLeft + 175.9, middle);
 }
 
-void ReportPdfTest::unwritablePathFails() {
+void ReportPdfTest::unwritablePathFails()
+{
     QString error;
     const QString path = m_dir->file(QStringLiteral("no-such-folder/report.pdf"));
     QVERIFY(!toolkit::writeReportPdf(TQuickReport::instance()->Prepare(kNow), path, &error));

@@ -21,7 +21,8 @@ using namespace reportfixture;
 namespace {
 
 // Runs work on the next modal window that opens (once the event loop turns).
-void onModal(std::function<void(QWidget*)> work) {
+void onModal(std::function<void(QWidget*)> work)
+{
     QTimer::singleShot(0, [work]() {
         QWidget* modal = QApplication::activeModalWidget();
         work(modal);
@@ -46,14 +47,16 @@ private:
     std::unique_ptr<TDM> m_dm;
 };
 
-void ReportPreviewTest::init() {
+void ReportPreviewTest::init()
+{
     m_dir = std::make_unique<testsupport::TestProgramDir>();
     m_boxes = std::make_unique<testsupport::BoxAnswerer>();
     m_dir->prepareDatabase();
     m_dm = std::make_unique<TDM>();
 }
 
-void ReportPreviewTest::cleanup() {
+void ReportPreviewTest::cleanup()
+{
     m_dm.reset();
     QCOMPARE(m_boxes->unexpected(), 0);
     QCOMPARE(m_boxes->takeTexts(), QStringList());
@@ -61,7 +64,8 @@ void ReportPreviewTest::cleanup() {
     m_dir.reset();
 }
 
-void ReportPreviewTest::previewShowsThePagesAndSavesPdf() {
+void ReportPreviewTest::previewShowsThePagesAndSavesPdf()
+{
     addRecords(m_dir->dbPath(), 40);
     QVERIFY(openDetail());
     const QString saved = m_dir->file(QStringLiteral("saved"));
@@ -107,7 +111,8 @@ void ReportPreviewTest::previewShowsThePagesAndSavesPdf() {
     QVERIFY(pdf.size() > 10000);
 }
 
-void ReportPreviewTest::previewOfTheMonthlyReport() {
+void ReportPreviewTest::previewOfTheMonthlyReport()
+{
     // A closed wage summary still previews as one page.
     int pages = -1;
     onModal([&](QWidget* modal) {
@@ -122,7 +127,8 @@ void ReportPreviewTest::previewOfTheMonthlyReport() {
     QCOMPARE(pages, 1);
 }
 
-void ReportPreviewTest::printerFailureIsReported() {
+void ReportPreviewTest::printerFailureIsReported()
+{
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(m_dir->file(QStringLiteral("no-such-folder/out.pdf")));

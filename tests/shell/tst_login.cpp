@@ -95,18 +95,38 @@ void TestLogin::loginCases_data()
     QTest::addColumn<QString>("role");
     QTest::addColumn<QString>("focus"); // the field that has the focus after a failure
 
-    QTest::newRow("built-in account") << "Dorvik" << "qekw" << true << kAdmin << "";
-    QTest::newRow("built-in, wrong password case") << "Dorvik" << "QEKW" << false << "" << "Password_edit";
-    QTest::newRow("built-in name in lower case is looked up") << "dorvik" << "qekw" << true << kOperator << "";
-    QTest::newRow("stored name in another case") << "ALICE" << "secret" << true << kAdmin << "";
-    QTest::newRow("password is case-sensitive") << "alice" << "SECRET" << false << "" << "Password_edit";
-    QTest::newRow("no such user") << "bob" << "secret" << false << "" << "Password_edit";
-    QTest::newRow("name is not trimmed") << "alice " << "secret" << false << "" << "Password_edit";
-    QTest::newRow("quote in a stored name") << "O'Brien" << "pw" << true << kOperator << "";
-    QTest::newRow("statement trick does not log in") << "x' or '1'='1" << "pw" << false << "" << "Password_edit";
-    QTest::newRow("stored empty password never matches") << "nopass" << "x" << false << "" << "Password_edit";
-    QTest::newRow("empty password") << "alice" << "" << false << "" << "User_edit";
-    QTest::newRow("empty user") << "" << "secret" << false << "" << "User_edit";
+    QTest::newRow("built-in account") << "Dorvik"
+                                      << "qekw" << true << kAdmin << "";
+    QTest::newRow("built-in, wrong password case") << "Dorvik"
+                                                   << "QEKW" << false << ""
+                                                   << "Password_edit";
+    QTest::newRow("built-in name in lower case is looked up") << "dorvik"
+                                                              << "qekw" << true << kOperator << "";
+    QTest::newRow("stored name in another case") << "ALICE"
+                                                 << "secret" << true << kAdmin << "";
+    QTest::newRow("password is case-sensitive") << "alice"
+                                                << "SECRET" << false << ""
+                                                << "Password_edit";
+    QTest::newRow("no such user") << "bob"
+                                  << "secret" << false << ""
+                                  << "Password_edit";
+    QTest::newRow("name is not trimmed") << "alice "
+                                         << "secret" << false << ""
+                                         << "Password_edit";
+    QTest::newRow("quote in a stored name") << "O'Brien"
+                                            << "pw" << true << kOperator << "";
+    QTest::newRow("statement trick does not log in") << "x' or '1'='1"
+                                                     << "pw" << false << ""
+                                                     << "Password_edit";
+    QTest::newRow("stored empty password never matches") << "nopass"
+                                                         << "x" << false << ""
+                                                         << "Password_edit";
+    QTest::newRow("empty password") << "alice"
+                                    << "" << false << ""
+                                    << "User_edit";
+    QTest::newRow("empty user") << ""
+                                << "secret" << false << ""
+                                << "User_edit";
 }
 
 void TestLogin::loginCases()
@@ -200,7 +220,8 @@ void TestLogin::unreachableDatabaseStillLetsTheBuiltInAccountIn()
     form.Password_edit->setText(QStringLiteral("secret"));
     form.CmdLogin->click();
     QCOMPARE(m_boxes->takeTexts(),
-             (QStringList{QStringLiteral("操作数据表时出错, 执行语句为:\n\nSelect Password,Role From UserData Where User='alice'"),
+             (QStringList{QStringLiteral(
+                              "操作数据表时出错, 执行语句为:\n\nSelect Password,Role From UserData Where User='alice'"),
                           kFailure}));
     form.User_edit->setText(QStringLiteral("Dorvik"));
     form.Password_edit->setText(QStringLiteral("qekw"));

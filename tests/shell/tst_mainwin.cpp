@@ -1,14 +1,14 @@
 #include "data/DataModule.h"
 #include "data/Sql.h"
+#include "masterdata/Dept.h"
+#include "masterdata/Password.h"
+#include "masterdata/Worker.h"
 #include "platform/AutoStart.h"
 #include "platform/DbFileBlock.h"
 #include "platform/ProfileFile.h"
 #include "shell/About.h"
 #include "shell/DorvikFunction.h"
 #include "shell/Login.h"
-#include "masterdata/Dept.h"
-#include "masterdata/Password.h"
-#include "masterdata/Worker.h"
 #include "shell/MAIN.h"
 #include "testsupport/BoxAnswerer.h"
 #include "testsupport/TestProgramDir.h"
@@ -375,9 +375,12 @@ void TestMainWindow::menuOpensTheMasterDataWindows_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<bool>("closeBox");
-    QTest::newRow("班组设置") << "Dept" << "班组资料" << false;
-    QTest::newRow("员工资料") << "Worker" << "员工资料" << true;
-    QTest::newRow("用户权限管理") << "UserRole" << "用户权限管理" << true;
+    QTest::newRow("班组设置") << "Dept"
+                              << "班组资料" << false;
+    QTest::newRow("员工资料") << "Worker"
+                              << "员工资料" << true;
+    QTest::newRow("用户权限管理") << "UserRole"
+                                  << "用户权限管理" << true;
 }
 
 void TestMainWindow::menuOpensTheMasterDataWindows()

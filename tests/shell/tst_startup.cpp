@@ -138,7 +138,8 @@ void TestStartup::firstStartWritesConfigRegistryAndAutostart()
 
     auto sources = RegistryStore::openKey(QStringLiteral("Software\\ODBC\\ODBC.INI\\ODBC Data Sources"), false);
     QVERIFY(sources);
-    QCOMPARE(sources->value(QStringLiteral("Dorvik"))->data.toString(), QStringLiteral("Microsoft Access Driver (*.mdb)"));
+    QCOMPARE(sources->value(QStringLiteral("Dorvik"))->data.toString(),
+             QStringLiteral("Microsoft Access Driver (*.mdb)"));
 
     auto dorvik = RegistryStore::openKey(QStringLiteral("Software\\ODBC\\ODBC.INI\\Dorvik"), false);
     QVERIFY(dorvik);
@@ -149,13 +150,16 @@ void TestStartup::firstStartWritesConfigRegistryAndAutostart()
                                  "Exclusive", "ReadOnly"}));
     QCOMPARE(dorvik->value(QStringLiteral("DBQ"))->data.toString(), m_dir->dbPath());
     QCOMPARE(dorvik->value(QStringLiteral("Description"))->data.toString(), QString());
-    QCOMPARE(dorvik->value(QStringLiteral("Driver"))->data.toString(), QStringLiteral("C:\\WIN98\\SYSTEM\\odbcjt32.dll"));
+    QCOMPARE(dorvik->value(QStringLiteral("Driver"))->data.toString(),
+             QStringLiteral("C:\\WIN98\\SYSTEM\\odbcjt32.dll"));
     QCOMPARE(dorvik->value(QStringLiteral("DriverId"))->type, RegType::Dword);
     QCOMPARE(dorvik->value(QStringLiteral("DriverId"))->data.toUInt(), 25u);
     QCOMPARE(dorvik->value(QStringLiteral("FIL"))->data.toString(), QStringLiteral("Ms Access;"));
     QCOMPARE(dorvik->value(QStringLiteral("SafeTransaction"))->data.toUInt(), 0u);
     QCOMPARE(dorvik->value(QStringLiteral("UID"))->data.toString(), QStringLiteral("tavik"));
-    QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}$")).match(dorvik->value(QStringLiteral("Pwd"))->data.toString()).hasMatch());
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d{4}$"))
+                .match(dorvik->value(QStringLiteral("Pwd"))->data.toString())
+                .hasMatch());
     QCOMPARE(dorvik->value(QStringLiteral("Exclusive"))->type, RegType::Binary);
     QCOMPARE(dorvik->value(QStringLiteral("Exclusive"))->data.toByteArray(), QByteArray(1, '\0'));
     QCOMPARE(dorvik->value(QStringLiteral("ReadOnly"))->data.toByteArray(), QByteArray(1, '\0'));
@@ -186,7 +190,8 @@ void TestStartup::laterStartsKeepTheUsersAutorunChoice()
     QFETCH(int, autoRun);
     QFETCH(int, read);
     m_dir->createDatabase();
-    const QByteArray config = QStringLiteral("[Dorvik]\r\nAutoRun=%1\r\nCreateConfig=1\r\nCreateDns=1\r\n").arg(autoRun).toUtf8();
+    const QByteArray config =
+        QStringLiteral("[Dorvik]\r\nAutoRun=%1\r\nCreateConfig=1\r\nCreateDns=1\r\n").arg(autoRun).toUtf8();
     writeAll(ConfigFilePath(), config);
     {
         TLoginForm form;
@@ -262,7 +267,8 @@ void TestStartup::startWithTheMarkerOpensTheDatabase()
 {
     m_dir->createDatabase();
     m_dir->registerDataSource();
-    testsupport::execSql(m_dir->dbPath(), QStringLiteral("Insert Into UserData (User,Password,Role) Values ('anna','pw','普通操作员')"));
+    testsupport::execSql(m_dir->dbPath(),
+                         QStringLiteral("Insert Into UserData (User,Password,Role) Values ('anna','pw','普通操作员')"));
     QVERIFY(platform::writeDbFileBlock(m_dir->dbPath(), platform::closingMarkerBlock()));
     TLoginForm form;
     QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")), platform::databaseHeaderBlock());

@@ -10,7 +10,8 @@ private slots:
     void yuanMask();
 };
 
-void DisplayMaskTest::yuanMask_data() {
+void DisplayMaskTest::yuanMask_data()
+{
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<QString>("text");
     QTest::newRow("zero") << QVariant(0.0) << "￥0.000";
@@ -24,7 +25,8 @@ void DisplayMaskTest::yuanMask_data() {
     QTest::newRow("null") << QVariant() << "";
 }
 
-void DisplayMaskTest::yuanMask() {
+void DisplayMaskTest::yuanMask()
+{
     QFETCH(QVariant, value);
     QFETCH(QString, text);
     QCOMPARE(toolkit::applyDisplayMask(value, toolkit::kYuanMask), text);
