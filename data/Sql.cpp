@@ -68,6 +68,13 @@ bool RunInTransaction(const std::function<bool()>& work)
     return false;
 }
 
+QVariant KeyParam(const QString& key)
+{
+    bool ok = false;
+    const qlonglong number = key.toLongLong(&ok);
+    return ok ? QVariant(number) : QVariant(key);
+}
+
 bool IsInteger(const QString& text)
 {
     int i = 0;

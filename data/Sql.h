@@ -23,6 +23,10 @@ bool ExecQuery(data::DataSet* query, const QString& sql, const QVariantList& par
 // nothing half done. Inside an open transaction, work simply joins it.
 bool RunInTransaction(const std::function<bool()>& work);
 
+// A record key held as text (a picked row's id) as the statements compare it: an integer when
+// the text is one, the text otherwise.
+QVariant KeyParam(const QString& key);
+
 // True when text is an integer: leading spaces, then an optionally signed decimal number in the
 // signed 32-bit range, or a hexadecimal one ("$", "x", "X", "0x", "0X" and up to eight significant
 // digits), and nothing after the last digit.

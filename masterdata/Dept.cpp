@@ -4,6 +4,7 @@
 #include "data/Sql.h"
 #include "toolkit/ChildWindow.h"
 #include "toolkit/DataGrid.h"
+#include "toolkit/Fonts.h"
 #include "toolkit/MessageBox.h"
 
 #include <QCloseEvent>
@@ -27,13 +28,6 @@ const QString kRenameSalarySql = QStringLiteral("Update Salary Set DeptName=? Wh
 const QString kNameEmpty = QStringLiteral("对不起，班组名称不能为空!");
 const QString kNameRepeated = QStringLiteral("对不起，班组名称不能有重复!");
 const QString kPickTeam = QStringLiteral("对不起，请选择所要修改的班组名称!");
-
-QFont songFont(int pixels)
-{
-    QFont font(QStringLiteral("宋体"));
-    font.setPixelSize(pixels);
-    return font;
-}
 
 } // namespace
 
@@ -59,7 +53,7 @@ void TDeptForm::buildControls()
 {
     setObjectName(QStringLiteral("DeptForm"));
     setWindowTitle(QStringLiteral("班组资料"));
-    setFont(songFont(12));
+    setFont(toolkit::songFont(12));
     // Fixed layout: the designed size is the least size; larger only while maximized, which the
     // resize rule undoes at once.
     setMinimumSize(482, 229);
@@ -74,7 +68,7 @@ void TDeptForm::buildControls()
 
     Label1 = new QLabel(QStringLiteral("班组名称："), this);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(songFont(14));
+    Label1->setFont(toolkit::songFont(14));
     Label1->setGeometry(40, 144, 90, 24);
 
     DeptName_Edit = new QLineEdit(this);

@@ -6,6 +6,7 @@
 #include "masterdata/Useradd.h"
 #include "toolkit/ChildWindow.h"
 #include "toolkit/DataGrid.h"
+#include "toolkit/Fonts.h"
 #include "toolkit/MessageBox.h"
 
 #include <QCloseEvent>
@@ -57,9 +58,7 @@ void TPasswordForm::buildControls()
 {
     setObjectName(QStringLiteral("PasswordForm"));
     setWindowTitle(QStringLiteral("用户权限管理"));
-    QFont font(QStringLiteral("宋体"));
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(toolkit::songFont(12));
     // Fixed layout: the designed size is the least size; larger only while maximized, which the
     // resize rule undoes at once.
     setMinimumSize(622, 383);

@@ -3,6 +3,7 @@
 #include "data/DataModule.h"
 #include "data/Sql.h"
 #include "masterdata/Password.h"
+#include "toolkit/Fonts.h"
 #include "toolkit/MessageBox.h"
 
 #include <QCloseEvent>
@@ -26,20 +27,6 @@ const QString kNameTaken = QStringLiteral("用户名有重复，请另选其他�
 const QString kChanged = QStringLiteral("用户信息资料已被修改成功......");
 const QString kPickToChange = QStringLiteral("对不起，请选择所要修改的用户!");
 
-QFont songFont(int pixels)
-{
-    QFont font(QStringLiteral("宋体"));
-    font.setPixelSize(pixels);
-    return font;
-}
-
-QVariant idParam(const QString& id)
-{
-    bool ok = false;
-    const qlonglong number = id.toLongLong(&ok);
-    return ok ? QVariant(number) : QVariant(id);
-}
-
 } // namespace
 
 TUserForm::TUserForm(TPasswordForm* owner)
@@ -60,14 +47,14 @@ void TUserForm::buildControls()
     setObjectName(QStringLiteral("UserForm"));
     setWindowTitle(QStringLiteral("用户管理"));
     setModal(false);
-    setFont(songFont(12));
+    setFont(toolkit::songFont(12));
     setFixedSize(355, 248);
 
     const int labelX = 40, boxX = 134, boxW = 180, rowH = 24;
     auto makeLabel = [this](const QString& name, const QString& text, int y) {
         auto* label = new QLabel(text, this);
         label->setObjectName(name);
-        label->setFont(songFont(14));
+        label->setFont(toolkit::songFont(14));
         label->setGeometry(labelX, y, 92, rowH);
         return label;
     };
@@ -119,7 +106,7 @@ void TUserForm::FormCreate()
     NewPassword_Label->show();
     NewPassword_Edit->show();
     const QString picked = m_owner ? m_owner->SelectedUserId : QString();
-    if (!OpenQuery(DM->DmQuery, kLoadSql, {idParam(picked)}) || DM->DmQuery->recordCount() == 0)
+    if (!OpenQuery(DM->DmQuery, kLoadSql, {KeyParam(picked)}) || DM->DmQuery->recordCount() == 0)
         return;
     data::DataSet* account = DM->DmQuery;
     UserName_Edit->setText(account->value(0, 1).toString());
@@ -182,7 +169,7 @@ void TUserForm::saveEdit()
     }
     data::DataSet* query = DM->UserQuery;
     const bool written =
-        ExecQuery(query, kEditSql, {Role_ComboBox->currentText(), NewPassword_Edit->text(), idParam(picked)});
+        ExecQuery(query, kEditSql, {Role_ComboBox->currentText(), NewPassword_Edit->text(), KeyParam(picked)});
     if (written && query->rowsAffected() > 0)
         toolkit::MessageBox(kChanged, toolkit::kSystemCaption, QMessageBox::Ok, toolkit::MsgIcon::Question);
     else if (written)

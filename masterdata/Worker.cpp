@@ -4,6 +4,7 @@
 #include "data/Sql.h"
 #include "toolkit/ChildWindow.h"
 #include "toolkit/DataGrid.h"
+#include "toolkit/Fonts.h"
 #include "toolkit/MessageBox.h"
 
 #include <QCloseEvent>
@@ -52,21 +53,6 @@ const QString kPickToDelete = QStringLiteral("对不起，请选择所要删除�
 
 const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
 
-QFont songFont(int pixels)
-{
-    QFont font(QStringLiteral("宋体"));
-    font.setPixelSize(pixels);
-    return font;
-}
-
-// A worker number as the statements compare it: an integer when the text is one.
-QVariant idParam(const QString& id)
-{
-    bool ok = false;
-    const qlonglong number = id.toLongLong(&ok);
-    return ok ? QVariant(number) : QVariant(id);
-}
-
 // Chooses the entry equal to text, or nothing when none is.
 void chooseItem(QComboBox* box, const QString& text)
 {
@@ -98,7 +84,7 @@ void TWorkerForm::buildControls()
 {
     setObjectName(QStringLiteral("WorkerForm"));
     setWindowTitle(QStringLiteral("员工资料"));
-    setFont(songFont(12));
+    setFont(toolkit::songFont(12));
     // Fixed layout: the designed size is the least size; larger only while maximized, which the
     // resize rule undoes at once.
     setMinimumSize(713, 365);
@@ -121,7 +107,7 @@ void TWorkerForm::buildControls()
     auto makeLabel = [this](const QString& name, const QString& text, int y) {
         auto* label = new QLabel(text, this);
         label->setObjectName(name);
-        label->setFont(songFont(14));
+        label->setFont(toolkit::songFont(14));
         label->setGeometry(labelX, y, 86, rowH);
         return label;
     };
@@ -340,7 +326,7 @@ void TWorkerForm::cmdeditClick()
     const QString name = WorkerName_Edit->text();
     const QString team = DeptName_ComboBox->currentText();
     const QString machine = Machine_Combobox->currentText();
-    const QVariant picked = idParam(SelectedWorkerId);
+    const QVariant picked = KeyParam(SelectedWorkerId);
     data::DataSet* query = DM->WorkerQuery;
 
     // Only another worker with this name in the chosen team blocks; the grid then shows the
@@ -384,7 +370,7 @@ void TWorkerForm::cmddeleteClick()
     if (!toolkit::AskDelete())
         return;
     // Only the worker goes; the piece-work records keep their copies of the names.
-    if (!ExecQuery(DM->WorkerQuery, kDeleteSql, {idParam(SelectedWorkerId)})) {
+    if (!ExecQuery(DM->WorkerQuery, kDeleteSql, {KeyParam(SelectedWorkerId)})) {
         DataRefresh();
         return;
     }
