@@ -11,23 +11,6 @@
 using namespace platform;
 using testsupport::TestProgramDir;
 
-namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-} // namespace
-
 class TestPlatform : public QObject {
     Q_OBJECT
 private slots:
@@ -78,7 +61,7 @@ void TestPlatform::registryRefusesWhenTheFileCannotBeWritten()
 {
     TestProgramDir dir;
     // A plain file where the store's folder should be: nothing can be saved below it.
-    writeAll(dir.file(QStringLiteral("blocked")), "x");
+    QVERIFY(testsupport::writeFile(dir.file(QStringLiteral("blocked")), "x"));
     qputenv("DORVIK_REGISTRY", dir.file(QStringLiteral("blocked/registry.json")).toUtf8());
     QVERIFY(!RegistryStore::openKey(QStringLiteral("Software\\ODBC\\ODBC.INI\\Dorvik"), true));
     auto run = RegistryStore::openKey(QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Run"), false);
@@ -98,7 +81,7 @@ void TestPlatform::profileReadsDefaultsAndWritesInOrder()
     QVERIFY(ini.writeInt(QStringLiteral("Dorvik"), QStringLiteral("autorun"), 2));
     QVERIFY(ini.writeInt(QStringLiteral("Other"), QStringLiteral("X"), 5));
     QVERIFY(ini.writeInt(QStringLiteral("Dorvik"), QStringLiteral("CreateDns"), 1));
-    QCOMPARE(readAll(ini.path()),
+    QCOMPARE(testsupport::readFile(ini.path()),
              QByteArray("[Dorvik]\r\nAutoRun=2\r\nCreateConfig=1\r\nCreateDns=1\r\n[Other]\r\nX=5\r\n"));
     QCOMPARE(ini.readInt(QStringLiteral("dorvik"), QStringLiteral("AUTORUN"), 0), 2);
     QCOMPARE(ini.readInt(QStringLiteral("Other"), QStringLiteral("X"), 0), 5);
@@ -108,13 +91,13 @@ void TestPlatform::profileKeepsOtherLinesAndReadsBadNumbersAsDefault()
 {
     TestProgramDir dir;
     const QString path = dir.file(QStringLiteral("Config.ini"));
-    writeAll(path, "; note\n[Dorvik]\nAutoRun=abc\nCreateDns= 3 \n\n[Tail]\nY=1\n");
+    QVERIFY(testsupport::writeFile(path, "; note\n[Dorvik]\nAutoRun=abc\nCreateDns= 3 \n\n[Tail]\nY=1\n"));
     ProfileFile ini(path);
     QCOMPARE(ini.readInt(QStringLiteral("Dorvik"), QStringLiteral("AutoRun"), 9), 9);
     QCOMPARE(ini.readInt(QStringLiteral("Dorvik"), QStringLiteral("CreateDns"), 0), 3);
     QVERIFY(ini.writeInt(QStringLiteral("Dorvik"), QStringLiteral("CreateConfig"), 1));
     QCOMPARE(
-        readAll(path),
+        testsupport::readFile(path),
         QByteArray("; note\r\n[Dorvik]\r\nAutoRun=abc\r\nCreateDns= 3 \r\nCreateConfig=1\r\n\r\n[Tail]\r\nY=1\r\n"));
 }
 
@@ -141,9 +124,9 @@ void TestPlatform::dbBlocksReplaceOnlyEachOther()
     TestProgramDir dir;
     const QString path = dir.dbPath();
     const QByteArray tail = QByteArray(100, 'T');
-    writeAll(path, before + tail);
+    QVERIFY(testsupport::writeFile(path, before + tail));
     QCOMPARE(writeDbFileBlock(path, block), written);
-    QCOMPARE(readAll(path), (written ? block : before) + tail);
+    QCOMPARE(testsupport::readFile(path), (written ? block : before) + tail);
 }
 
 void TestPlatform::dbBlockNeverCreatesAFile()
@@ -160,7 +143,7 @@ void TestPlatform::autostartEntryStartsTheProgram()
     TestProgramDir dir;
     QCOMPARE(AutoStart::entryPath(), dir.configHome() + QStringLiteral("/autostart/Dorvik.desktop"));
     QVERIFY(AutoStart::writeEntry(dir.file(QStringLiteral("Dorvik"))));
-    const QByteArray text = readAll(AutoStart::entryPath());
+    const QByteArray text = testsupport::readFile(AutoStart::entryPath());
     QVERIFY(text.contains("Exec=\"" + dir.file(QStringLiteral("Dorvik")).toUtf8() + "\""));
     QVERIFY(text.contains("Type=Application"));
     QVERIFY(AutoStart::removeEntry());

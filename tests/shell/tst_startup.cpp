@@ -28,19 +28,6 @@ using testsupport::TestProgramDir;
 
 namespace {
 
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-}
-
 QString runValue()
 {
     auto key = RegistryStore::openKey(QStringLiteral("Software\\Microsoft\\Windows\\CurrentVersion\\Run"), false);
@@ -128,12 +115,14 @@ void TestStartup::firstStartWritesConfigRegistryAndAutostart()
     {
         TLoginForm form;
         QVERIFY(DM != nullptr);
-        QCOMPARE(readAll(ConfigFilePath()), QByteArray("[Dorvik]\r\nAutoRun=1\r\nCreateConfig=1\r\nCreateDns=1\r\n"));
+        QCOMPARE(testsupport::readFile(ConfigFilePath()),
+                 QByteArray("[Dorvik]\r\nAutoRun=1\r\nCreateConfig=1\r\nCreateDns=1\r\n"));
     }
     QVERIFY(DM == nullptr); // the login's data module goes with it
     QCOMPARE(runValue(), m_dir->file(QStringLiteral("Dorvik")));
     QVERIFY(platform::AutoStart::entryExists());
-    QVERIFY(readAll(platform::AutoStart::entryPath()).contains(m_dir->file(QStringLiteral("Dorvik")).toUtf8()));
+    QVERIFY(testsupport::readFile(platform::AutoStart::entryPath())
+                .contains(m_dir->file(QStringLiteral("Dorvik")).toUtf8()));
     QCOMPARE(ReadAutoRun(), 1);
 
     auto sources = RegistryStore::openKey(QStringLiteral("Software\\ODBC\\ODBC.INI\\ODBC Data Sources"), false);
@@ -192,11 +181,11 @@ void TestStartup::laterStartsKeepTheUsersAutorunChoice()
     m_dir->createDatabase();
     const QByteArray config =
         QStringLiteral("[Dorvik]\r\nAutoRun=%1\r\nCreateConfig=1\r\nCreateDns=1\r\n").arg(autoRun).toUtf8();
-    writeAll(ConfigFilePath(), config);
+    QVERIFY(testsupport::writeFile(ConfigFilePath(), config));
     {
         TLoginForm form;
     }
-    QCOMPARE(readAll(ConfigFilePath()), config);
+    QCOMPARE(testsupport::readFile(ConfigFilePath()), config);
     QVERIFY(runValue().isEmpty());
     QVERIFY(!platform::AutoStart::entryExists());
     QCOMPARE(ReadAutoRun(), read);
@@ -227,7 +216,7 @@ void TestStartup::autorunOffWhenTheEntryIsGoneChangesOnlyTheSetting()
 
 void TestStartup::failedDataSourceRegistrationIsReportedOnce()
 {
-    writeAll(m_dir->file(QStringLiteral("blocked")), "x");
+    QVERIFY(testsupport::writeFile(m_dir->file(QStringLiteral("blocked")), "x"));
     qputenv("DORVIK_REGISTRY", m_dir->file(QStringLiteral("blocked/registry.json")).toUtf8());
     {
         TLoginForm form;
@@ -237,7 +226,8 @@ void TestStartup::failedDataSourceRegistrationIsReportedOnce()
     QCOMPARE(boxes[0].text, QStringLiteral("创建ODBC数据源失败,请与技术员联系!"));
     QCOMPARE(boxes[0].caption, QStringLiteral("蓝栎服装计件工资管理系统"));
     QCOMPARE(boxes[0].icon, toolkit::MsgIcon::Question);
-    QCOMPARE(readAll(ConfigFilePath()), QByteArray("[Dorvik]\r\nAutoRun=1\r\nCreateConfig=1\r\nCreateDns=1\r\n"));
+    QCOMPARE(testsupport::readFile(ConfigFilePath()),
+             QByteArray("[Dorvik]\r\nAutoRun=1\r\nCreateConfig=1\r\nCreateDns=1\r\n"));
     {
         TLoginForm again;
     }
@@ -296,7 +286,7 @@ void TestStartup::endingPathsLeaveTheRightBlock()
     QFETCH(QString, path);
     QFETCH(bool, marker);
     m_dir->createDatabase();
-    const QByteArray body = readAll(m_dir->dbPath()).mid(16);
+    const QByteArray body = testsupport::readFile(m_dir->dbPath()).mid(16);
     whenLoginShows([path](TLoginForm* form) {
         if (path == QLatin1String("cancel")) {
             form->CmdExit->click();
@@ -322,7 +312,7 @@ void TestStartup::endingPathsLeaveTheRightBlock()
     QCOMPARE(RunProgram(*qApp), 0);
     QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")),
              marker ? platform::closingMarkerBlock() : platform::databaseHeaderBlock());
-    QCOMPARE(readAll(m_dir->dbPath()).mid(16), body);
+    QCOMPARE(testsupport::readFile(m_dir->dbPath()).mid(16), body);
     QVERIFY(DM == nullptr);
     QVERIFY(MainForm == nullptr);
     const int failures = path == QLatin1String("three failures") ? 3 : 0;

@@ -42,6 +42,18 @@ void bindAll(sqlite3_stmt* st, const QVariantList& params)
 
 } // namespace
 
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
 QString schemaPath()
 {
     return QStringLiteral(DORVIK_SCHEMA_PATH);

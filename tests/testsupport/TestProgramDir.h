@@ -42,6 +42,9 @@ private:
 // Direct access to a database file, beside the program's own connection.
 QList<QVariantList> queryRows(const QString& dbPath, const QString& sql, const QVariantList& params = {});
 void execSql(const QString& dbPath, const QString& sql, const QVariantList& params = {});
+// A whole file's bytes (empty when it cannot be read), and a file written whole.
+QByteArray readFile(const QString& path);
+bool writeFile(const QString& path, const QByteArray& bytes);
 // The path of the schema the tests build databases from.
 QString schemaPath();
 
