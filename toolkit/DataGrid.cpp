@@ -91,6 +91,7 @@ void DataGridModel::reload()
     if (m_settingData)
         return; // setData reports its one changed cell itself
     beginResetModel();
+    m_sums.clear();
     m_fieldIndexes.clear();
     for (const GridColumn& column : m_columns)
         m_fieldIndexes << (m_dataSet ? m_dataSet->findField(column.fieldName) : -1);
@@ -129,12 +130,15 @@ QString DataGridModel::displayText(int row, int column) const
 
 double DataGridModel::columnSum(int column) const
 {
+    const auto cached = m_sums.constFind(column);
+    if (cached != m_sums.constEnd())
+        return cached.value();
     const int field = fieldIndex(column);
     double sum = 0;
-    if (!m_dataSet || field < 0)
-        return sum;
-    for (int r = 0; r < m_dataSet->recordCount(); ++r)
-        sum += m_dataSet->value(r, field).toDouble();
+    if (m_dataSet && field >= 0)
+        for (int r = 0; r < m_dataSet->recordCount(); ++r)
+            sum += m_dataSet->value(r, field).toDouble();
+    m_sums.insert(column, sum);
     return sum;
 }
 
@@ -198,6 +202,7 @@ bool DataGridModel::setData(const QModelIndex& index, const QVariant& value, int
     m_settingData = true;
     m_dataSet->setValue(index.row(), field, value);
     m_settingData = false;
+    m_sums.remove(index.column());
     emit dataChanged(index, index);
     return true;
 }

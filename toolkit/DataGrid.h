@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QTableView>
 #include <QVector>
 
@@ -62,6 +63,8 @@ private:
     bool m_editable = false;
     bool m_settingData = false;
     int m_indicatorRow = -1;
+    // Footer sums by grid column, kept until the rows change: the footer repaints on every scroll.
+    mutable QHash<int, double> m_sums;
 };
 
 // The data grid every list uses: bound to a shared dataset through its data source. A click on a

@@ -425,6 +425,14 @@ void TestDataGrid::editingACellKeepsTheGridIntact()
     QCOMPARE(m_grid->currentIndex().row(), 1);
     QCOMPARE(m_grid->currentIndex().column(), int(ColName));
     QCOMPARE(m_dm->SalaryQuery->recNo(), 2);
+
+    // An edited amount is in the footer sum at once.
+    m_grid->setFooterVisible(true);
+    QCOMPARE(m_grid->footerText(ColCount), QStringLiteral("27"));
+    const QModelIndex count = m_grid->model()->index(0, ColCount);
+    const int before = count.data(Qt::EditRole).toInt();
+    QVERIFY(m_grid->model()->setData(count, before + 100));
+    QCOMPARE(m_grid->footerText(ColCount), QStringLiteral("127"));
 }
 
 void TestDataGrid::modelPassesModelTester()
