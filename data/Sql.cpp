@@ -75,6 +75,23 @@ QVariant KeyParam(const QString& key)
     return ok ? QVariant(number) : QVariant(key);
 }
 
+QVariant KeyParam(const data::Field& field)
+{
+    return field.isValid() ? field.value() : QVariant();
+}
+
+QString ContainsPattern(const QString& text)
+{
+    QString escaped;
+    escaped.reserve(text.size() + 2);
+    for (const QChar c : text) {
+        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('\\'))
+            escaped += QLatin1Char('\\');
+        escaped += c;
+    }
+    return QLatin1Char('%') + escaped + QLatin1Char('%');
+}
+
 bool IsInteger(const QString& text)
 {
     int i = 0;

@@ -7,7 +7,8 @@
 
 namespace data {
 class DataSet;
-}
+class Field;
+} // namespace data
 
 // Statement helpers every window uses. The statement's values are bound as parameters ("?" in the
 // text), never pasted into it. On failure the helpers show the standard box quoting the statement
@@ -26,6 +27,15 @@ bool RunInTransaction(const std::function<bool()>& work);
 // A record key held as text (a picked row's id) as the statements compare it: an integer when
 // the text is one, the text otherwise.
 QVariant KeyParam(const QString& key);
+// The key of a dataset's current record as a statement parameter, read from its field (never
+// from a grid cell's display text): the stored integer or text, or an invalid value when there
+// is no current record or no such field.
+QVariant KeyParam(const data::Field& field);
+
+// The pattern of a "contains" search for `LIKE ? ESCAPE '\'`: the text between two "%", with
+// "%", "_" and "\" in it escaped, so that they match themselves as typed.
+QString ContainsPattern(const QString& text);
+inline const QString kLikeEscape = QStringLiteral(" ESCAPE '\\'");
 
 // True when text is an integer: leading spaces, then an optionally signed decimal number in the
 // signed 32-bit range, or a hexadecimal one ("$", "x", "X", "0x", "0X" and up to eight significant
