@@ -18,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSpinBox>
 #include <QStyle>
 #include <QTabWidget>
@@ -58,16 +59,18 @@ const QString kStepsSql =
 const QString kSaveStepSql = QStringLiteral("Update Process Set ProcessName=?,Price=? Where Id=?");
 const QString kStyleStepsSql = QStringLiteral("Select Process,Kind From Product Where Id=?");
 const QString kAllStylesSql = QStringLiteral("Select Process,Kind From Product Order By Id");
-// The stored name and price of each step 工序1..N of a style go into its records of one month: the
-// month as a date range on ProcessDate, so that the index on (KindId, Process, ProcessDate) finds
-// the records of each step directly. A label counts only as written by the program ("工序" and the
-// step number without leading zeros).
-const QString kApplySql =
-    QStringLiteral("Update Salary Set ProcessName=p.ProcessName,ProcessPrice=p.Price From Process p "
-                   "Where p.ProductId=? And Salary.KindId=? And Salary.Process=p.Process "
-                   "And Salary.ProcessDate>=? And Salary.ProcessDate<? "
-                   "And CAST(substr(p.Process,3) AS INTEGER) Between 1 And ? "
-                   "And p.Process='工序'||CAST(substr(p.Process,3) AS INTEGER)");
+const QString kMonthStylesSql =
+    QStringLiteral("Select Distinct KindId From Salary Where ProcessDate>=? And ProcessDate<?");
+// The steps 工序1..N of a style with their stored names and prices. A label counts only as the
+// program writes it ("工序" and the step number without leading zeros).
+const QString kStyleStepRowsSql = QStringLiteral("Select Process,ProcessName,Price From Process Where ProductId=? "
+                                                 "And CAST(substr(Process,3) AS INTEGER) Between 1 And ? "
+                                                 "And Process='工序'||CAST(substr(Process,3) AS INTEGER) Order by Id");
+// One step's name and price into the style's records of one month: the month as a date range, so
+// that the index on (KindId, Process, ProcessDate) finds exactly those records.
+const QString kApplyStepSql =
+    QStringLiteral("Update Salary Set ProcessName=?,ProcessPrice=? Where Kindid=? And Process=? "
+                   "And ProcessDate>=? And ProcessDate<?");
 
 const QString kStepPrefix = QStringLiteral("工序");
 const QString kAskCaption = QStringLiteral("提示");
@@ -199,7 +202,27 @@ bool ApplyStylePrices(data::DataSet* query, const QString& kind, int steps, cons
 {
     if (steps < 1)
         return true;
-    return ExecQuery(query, kApplySql, {kind, kind, MonthStart(anyDay), NextMonthStart(anyDay), steps});
+    if (!OpenQuery(query, kStyleStepRowsSql, {kind, steps}))
+        return false;
+    // A label that occurs twice counts with its first row.
+    struct Step {
+        QVariant label, name, price;
+    };
+    QList<Step> rows;
+    QSet<QString> labels;
+    for (query->first(); !query->eof(); query->next()) {
+        const QString label = query->field(0).asString().toCaseFolded();
+        if (labels.contains(label))
+            continue;
+        labels.insert(label);
+        rows.append({query->field(0).value(), query->field(1).value(), query->field(2).value()});
+    }
+    const QString from = MonthStart(anyDay);
+    const QString to = NextMonthStart(anyDay);
+    for (const Step& step : rows)
+        if (!ExecQuery(query, kApplyStepSql, {step.name, step.price, kind, step.label, from, to}))
+            return false;
+    return true;
 }
 
 bool SaveStylePrices(const QVariant& productId, const QList<StepChange>& changes, const QDate& anyDay)
@@ -234,11 +257,20 @@ bool ApplyMonthPrices(const QDate& anyDay, const std::function<void(int, int)>& 
         styles.reserve(DM->DmQuery->recordCount());
         for (DM->DmQuery->first(); !DM->DmQuery->eof(); DM->DmQuery->next())
             styles.append({DM->DmQuery->field(0).asInteger(), DM->DmQuery->field(1).asString()});
+        // Only the styles with records in the month have anything to write; the others are passed
+        // over without a statement.
+        if (!OpenQuery(DM->UserQuery, kMonthStylesSql, {MonthStart(anyDay), NextMonthStart(anyDay)}))
+            return false;
+        QSet<QString> inMonth;
+        for (DM->UserQuery->first(); !DM->UserQuery->eof(); DM->UserQuery->next())
+            inMonth.insert(DM->UserQuery->field(0).asString().toCaseFolded());
         const int total = int(styles.size());
         if (progress)
             progress(0, total);
         for (int i = 0; i < total; ++i) {
-            if (!ApplyStylePrices(DM->UserQuery, styles.at(i).kind, styles.at(i).steps, anyDay))
+            const Style& style = styles.at(i);
+            if (inMonth.contains(style.kind.toCaseFolded()) &&
+                !ApplyStylePrices(DM->UserQuery, style.kind, style.steps, anyDay))
                 return false;
             if (progress)
                 progress(i + 1, total);

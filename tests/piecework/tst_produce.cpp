@@ -812,6 +812,7 @@ void TestProduce::bulkUpdateAppliesCurrentMonthToAllStyles()
     addStyle(QStringLiteral("C3"), 0);
     addRecord(QStringLiteral("B2"), 2, day(now, 1));
     addRecord(QStringLiteral("A1"), 1, day(now, now.day()));
+    addRecord(QStringLiteral("a1"), 1, day(now, 1)); // the style number in another case
     addRecord(QStringLiteral("A1"), 1, day(before, before.daysInMonth()));
     addRecord(QStringLiteral("A1"), 1, day(now.addMonths(1), 1));
     open();
@@ -853,6 +854,7 @@ void TestProduce::bulkUpdateAppliesCurrentMonthToAllStyles()
     QCOMPARE(records(QStringLiteral("B2")), (QList<QVariantList>{{day(now, 1), "工序2", "步骤2", 0.25, "real"}}));
     QCOMPARE(records(QStringLiteral("A1")),
              (QList<QVariantList>{{day(before, before.daysInMonth()), "工序1", {}, {}, "null"},
+                                  {day(now, 1), "工序1", "步骤1", 0.125, "real"},
                                   {day(now, now.day()), "工序1", "步骤1", 0.125, "real"},
                                   {day(now.addMonths(1), 1), "工序1", {}, {}, "null"}}));
 }
@@ -864,10 +866,10 @@ void TestProduce::failureLeavesEveryTableAsBefore_data()
     QTest::addColumn<QString>("failedStatement");
     QTest::newRow("save: the application to the records fails") << "save"
                                                                 << "BEFORE UPDATE ON Salary"
-                                                                << "Update Salary Set ProcessName=p.ProcessName";
+                                                                << "Update Salary Set ProcessName=";
     QTest::newRow("bulk update: the second style fails") << "bulk"
                                                          << "BEFORE UPDATE ON Salary WHEN NEW.KindId='B2'"
-                                                         << "Update Salary Set ProcessName=p.ProcessName";
+                                                         << "Update Salary Set ProcessName=";
     QTest::newRow("add: the third step row fails") << "add"
                                                    << "BEFORE INSERT ON Process WHEN NEW.Process='工序3'"
                                                    << "Insert Into Process";
