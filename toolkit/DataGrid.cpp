@@ -410,7 +410,7 @@ void DataGrid::syncCurrentFromDataSet()
     if (m_syncing || !set || set->recNo() == 0)
         return;
     m_syncing = true;
-    const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+    const int column = currentIndex().isValid() ? currentIndex().column() : firstColumn(set->recNo() - 1);
     const QModelIndex index = m_model->index(set->recNo() - 1, column);
     if (index.isValid() && index != currentIndex())
         selectionModel()->setCurrentIndex(
@@ -515,6 +515,17 @@ void DataGrid::postEditor()
 {
     if (QWidget* editor = indexWidget(currentIndex()))
         commitData(editor);
+}
+
+// Where the current row starts: in a grid edited in place its first editable cell, so that the
+// editor shows at once; otherwise the first column.
+int DataGrid::firstColumn(int row) const
+{
+    if (m_alwaysShowEditor)
+        for (int column = 0; column < m_model->columnCount(); ++column)
+            if (!isColumnHidden(column) && (m_model->index(row, column).flags() & Qt::ItemIsEditable))
+                return column;
+    return 0;
 }
 
 // Enter (and Tab) move to the next editable cell, on to the next row after the last; at the last

@@ -119,6 +119,7 @@ public:
     void setColumnReadOnly(int column, bool readOnly);
     // Posts the text of the open cell editor, if any, to the dataset.
     void postEditor();
+    int firstColumn(int row) const;
 
 signals:
     void titleClicked(int column, const QString& sortText);

@@ -666,7 +666,9 @@ void TestProduce::stepGridEditsInPlace()
     QVERIFY(!(grid->model()->index(0, StepLabel).flags() & Qt::ItemIsEditable));
     QVERIFY(grid->model()->index(0, StepName).flags() & Qt::ItemIsEditable);
 
-    // The current cell's editor is open; a price is edited as its plain number.
+    // The list opens on the first name with its editor open; a price is edited as its plain number.
+    QCOMPARE(grid->currentIndex(), grid->model()->index(0, StepName));
+    QVERIFY(grid->indexWidget(grid->currentIndex()));
     QModelIndex price = grid->model()->index(1, StepPrice);
     grid->setCurrentIndex(price);
     auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(price));
