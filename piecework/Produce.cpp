@@ -59,6 +59,10 @@ const QString kStepsSql =
 const QString kSaveStepSql = QStringLiteral("Update Process Set ProcessName=?,Price=? Where Id=?");
 const QString kStyleStepsSql = QStringLiteral("Select Process,Kind From Product Where Id=?");
 const QString kAllStylesSql = QStringLiteral("Select Process,Kind From Product Order By Id");
+// The bulk update walks the month's records once per style: a page cache that holds a month of a
+// large workshop (32 MiB) keeps every walk after the first from reading the pages again.
+const QString kMonthCacheSql = QStringLiteral("PRAGMA cache_size = -32768");
+// The styles that have records in a month.
 const QString kMonthStylesSql =
     QStringLiteral("Select Distinct KindId From Salary Where ProcessDate>=? And ProcessDate<?");
 // The steps 工序1..N of a style with their stored names and prices. A label counts only as the
@@ -244,6 +248,8 @@ bool SaveStylePrices(const QVariant& productId, const QList<StepChange>& changes
 
 bool ApplyMonthPrices(const QDate& anyDay, const std::function<void(int, int)>& progress)
 {
+    if (!ExecQuery(DM->UserQuery, kMonthCacheSql))
+        return false;
     return RunInTransaction([&] {
         if (!OpenQuery(DM->DmQuery, kAllStylesSql))
             return false;
