@@ -54,7 +54,8 @@ QWidget* windowToRestore()
         return active;
     QWidget* owned = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (!w->isVisible() || (w->windowType() & Qt::Popup) == Qt::Popup || w->windowType() == Qt::ToolTip)
+        // Menus, tool windows and tips are not windows to bring back.
+        if (!w->isVisible() || (w->windowType() & Qt::Popup) == Qt::Popup)
             continue;
         if (!w->parentWidget())
             return w;
