@@ -111,24 +111,33 @@ void TDeptForm::DeptGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, const 
     cmdedit->setEnabled(true);
 }
 
-void TDeptForm::cmdaddClick()
+bool TDeptForm::nameAcceptable(const QString& name)
 {
-    const QString name = DeptName_Edit->text();
     if (name.trimmed().isEmpty()) {
         toolkit::ShowStop(kNameEmpty);
         DeptName_Edit->setFocus();
-        return;
+        return false;
     }
+    // Any team's name counts as taken, the picked team's own current name as well.
     bool taken = false;
     if (!nameTaken(name, &taken)) {
         DataRefresh();
-        return;
+        return false;
     }
     if (taken) {
         toolkit::ShowStop(kNameRepeated);
+        DeptName_Edit->setFocus();
         DataRefresh();
-        return;
+        return false;
     }
+    return true;
+}
+
+void TDeptForm::cmdaddClick()
+{
+    const QString name = DeptName_Edit->text();
+    if (!nameAcceptable(name))
+        return;
     if (!ExecQuery(DM->DmQuery, kAddSql, {name})) {
         DataRefresh();
         return;
@@ -145,23 +154,8 @@ void TDeptForm::cmdeditClick()
         return;
     }
     const QString name = DeptName_Edit->text();
-    if (name.trimmed().isEmpty()) {
-        toolkit::ShowStop(kNameEmpty);
-        DeptName_Edit->setFocus();
+    if (!nameAcceptable(name))
         return;
-    }
-    // The picked team's own current name counts as taken as well.
-    bool taken = false;
-    if (!nameTaken(name, &taken)) {
-        DataRefresh();
-        return;
-    }
-    if (taken) {
-        toolkit::ShowStop(kNameRepeated);
-        DeptName_Edit->setFocus();
-        DataRefresh();
-        return;
-    }
     // The team and its piece-work records change together or not at all. Workers refer to the
     // team by number and need no change.
     const QString oldName = SelectedDeptName;

@@ -41,6 +41,9 @@ public:
 private:
     void FormCreate();
     void buildControls();
+    // True when the typed name may be stored: not blank and no team's name. Otherwise the user has
+    // been told (and the list reloaded after a look-up).
+    bool nameAcceptable(const QString& name);
     // The name-taken test; false when the statement failed.
     bool nameTaken(const QString& name, bool* taken);
 };

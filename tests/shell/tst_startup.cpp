@@ -100,14 +100,28 @@ void claimAsTheProgram()
     QCoreApplication::setApplicationName(ownName);
 }
 
-// A copy of the built program in the test's program folder; empty when it is not built.
-QString programCopy(const TestProgramDir& dir)
+// A database and a copy of the built program in the test's program folder, with this process as
+// the running copy; empty when the program is not built.
+QString prepareSecondStart(const TestProgramDir& dir)
 {
+    dir.createDatabase();
     const QString program = qEnvironmentVariable("DORVIK_BUILD_DIR") + QStringLiteral("/Dorvik");
     const QString copy = dir.file(QStringLiteral("Dorvik"));
     if (!QFile::exists(program) || !QFile::copy(program, copy))
         return {};
+    claimAsTheProgram();
     return copy;
+}
+
+// Starts the program's copy headless; a runtime folder given replaces the inherited one.
+void startSecondCopy(QProcess& second, const QString& copy, const QString& runtimeDir = {})
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (!runtimeDir.isEmpty())
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+    second.setProcessEnvironment(env);
+    second.start(copy, {});
 }
 
 void logInAsBuiltIn(TLoginForm* form)
@@ -381,11 +395,9 @@ void TestStartup::missingDatabaseIsNeverCreated()
 
 void TestStartup::secondInstanceRestoresTheFirstAndEnds()
 {
-    m_dir->createDatabase();
-    const QString copy = programCopy(*m_dir);
+    const QString copy = prepareSecondStart(*m_dir);
     if (copy.isEmpty())
         QSKIP("the program is not built");
-    claimAsTheProgram();
 
     // The running copy's main window, shown maximised as the program does, then minimised, and
     // no longer the active window (the desktop has the focus).
@@ -400,10 +412,7 @@ void TestStartup::secondInstanceRestoresTheFirstAndEnds()
     QCOMPARE(QApplication::activeWindow(), nullptr);
 
     QProcess second;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    second.setProcessEnvironment(env);
-    second.start(copy, {});
+    startSecondCopy(second, copy);
     QVERIFY(second.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 20000);
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
@@ -425,11 +434,9 @@ void TestStartup::secondInstanceRestoresTheFirstAndEnds()
 
 void TestStartup::copyThatCannotReachTheFirstSaysSoAndEnds()
 {
-    m_dir->createDatabase();
-    const QString copy = programCopy(*m_dir);
+    const QString copy = prepareSecondStart(*m_dir);
     if (copy.isEmpty())
         QSKIP("the program is not built");
-    claimAsTheProgram();
     const QByteArray database = testsupport::readFile(m_dir->dbPath());
 
     // Another runtime folder (as for another user, or another session): the running copy's
@@ -437,11 +444,7 @@ void TestStartup::copyThatCannotReachTheFirstSaysSoAndEnds()
     QTemporaryDir otherRuntime;
     QFile::setPermissions(otherRuntime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QProcess second;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), otherRuntime.path());
-    second.setProcessEnvironment(env);
-    second.start(copy, {});
+    startSecondCopy(second, copy, otherRuntime.path());
     QVERIFY(second.waitForStarted());
     // It says so (on the terminal as in its box, which waits for the user) and goes no further.
     QByteArray said;
