@@ -159,8 +159,7 @@ void TUserForm::saveEdit()
         return;
     }
     data::DataSet* query = DM->UserQuery;
-    const bool written =
-        ExecQuery(query, kEditSql, {Role_ComboBox->currentText(), NewPassword_Edit->text(), picked});
+    const bool written = ExecQuery(query, kEditSql, {Role_ComboBox->currentText(), NewPassword_Edit->text(), picked});
     if (written && query->rowsAffected() > 0)
         toolkit::MessageBox(kChanged, toolkit::kSystemCaption, QMessageBox::Ok, toolkit::MsgIcon::Question);
     else if (written)

@@ -33,8 +33,8 @@ const QString kEditSql =
 const QString kDeleteSql = QStringLiteral("Delete From Worker Where Id =?");
 const QString kSearchTextSql = QStringLiteral("Select Worker.id,WorkerName,DeptName,MachineId,EnterDate From "
                                               "Dept,Worker Where Dept.id=Worker.Deptid And ( WorkerName like ?") +
-                                  kLikeEscape + QStringLiteral(" Or MachineId like ?") + kLikeEscape +
-                                  QStringLiteral(" Or DeptName like ?") + kLikeEscape + QStringLiteral(")");
+                               kLikeEscape + QStringLiteral(" Or MachineId like ?") + kLikeEscape +
+                               QStringLiteral(" Or DeptName like ?") + kLikeEscape + QStringLiteral(")");
 const QString kSearchAllSql = QStringLiteral(
     "Select Worker.id,WorkerName,DeptName,MachineId,EnterDate From Dept,Worker Where Dept.id=Worker.Deptid");
 
@@ -90,7 +90,8 @@ void TWorkerForm::buildControls()
     WorkerGrid->setDataSource(DM->WorkSource);
     WorkerGrid->setColumns({
         toolkit::GridColumn{.fieldName = QStringLiteral("id"), .title = QStringLiteral("员工编号"), .width = 63},
-        toolkit::GridColumn{.fieldName = QStringLiteral("WorkerName"), .title = QStringLiteral("员工名称"), .width = 119},
+        toolkit::GridColumn{
+            .fieldName = QStringLiteral("WorkerName"), .title = QStringLiteral("员工名称"), .width = 119},
         toolkit::GridColumn{.fieldName = QStringLiteral("DeptName"), .title = QStringLiteral("班组"), .width = 79},
         toolkit::GridColumn{.fieldName = QStringLiteral("MachineId"), .title = QStringLiteral("车床号"), .width = 81},
         toolkit::GridColumn{.fieldName = QStringLiteral("EnterDate"),

@@ -104,16 +104,14 @@ bool ClaimSingleInstance()
     platform::SingleInstance& guard = platform::SingleInstance::instance();
     const bool wasHeld = guard.isHeld();
     switch (guard.acquire(QCoreApplication::applicationName(), DatabaseFilePath())) {
-    case platform::SingleInstance::Claim::OtherRestored:
-        return false;
+    case platform::SingleInstance::Claim::OtherRestored: return false;
     case platform::SingleInstance::Claim::DatabaseInUse:
         // Said on the terminal too, for a start from a script.
         std::fprintf(stderr, "%s\n", kDatabaseInUse.toLocal8Bit().constData());
         std::fflush(stderr);
         toolkit::ShowStop(kDatabaseInUse);
         return false;
-    case platform::SingleInstance::Claim::Alone:
-        break;
+    case platform::SingleInstance::Claim::Alone: break;
     }
     if (!wasHeld)
         QObject::connect(&guard, &platform::SingleInstance::restoreRequested, &guard, restoreActiveWindow);

@@ -555,7 +555,8 @@ void TestWorker::teamGoneAfterOpening()
     QStringList teamNames;
     for (int i = 0; i < form->DeptName_ComboBox->count(); ++i)
         teamNames << form->DeptName_ComboBox->itemText(i);
-    QCOMPARE(teamNames, deleted ? QStringList{QStringLiteral("B组")} : (QStringList{QStringLiteral("X组"), QStringLiteral("B组")}));
+    QCOMPARE(teamNames, deleted ? QStringList{QStringLiteral("B组")}
+                                : (QStringList{QStringLiteral("X组"), QStringLiteral("B组")}));
     QCOMPARE(form->DeptName_ComboBox->currentIndex(), -1);
     QCOMPARE(form->WorkerName_Edit->text(), QStringLiteral("王五"));
     QCOMPARE(gridColumn(form->WorkerGrid, 1), QStringList{QStringLiteral("张三")});

@@ -756,8 +756,8 @@ void TestMainWindow::aboutBox()
         form->HelpAboutItem->trigger();
     else
         form->PopAbout->trigger();
-    QCOMPARE(seen,
-             (QStringList{"关于", "1", "354x239", "版本号：1.12", "更新时间：2003-09-05", "确定", "1", "303x46", "101"}));
+    QCOMPARE(seen, (QStringList{"关于", "1", "354x239", "版本号：1.12", "更新时间：2003-09-05", "确定", "1", "303x46",
+                                "101"}));
     QCOMPARE(AboutBox, nullptr);
 }
 
