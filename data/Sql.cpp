@@ -68,13 +68,6 @@ bool RunInTransaction(const std::function<bool()>& work)
     return false;
 }
 
-QVariant KeyParam(const QString& key)
-{
-    bool ok = false;
-    const qlonglong number = key.toLongLong(&ok);
-    return ok ? QVariant(number) : QVariant(key);
-}
-
 QVariant KeyParam(const data::Field& field)
 {
     return field.isValid() ? field.value() : QVariant();

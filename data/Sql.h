@@ -24,9 +24,6 @@ bool ExecQuery(data::DataSet* query, const QString& sql, const QVariantList& par
 // nothing half done. Inside an open transaction, work simply joins it.
 bool RunInTransaction(const std::function<bool()>& work);
 
-// A record key held as text (a picked row's id) as the statements compare it: an integer when
-// the text is one, the text otherwise.
-QVariant KeyParam(const QString& key);
 // The key of a dataset's current record as a statement parameter, read from its field (never
 // from a grid cell's display text): the stored integer or text, or an invalid value when there
 // is no current record or no such field.

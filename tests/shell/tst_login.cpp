@@ -17,8 +17,8 @@ using testsupport::TestProgramDir;
 
 namespace {
 const QString kFailure = QStringLiteral("对不起，密码输入错误，再试一次？");
-const QString kAdmin = QStringLiteral("系统管理员");
-const QString kOperator = QStringLiteral("普通操作员");
+const QString kAdmin = kAdministratorRole;
+const QString kOperator = kOperatorRole;
 } // namespace
 
 class TestLogin : public QObject {
@@ -67,6 +67,10 @@ void TestLogin::windowLooksAsDesigned()
     TLoginForm form;
     QCOMPARE(form.windowTitle(), QStringLiteral("登录窗口"));
     QCOMPARE(form.size(), QSize(315, 140));
+    // A fixed dialog frame without title-bar buttons.
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    QVERIFY(form.windowFlags().testFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint));
+    QVERIFY(!(form.windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)));
     QCOMPARE(form.User_Label->text(), QStringLiteral("用户名："));
     QCOMPARE(form.Password_Label->text(), QStringLiteral("密  码："));
     QCOMPARE(form.CmdLogin->text(), QStringLiteral("登录"));
