@@ -224,8 +224,9 @@ void TestLogin::unreachableDatabaseStillLetsTheBuiltInAccountIn()
     form.Password_edit->setText(QStringLiteral("secret"));
     form.CmdLogin->click();
     QCOMPARE(m_boxes->takeTexts(),
-             (QStringList{QStringLiteral(
-                              "操作数据表时出错, 执行语句为:\n\nSelect Password,Role From UserData Where User='alice'"),
+             (QStringList{QStringLiteral("操作数据表时出错, 执行语句为:\n\nSelect Password,Role From UserData Where "
+                                         "User='alice'\n\n找不到数据库文件 ") +
+                              m_dir->dbPath(),
                           kFailure}));
     form.User_edit->setText(QStringLiteral("Dorvik"));
     form.Password_edit->setText(QStringLiteral("qekw"));
