@@ -8,22 +8,16 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QTemporaryFile>
-#include <QUrl>
 
 #include <sqlite3.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 namespace data {
 
 namespace {
-
-// The tables every database of this program holds.
-const QStringList kTables = {QStringLiteral("UserData"), QStringLiteral("Dept"),    QStringLiteral("Worker"),
-                             QStringLiteral("Product"),  QStringLiteral("Process"), QStringLiteral("Salary")};
 
 // How long a copy waits for another connection's lock before it gives up.
 constexpr int kBusyRetries = 40;
@@ -31,10 +25,12 @@ constexpr int kBusySleepMs = 50;
 
 const QString kBackupKept = QStringLiteral("原有的备份文件没有改动。");
 const QString kLiveKept = QStringLiteral("数据库没有做任何改动。");
+const QString kLiveNotYetKept =
+    QStringLiteral("数据库暂时无法读取；下次打开数据库时，未完成的恢复会被撤销，数据库回到恢复前的样子。");
 
-CopyOutcome failed(const QString& text)
+CopyOutcome failed(const QString& text, int code = 0)
 {
-    return CopyOutcome{false, text};
+    return CopyOutcome{false, text, code};
 }
 
 struct DbCloser {
@@ -42,15 +38,16 @@ struct DbCloser {
 };
 using DbHandle = std::unique_ptr<sqlite3, DbCloser>;
 
-// Opens a database file by URI; nullptr with SQLite's result code when that fails.
-DbHandle openDb(const QString& path, const char* mode, int* rc)
+enum class Access { Read, Write };
+
+// Opens an existing database file (never creating it); nullptr with SQLite's result code when that
+// fails.
+DbHandle openDb(const QString& path, Access access, int* rc)
 {
     sqlite3* db = nullptr;
-    const QByteArray uri =
-        (QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=") + QString::fromLatin1(mode))
-            .toUtf8();
-    const int flags = SQLITE_OPEN_URI | (qstrcmp(mode, "ro") == 0 ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
-    *rc = sqlite3_open_v2(uri.constData(), &db, flags, nullptr);
+    const QByteArray file = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    const int flags = access == Access::Read ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    *rc = sqlite3_open_v2(file.constData(), &db, flags, nullptr);
     if (*rc != SQLITE_OK) {
         sqlite3_close(db);
         return nullptr;
@@ -89,11 +86,11 @@ QString reasonOf(int rc, bool writing)
         return writing ? QStringLiteral("无法打开或创建文件，可能没有写入的权限。")
                        : QStringLiteral("无法打开文件，可能没有读取的权限。");
     case SQLITE_BUSY:
-    case SQLITE_LOCKED: return QStringLiteral("数据库正被其他程序使用，请稍后再试。");
+    case SQLITE_LOCKED: return kInUseText + QStringLiteral("。");
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT: return QStringLiteral("文件不是完好的数据库。");
     case SQLITE_IOERR: return QStringLiteral("读写文件时出错（磁盘已满或损坏）。");
-    default: return QString::fromUtf8(sqlite3_errstr(rc)) + QStringLiteral("。");
+    default: return causeOfEngineCode(rc) + QStringLiteral("。");
     }
 }
 
@@ -106,8 +103,22 @@ QString reasonOfErrno(int error)
     case EPERM:
     case EROFS: return QStringLiteral("没有写入文件的权限。");
     case EISDIR: return QStringLiteral("备份文件的位置被一个文件夹占用。");
-    default: return QString::fromLocal8Bit(std::strerror(error)) + QStringLiteral("。");
+    default: return QStringLiteral("文件操作出错（系统错误代码 %1）。").arg(error);
     }
+}
+
+// A copy into the live file that failed half way is undone by the engine from its journal; when the
+// engine could not do so at once, the journal stays beside the file and the next connection that
+// reads the file plays it back. That is done here, so that the file on disk is the old database
+// again before the user is told so. True when the file reads back whole.
+bool rollBackInterruptedCopy(const QString& livePath)
+{
+    int rc = SQLITE_OK;
+    DbHandle live = openDb(livePath, Access::Write, &rc);
+    if (!live)
+        return false;
+    sqlite3_busy_timeout(live.get(), Connection::defaultBusyTimeout());
+    return sqlite3_exec(live.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 // Empty when the database is sound and holds this program's tables; otherwise the reason.
@@ -124,7 +135,7 @@ QString checkDatabase(sqlite3* db)
         sqlite3_finalize(st);
     if (rc != SQLITE_OK)
         return reasonOf(rc, false);
-    for (const QString& table : kTables)
+    for (const QString& table : Connection::kProgramTables)
         if (!tables.contains(table.toLower()))
             return QStringLiteral("文件不是本系统的数据库（缺少数据表 %1）。").arg(table);
 
@@ -151,10 +162,12 @@ QString backupFilePath()
 CopyOutcome backupDatabase(Connection& connection, const QString& backupFile)
 {
     const QString title = QStringLiteral("数据备份失败：");
-    QString error;
+    Error error;
     sqlite3* source = connection.handle(&error);
     if (!source)
-        return failed(title + QStringLiteral("无法连接数据库。\n") + error + QStringLiteral("\n\n") + kBackupKept);
+        return failed(title + QStringLiteral("无法连接数据库。\n") + error.text + QStringLiteral("。\n\n") +
+                          kBackupKept,
+                      error.code);
 
     const QFileInfo target(backupFile);
     const QString folder = target.absolutePath();
@@ -168,8 +181,8 @@ CopyOutcome backupDatabase(Connection& connection, const QString& backupFile)
         QTemporaryFile part(QDir(folder).filePath(target.fileName() + QStringLiteral(".XXXXXX")));
         part.setAutoRemove(false);
         if (!part.open())
-            return failed(title + QStringLiteral("无法在备份文件夹中写入文件。\n") + part.errorString() +
-                          QStringLiteral("\n\n") + kBackupKept);
+            return failed(title + QStringLiteral("无法在备份文件夹中写入文件，可能没有写入的权限或磁盘已满。\n") +
+                          QDir::toNativeSeparators(folder) + QStringLiteral("\n\n") + kBackupKept);
         partPath = part.fileName();
     }
     const auto discardPart = [&partPath] {
@@ -179,7 +192,7 @@ CopyOutcome backupDatabase(Connection& connection, const QString& backupFile)
 
     int rc = SQLITE_OK;
     {
-        DbHandle destination = openDb(partPath, "rw", &rc);
+        DbHandle destination = openDb(partPath, Access::Write, &rc);
         if (destination)
             rc = copyPages(destination.get(), source);
         if (destination && rc == SQLITE_OK && sqlite3_close(destination.release()) != SQLITE_OK)
@@ -187,7 +200,7 @@ CopyOutcome backupDatabase(Connection& connection, const QString& backupFile)
     }
     if (rc != SQLITE_OK) {
         discardPart();
-        return failed(title + reasonOf(rc, true) + QStringLiteral("\n\n") + kBackupKept);
+        return failed(title + reasonOf(rc, true) + QStringLiteral("\n\n") + kBackupKept, rc);
     }
     QFile::setPermissions(partPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     if (std::rename(QFile::encodeName(partPath).constData(), QFile::encodeName(backupFile).constData()) != 0) {
@@ -214,7 +227,7 @@ CopyOutcome restoreDatabase(Connection& connection, const QString& backupFile)
         return failed(title + QStringLiteral("备份文件就是当前的数据库文件。") + tail);
 
     int rc = SQLITE_OK;
-    DbHandle source = openDb(backupFile, "ro", &rc);
+    DbHandle source = openDb(backupFile, Access::Read, &rc);
     const QString problem = source ? checkDatabase(source.get()) : reasonOf(rc, false);
     if (!problem.isEmpty())
         return failed(title + QStringLiteral("备份文件不能使用\n") + QDir::toNativeSeparators(backupFile) +
@@ -222,12 +235,15 @@ CopyOutcome restoreDatabase(Connection& connection, const QString& backupFile)
 
     // The program's own connection goes first; its datasets keep the rows they hold.
     connection.close();
-    DbHandle live = openDb(livePath, "rw", &rc);
+    DbHandle live = openDb(livePath, Access::Write, &rc);
     if (live)
         rc = copyPages(live.get(), source.get());
-    if (rc != SQLITE_OK)
-        return failed(title + reasonOf(rc, true) + tail);
-    return CopyOutcome{true, QString()};
+    if (rc == SQLITE_OK)
+        return CopyOutcome{true, QString()};
+    live.reset();
+    if (!rollBackInterruptedCopy(livePath))
+        return failed(title + reasonOf(rc, true) + QStringLiteral("\n\n") + kLiveNotYetKept, rc);
+    return failed(title + reasonOf(rc, true) + tail, rc);
 }
 
 } // namespace data

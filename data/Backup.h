@@ -10,6 +10,7 @@ class Connection;
 struct CopyOutcome {
     bool ok = false;
     QString message; // empty on success
+    int code = 0;    // SQLite's result code when the engine refused; 0 otherwise
 };
 
 // The one backup slot: DorvikSalary.mdb in the folder "backup" of the program folder.

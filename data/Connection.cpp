@@ -2,23 +2,76 @@
 
 #include "platform/RegistryStore.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlDriver>
-#include <QSqlError>
-#include <QUrl>
+#include <QSet>
 
 #include <sqlite3.h>
 
+#include <atomic>
+
 namespace data {
 
-const QString Connection::kDataSourceKey = QStringLiteral("Software\\ODBC\\ODBC.INI\\Dorvik");
+namespace {
 
-Connection::Connection(QString connectionName) : m_name(std::move(connectionName)) {}
+std::atomic<int> g_defaultBusyTimeout{Connection::kStandardBusyTimeout};
+
+// The first of the program's tables that the database lacks; empty when it has them all or when
+// it cannot be read.
+QString missingProgramTable(sqlite3* db)
+{
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return QString();
+    }
+    QSet<QString> tables;
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+        tables.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))).toLower());
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE)
+        return QString();
+    for (const QString& table : Connection::kProgramTables)
+        if (!tables.contains(table.toLower()))
+            return table;
+    return QString();
+}
+
+QString versionText(int version)
+{
+    return QStringLiteral("%1.%2.%3").arg(version / 1000000).arg(version / 1000 % 1000).arg(version % 1000);
+}
+
+} // namespace
+
+const QString Connection::kDataSourceKey = QStringLiteral("Software\\ODBC\\ODBC.INI\\Dorvik");
+const QStringList Connection::kProgramTables = {QStringLiteral("UserData"), QStringLiteral("Dept"),
+                                                QStringLiteral("Worker"),   QStringLiteral("Product"),
+                                                QStringLiteral("Process"),  QStringLiteral("Salary")};
+
+Connection::Connection() : m_busyTimeout(defaultBusyTimeout()) {}
 
 Connection::~Connection()
 {
     close();
+}
+
+int Connection::defaultBusyTimeout()
+{
+    return g_defaultBusyTimeout;
+}
+
+void Connection::setDefaultBusyTimeout(int milliseconds)
+{
+    g_defaultBusyTimeout = milliseconds;
+}
+
+void Connection::setBusyTimeout(int milliseconds)
+{
+    m_busyTimeout = milliseconds;
+    if (m_handle)
+        sqlite3_busy_timeout(m_handle, m_busyTimeout);
 }
 
 QString Connection::dataSourcePath()
@@ -30,45 +83,87 @@ QString Connection::dataSourcePath()
     return dbq ? dbq->data.toString() : QString();
 }
 
-sqlite3* Connection::handle(QString* error)
+sqlite3* Connection::handle(Error* error)
 {
     if (m_handle)
         return m_handle;
-    const auto fail = [error](const QString& reason) -> sqlite3* {
+    const auto fail = [error](int code, const QString& text) -> sqlite3* {
         if (error)
-            *error = reason;
+            *error = Error{code, text};
         return nullptr;
     };
     const QString path = dataSourcePath();
     if (path.isEmpty())
-        return fail(QStringLiteral("data source Dorvik is not registered"));
+        return fail(SQLITE_CANTOPEN, noDataSourceText());
     if (!QFileInfo::exists(path))
-        return fail(QStringLiteral("database file %1 does not exist").arg(path));
+        return fail(SQLITE_CANTOPEN, fileMissingText(path));
 
-    QSqlDatabase db = QSqlDatabase::contains(m_name) ? QSqlDatabase::database(m_name, false)
-                                                     : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-    // mode=rw: the database file is opened, never created.
-    db.setDatabaseName(QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw"));
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI"));
-    if (!db.open())
-        return fail(db.lastError().text());
-    const QVariant v = db.driver()->handle();
-    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
-        return fail(QStringLiteral("the SQLite driver gives no handle"));
-    m_handle = *static_cast<sqlite3* const*>(v.constData());
+    // An absolute path never reads as a URI; without SQLITE_OPEN_CREATE a missing file stays missing.
+    // A connection serves one thread only, so the engine need not lock it on every call (a
+    // million-row list makes tens of millions of calls).
+    const QByteArray file = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const int code = db ? sqlite3_extended_errcode(db) : rc;
+        sqlite3_close(db);
+        return fail(code, causeOfEngineCode(code));
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, m_busyTimeout);
+    m_handle = db;
     return m_handle;
 }
 
 void Connection::close()
 {
+    // Closing rolls back a transaction left open; the datasets hold no statement between calls.
+    sqlite3_close_v2(m_handle);
     m_handle = nullptr;
-    if (QSqlDatabase::contains(m_name)) {
-        {
-            QSqlDatabase db = QSqlDatabase::database(m_name, false);
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(m_name);
+}
+
+bool Connection::execute(const char* statement, Error* error)
+{
+    Error failed;
+    sqlite3* db = handle(&failed);
+    if (db) {
+        const int rc = sqlite3_exec(db, statement, nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            return true;
+        failed = failure(rc);
     }
+    if (error)
+        *error = failed;
+    return false;
+}
+
+bool Connection::inTransaction() const
+{
+    return m_handle && !sqlite3_get_autocommit(m_handle);
+}
+
+Error Connection::failure(int rc) const
+{
+    if ((rc & 0xff) == SQLITE_ERROR && m_handle) {
+        // A statement the program's own database would run fails here: the file is another's.
+        const QString missing = missingProgramTable(m_handle);
+        if (!missing.isEmpty())
+            return Error{rc, notThisProgramsDatabaseText(missing)};
+    }
+    return Error{rc, causeOfEngineCode(rc)};
+}
+
+QString engineVersionProblem(int runningVersion, int builtVersion)
+{
+    if (runningVersion < 0)
+        runningVersion = sqlite3_libversion_number();
+    if (builtVersion < 0)
+        builtVersion = SQLITE_VERSION_NUMBER;
+    if (runningVersion == builtVersion)
+        return QString();
+    return QStringLiteral("本程序使用的 SQLite 数据库引擎是 %1 版，与编译程序时的 %2 版不同，程序不能启动。"
+                          "请重新安装本程序。")
+        .arg(versionText(runningVersion), versionText(builtVersion));
 }
 
 } // namespace data

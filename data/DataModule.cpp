@@ -1,20 +1,8 @@
 #include "data/DataModule.h"
 
-#include <atomic>
-
 TDM* DM = nullptr;
 
-namespace {
-
-QString nextConnectionName()
-{
-    static std::atomic<int> counter{0};
-    return QStringLiteral("Dorvik-%1").arg(++counter);
-}
-
-} // namespace
-
-TDM::TDM(QObject* owner) : QObject(owner), m_connection(nextConnectionName())
+TDM::TDM(QObject* owner) : QObject(owner)
 {
     setObjectName(QStringLiteral("DM"));
     const auto makeSet = [this](const char* name, const QString& sql) {

@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <numeric>
 
 namespace data {
@@ -23,66 +25,133 @@ constexpr int kBlockShift = 14;
 constexpr int kBlockSize = 1 << kBlockShift;
 constexpr int kBlockMask = kBlockSize - 1;
 
-bool bindValue(sqlite3_stmt* st, int index, const QVariant& value)
+// A value as the database holds it. Every Qt type the program hands over goes through this one
+// mapping, whether it is bound to a statement, written into the failure box or stored in memory.
+struct DbValue {
+    Kind kind = KNull;
+    qint64 integer = 0;
+    double real = 0;
+    QByteArray bytes; // a text as UTF-8, or a blob
+};
+
+DbValue integerValue(qint64 number)
+{
+    DbValue v;
+    v.kind = KInt;
+    v.integer = number;
+    return v;
+}
+
+DbValue realValue(double number)
+{
+    DbValue v;
+    v.kind = KReal;
+    v.real = number;
+    return v;
+}
+
+DbValue bytesValue(Kind kind, QByteArray bytes)
+{
+    DbValue v;
+    v.kind = kind;
+    v.bytes = std::move(bytes);
+    return v;
+}
+
+DbValue toDbValue(const QVariant& value)
 {
     if (!value.isValid() || value.isNull())
-        return sqlite3_bind_null(st, index) == SQLITE_OK;
+        return {};
     switch (value.typeId()) {
     case QMetaType::Bool:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Short:
+    case QMetaType::UShort:
     case QMetaType::Int:
     case QMetaType::UInt:
     case QMetaType::Long:
-    case QMetaType::LongLong:
+    case QMetaType::LongLong: return integerValue(value.toLongLong());
     case QMetaType::ULong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort: return sqlite3_bind_int64(st, index, value.toLongLong()) == SQLITE_OK;
-    case QMetaType::Double:
-    case QMetaType::Float: return sqlite3_bind_double(st, index, value.toDouble()) == SQLITE_OK;
-    case QMetaType::QByteArray: {
-        const QByteArray bytes = value.toByteArray();
-        return sqlite3_bind_blob64(st, index, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT) ==
-               SQLITE_OK;
+    case QMetaType::ULongLong: {
+        const qulonglong number = value.toULongLong();
+        if (number <= qulonglong(std::numeric_limits<qint64>::max()))
+            return integerValue(qint64(number));
+        return realValue(double(number));
     }
-    case QMetaType::QDate: {
-        const QByteArray text = value.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
-        return sqlite3_bind_text(st, index, text.constData(), int(text.size()), SQLITE_TRANSIENT) == SQLITE_OK;
-    }
+    case QMetaType::Float:
+    case QMetaType::Double: return realValue(value.toDouble());
+    case QMetaType::QByteArray: return bytesValue(KBlob, value.toByteArray());
+    case QMetaType::QDate:
     case QMetaType::QDateTime: {
-        const QByteArray text = value.toDateTime().date().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
-        return sqlite3_bind_text(st, index, text.constData(), int(text.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+        // Dates are held as yyyy-MM-dd text; the program keeps no time of day.
+        const QDate date = value.typeId() == QMetaType::QDate ? value.toDate() : value.toDateTime().date();
+        if (!date.isValid())
+            return {};
+        return bytesValue(KText, date.toString(QStringLiteral("yyyy-MM-dd")).toUtf8());
     }
-    default: {
-        const QByteArray text = value.toString().toUtf8();
-        return sqlite3_bind_text(st, index, text.constData(), int(text.size()), SQLITE_TRANSIENT) == SQLITE_OK;
-    }
+    default: return bytesValue(KText, value.toString().toUtf8());
     }
 }
 
+int bindValue(sqlite3_stmt* st, int index, const QVariant& value)
+{
+    const DbValue v = toDbValue(value);
+    switch (v.kind) {
+    case KInt: return sqlite3_bind_int64(st, index, v.integer);
+    case KReal: return sqlite3_bind_double(st, index, v.real);
+    case KText:
+        return sqlite3_bind_text64(st, index, v.bytes.constData(), sqlite3_uint64(v.bytes.size()), SQLITE_TRANSIENT,
+                                   SQLITE_UTF8);
+    case KBlob:
+        return sqlite3_bind_blob64(st, index, v.bytes.constData(), sqlite3_uint64(v.bytes.size()), SQLITE_TRANSIENT);
+    default: return sqlite3_bind_null(st, index);
+    }
+}
+
+// A value written into a statement for a reader, as SQL would spell it.
 QString literal(const QVariant& value)
 {
-    if (!value.isValid() || value.isNull())
-        return QStringLiteral("NULL");
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-    case QMetaType::ULong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort: return QString::number(value.toLongLong());
-    case QMetaType::Double:
-    case QMetaType::Float: return QString::number(value.toDouble(), 'g', 15);
-    case QMetaType::QDate:
-        return QLatin1Char('\'') + value.toDate().toString(QStringLiteral("yyyy-MM-dd")) + QLatin1Char('\'');
-    default: {
-        QString text = value.toString();
+    const DbValue v = toDbValue(value);
+    switch (v.kind) {
+    case KInt: return QString::number(v.integer);
+    case KReal: return QString::number(v.real, 'g', 15);
+    case KText: {
+        QString text = QString::fromUtf8(v.bytes);
         text.replace(QLatin1Char('\''), QStringLiteral("''"));
         return QLatin1Char('\'') + text + QLatin1Char('\'');
     }
+    case KBlob: return QStringLiteral("X'") + QString::fromLatin1(v.bytes.toHex().toUpper()) + QLatin1Char('\'');
+    default: return QStringLiteral("NULL");
     }
+}
+
+// True when nothing but blanks, comments and semicolons follows the first statement of a text.
+bool onlyBlanksFollow(sqlite3* db, const char* tail, const char* end)
+{
+    while (tail && tail < end) {
+        sqlite3_stmt* next = nullptr;
+        const char* after = nullptr;
+        const int rc = sqlite3_prepare_v2(db, tail, int(end - tail), &next, &after);
+        sqlite3_finalize(next);
+        if (rc != SQLITE_OK || next || after <= tail)
+            return false;
+        tail = after;
+    }
+    return true;
+}
+
+qint64 roundToInteger(double value)
+{
+    // Beyond the range of 64 bits (or not a number at all) there is no integer to round to.
+    if (!std::isfinite(value))
+        return 0;
+    if (value >= 9223372036854775807.0)
+        return std::numeric_limits<qint64>::max();
+    if (value <= -9223372036854775808.0)
+        return std::numeric_limits<qint64>::min();
+    return qRound64(value);
 }
 
 } // namespace
@@ -220,35 +289,15 @@ struct DataSet::Column {
         }
     }
 
-    void store(int row, const QVariant& v)
+    void store(int row, const QVariant& value)
     {
-        if (!v.isValid() || v.isNull()) {
-            set(row, KNull, 0);
-            return;
-        }
-        switch (v.typeId()) {
-        case QMetaType::Bool:
-        case QMetaType::Int:
-        case QMetaType::UInt:
-        case QMetaType::LongLong:
-        case QMetaType::ULongLong: set(row, KInt, quint64(v.toLongLong())); return;
-        case QMetaType::Double:
-        case QMetaType::Float: set(row, KReal, std::bit_cast<quint64>(v.toDouble())); return;
-        case QMetaType::QByteArray: {
-            const QByteArray b = v.toByteArray();
-            set(row, KBlob, intern(b.constData(), int(b.size())));
-            return;
-        }
-        case QMetaType::QDate: {
-            const QByteArray t = v.toDate().toString(QStringLiteral("yyyy-MM-dd")).toUtf8();
-            set(row, KText, intern(t.constData(), int(t.size())));
-            return;
-        }
-        default: {
-            const QByteArray t = v.toString().toUtf8();
-            set(row, KText, intern(t.constData(), int(t.size())));
-            return;
-        }
+        const DbValue v = toDbValue(value);
+        switch (v.kind) {
+        case KInt: set(row, KInt, quint64(v.integer)); return;
+        case KReal: set(row, KReal, std::bit_cast<quint64>(v.real)); return;
+        case KText:
+        case KBlob: set(row, v.kind, intern(v.bytes.constData(), int(v.bytes.size()))); return;
+        default: set(row, KNull, 0); return;
         }
     }
 
@@ -313,12 +362,14 @@ QString Field::asString() const
     return v.toString();
 }
 
-int Field::asInteger() const
+qint64 Field::asInteger() const
 {
     const QVariant v = value();
-    if (v.typeId() == QMetaType::Double)
-        return qRound(v.toDouble());
-    return v.toString().trimmed().toInt();
+    switch (v.typeId()) {
+    case QMetaType::LongLong: return v.toLongLong();
+    case QMetaType::Double: return roundToInteger(v.toDouble());
+    default: return v.toString().trimmed().toLongLong();
+    }
 }
 
 double Field::asFloat() const
@@ -359,46 +410,56 @@ void DataSet::close()
         emit rowsChanged();
 }
 
-bool DataSet::open(QString* error)
+bool DataSet::open()
 {
-    return run(true, error);
+    return run(true);
 }
 
-bool DataSet::execSql(QString* error)
+bool DataSet::execSql()
 {
-    return run(false, error);
+    return run(false);
 }
 
-bool DataSet::run(bool keepRows, QString* error)
+bool DataSet::run(bool keepRows)
 {
     close();
-    const auto fail = [&](const QString& reason) {
-        if (error)
-            *error = reason;
+    m_rowsAffected = 0;
+    m_lastInsertId = 0;
+    m_lastError = Error();
+    const auto fail = [this](const Error& error) {
+        m_lastError = error;
         m_columns.clear();
+        m_fieldIndex.clear();
         m_rowCount = 0;
         return false;
     };
-    QString reason;
-    sqlite3* db = m_connection ? m_connection->handle(&reason) : nullptr;
+    if (!m_connection)
+        return fail(Error{SQLITE_MISUSE, QStringLiteral("数据集没有连接数据库")});
+    Error connectError;
+    sqlite3* db = m_connection->handle(&connectError);
     if (!db)
-        return fail(reason);
+        return fail(connectError);
 
     const QByteArray text = m_sql.toUtf8();
+    const char* end = text.constData() + text.size();
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &st, nullptr) != SQLITE_OK)
-        return fail(QString::fromUtf8(sqlite3_errmsg(db)));
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &st, &tail);
+    if (rc != SQLITE_OK)
+        return fail(m_connection->failure(rc));
     if (!st)
-        return fail(QStringLiteral("no statement"));
+        return fail(Error{SQLITE_MISUSE, QStringLiteral("没有要执行的语句")});
     const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(st, sqlite3_finalize);
+    if (!onlyBlanksFollow(db, tail, end))
+        return fail(Error{SQLITE_MISUSE, QStringLiteral("每次只能执行一条语句，这条语句后面还有别的内容")});
 
     if (sqlite3_bind_parameter_count(st) != m_params.size())
-        return fail(QStringLiteral("the statement takes %1 values, %2 given")
-                        .arg(sqlite3_bind_parameter_count(st))
-                        .arg(m_params.size()));
+        return fail(Error{SQLITE_RANGE, QStringLiteral("语句中有 %1 处要填入数据，给出的数据却有 %2 个")
+                                            .arg(sqlite3_bind_parameter_count(st))
+                                            .arg(m_params.size())});
     for (int i = 0; i < m_params.size(); ++i)
-        if (!bindValue(st, i + 1, m_params.at(i)))
-            return fail(QString::fromUtf8(sqlite3_errmsg(db)));
+        if ((rc = bindValue(st, i + 1, m_params.at(i))) != SQLITE_OK)
+            return fail(m_connection->failure(rc));
 
     const int columnCount = sqlite3_column_count(st);
     if (keepRows) {
@@ -412,7 +473,9 @@ bool DataSet::run(bool keepRows, QString* error)
         }
     }
 
-    int rc;
+    // The connection's counters still tell of an earlier statement until this one changes a row.
+    const sqlite3_int64 changesBefore = sqlite3_total_changes64(db);
+    const sqlite3_int64 rowidBefore = sqlite3_last_insert_rowid(db);
     int rows = 0;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         if (!keepRows)
@@ -421,12 +484,13 @@ bool DataSet::run(bool keepRows, QString* error)
             m_columns[size_t(c)]->load(st, c, rows);
         ++rows;
     }
-    if (rc != SQLITE_DONE) {
-        m_fieldIndex.clear();
-        return fail(QString::fromUtf8(sqlite3_errmsg(db)));
+    if (rc != SQLITE_DONE)
+        return fail(m_connection->failure(rc));
+    if (sqlite3_total_changes64(db) != changesBefore) {
+        m_rowsAffected = int(sqlite3_changes64(db));
+        if (sqlite3_last_insert_rowid(db) != rowidBefore)
+            m_lastInsertId = sqlite3_last_insert_rowid(db);
     }
-    m_rowsAffected = sqlite3_changes(db);
-    m_lastInsertId = sqlite3_last_insert_rowid(db);
     if (!keepRows)
         return true;
     m_rowCount = rows;
@@ -537,14 +601,14 @@ bool DataSet::setSort(const QString& sortText, QString* error)
         return false;
     };
     if (!m_active)
-        return fail(QStringLiteral("the dataset is closed"));
+        return fail(QStringLiteral("数据集没有打开，不能排序"));
     const QStringList words = sortText.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words.size() > 2 || (words.size() == 2 && words[1].compare(QLatin1String("ASC"), Qt::CaseInsensitive) != 0 &&
                              words[1].compare(QLatin1String("DESC"), Qt::CaseInsensitive) != 0))
-        return fail(QStringLiteral("invalid sort text %1").arg(sortText));
+        return fail(QStringLiteral("排序方式“%1”不正确").arg(sortText));
     const int column = words.isEmpty() ? -1 : findField(words[0]);
     if (!words.isEmpty() && column < 0)
-        return fail(QStringLiteral("no field %1").arg(words[0]));
+        return fail(QStringLiteral("没有名为 %1 的字段，不能排序").arg(words[0]));
 
     const int currentRow = m_rowCount ? physicalRow(m_current) : 0;
     m_sort = sortText;

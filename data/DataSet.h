@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/Error.h"
+
 #include <QDate>
 #include <QHash>
 #include <QObject>
@@ -27,7 +29,8 @@ public:
     QVariant value() const; // an invalid QVariant for an empty (null) value or no current record
     bool isNull() const;
     QString asString() const;
-    int asInteger() const;
+    // The value as a whole number (a real rounded half away from zero, a text read as digits).
+    qint64 asInteger() const;
     double asFloat() const;
     QDate asDate() const;
 
@@ -51,12 +54,17 @@ public:
     const QVariantList& params() const { return m_params; }
     void setSql(const QString& text, const QVariantList& params = {});
 
-    // Runs the statement and loads its rows; on failure the dataset stays closed.
-    bool open(QString* error = nullptr);
+    // Runs the statement and loads its rows; on failure the dataset stays closed and lastError()
+    // says why. The text must hold one statement (a closing ";" and blanks may follow).
+    bool open();
     // Runs a statement that returns no rows; the dataset stays closed.
-    bool execSql(QString* error = nullptr);
+    bool execSql();
     void close();
     bool isActive() const { return m_active; }
+    Connection* connection() const { return m_connection; }
+    // Why the last statement failed; no failure after one that succeeded.
+    const Error& lastError() const { return m_lastError; }
+    // Of the last statement; both 0 when it failed.
     int rowsAffected() const { return m_rowsAffected; }
     qint64 lastInsertId() const { return m_lastInsertId; }
 
@@ -100,7 +108,7 @@ private:
     friend class Field;
     int physicalRow(int row) const { return m_order.empty() ? row : int(m_order[size_t(row)]); }
     void resetCursor();
-    bool run(bool keepRows, QString* error);
+    bool run(bool keepRows);
 
     QString m_sql;
     QVariantList m_params;
@@ -116,6 +124,7 @@ private:
     bool m_bof = true;
     int m_rowsAffected = 0;
     qint64 m_lastInsertId = 0;
+    Error m_lastError;
 };
 
 // Writes the bound values into a statement for a reader (texts quoted, quotes doubled).

@@ -2,41 +2,25 @@
 
 #include "data/DataModule.h"
 #include "data/DataSet.h"
+#include "data/Transaction.h"
 #include "toolkit/MessageBox.h"
-
-#include <sqlite3.h>
 
 namespace {
 
-bool reportFailure(data::DataSet* query)
+bool reportFailure(const data::DataSet* query)
 {
-    toolkit::ShowStop(StatementErrorText(query->sql(), query->params()));
+    toolkit::ShowStop(StatementErrorText(query->sql(), query->params(), query->lastError().text));
     return false;
-}
-
-bool runOnConnection(const char* statement)
-{
-    sqlite3* db = DM ? DM->connection()->handle() : nullptr;
-    return db && sqlite3_exec(db, statement, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
-int hexDigit(QChar c)
-{
-    const ushort u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
 }
 
 } // namespace
 
-QString StatementErrorText(const QString& sql, const QVariantList& params)
+QString StatementErrorText(const QString& sql, const QVariantList& params, const QString& cause)
 {
-    return QStringLiteral("操作数据表时出错, 执行语句为:\n\n") + data::statementWithValues(sql, params);
+    QString text = QStringLiteral("操作数据表时出错, 执行语句为:\n\n") + data::statementWithValues(sql, params);
+    if (!cause.isEmpty())
+        text += QStringLiteral("\n\n") + cause;
+    return text;
 }
 
 bool OpenQuery(data::DataSet* query, const QString& sql, const QVariantList& params)
@@ -53,90 +37,21 @@ bool ExecQuery(data::DataSet* query, const QString& sql, const QVariantList& par
     return query->execSql() || reportFailure(query);
 }
 
+bool RunInTransaction(data::Connection& connection, const std::function<bool()>& work)
+{
+    QList<data::TransactionFailure> failures;
+    const bool committed = data::runInTransaction(connection, work, &failures);
+    for (const data::TransactionFailure& failure : failures)
+        toolkit::ShowStop(StatementErrorText(failure.statement, {}, failure.error.text));
+    return committed;
+}
+
 bool RunInTransaction(const std::function<bool()>& work)
 {
-    sqlite3* db = DM ? DM->connection()->handle() : nullptr;
-    if (db && !sqlite3_get_autocommit(db))
-        return work();
-    if (!runOnConnection("BEGIN IMMEDIATE")) {
-        toolkit::ShowStop(StatementErrorText(QStringLiteral("BEGIN TRANSACTION"), {}));
+    if (!DM) {
+        toolkit::ShowStop(StatementErrorText(QStringLiteral("BEGIN IMMEDIATE"), {},
+                                             QStringLiteral("程序还没有建立数据模块，不能操作数据库")));
         return false;
     }
-    if (work() && runOnConnection("COMMIT"))
-        return true;
-    runOnConnection("ROLLBACK");
-    return false;
-}
-
-QVariant KeyParam(const QString& key)
-{
-    bool ok = false;
-    const qlonglong number = key.toLongLong(&ok);
-    return ok ? QVariant(number) : QVariant(key);
-}
-
-QVariant KeyParam(const data::Field& field)
-{
-    return field.isValid() ? field.value() : QVariant();
-}
-
-QString ContainsPattern(const QString& text)
-{
-    QString escaped;
-    escaped.reserve(text.size() + 2);
-    for (const QChar c : text) {
-        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('\\'))
-            escaped += QLatin1Char('\\');
-        escaped += c;
-    }
-    return QLatin1Char('%') + escaped + QLatin1Char('%');
-}
-
-bool IsInteger(const QString& text)
-{
-    int i = 0;
-    const int n = int(text.size());
-    while (i < n && text.at(i) == QLatin1Char(' '))
-        ++i;
-    if (i == n)
-        return false;
-
-    // Hexadecimal: "$", "0x", "0X", "x" or "X", then digits of either case, up to eight significant.
-    int hexStart = -1;
-    if (text.at(i) == QLatin1Char('$') || text.at(i) == QLatin1Char('x') || text.at(i) == QLatin1Char('X'))
-        hexStart = i + 1;
-    else if (text.at(i) == QLatin1Char('0') && i + 1 < n &&
-             (text.at(i + 1) == QLatin1Char('x') || text.at(i + 1) == QLatin1Char('X')))
-        hexStart = i + 2;
-    if (hexStart >= 0) {
-        if (hexStart == n)
-            return false;
-        int significant = 0;
-        for (int j = hexStart; j < n; ++j) {
-            const int d = hexDigit(text.at(j));
-            if (d < 0)
-                return false;
-            if (significant > 0 || d != 0)
-                ++significant;
-        }
-        return significant <= 8;
-    }
-
-    bool negative = false;
-    if (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-')) {
-        negative = text.at(i) == QLatin1Char('-');
-        ++i;
-    }
-    if (i == n)
-        return false;
-    qint64 value = 0;
-    for (; i < n; ++i) {
-        const ushort u = text.at(i).unicode();
-        if (u < '0' || u > '9')
-            return false;
-        value = value * 10 + (u - '0');
-        if (value > qint64(1) << 31)
-            return false;
-    }
-    return negative ? value <= qint64(1) << 31 : value < qint64(1) << 31;
+    return RunInTransaction(*DM->connection(), work);
 }

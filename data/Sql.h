@@ -1,46 +1,34 @@
 #pragma once
 
+#include "data/SqlText.h"
+
 #include <QString>
 #include <QVariantList>
 
 #include <functional>
 
 namespace data {
+class Connection;
 class DataSet;
-class Field;
 } // namespace data
 
 // Statement helpers every window uses. The statement's values are bound as parameters ("?" in the
 // text), never pasted into it. On failure the helpers show the standard box quoting the statement
-// with its values written in, leave the dataset closed and return false, so that a caller can stop
-// a sequence at the first failure.
+// with its values written in and the cause in the user's words, leave the dataset closed and
+// return false, so that a caller can stop a sequence at the first failure.
 
 // Closes the dataset, sets the statement and opens it.
 bool OpenQuery(data::DataSet* query, const QString& sql, const QVariantList& params = {});
 // Closes the dataset, sets the statement and executes it; the dataset stays closed.
 bool ExecQuery(data::DataSet* query, const QString& sql, const QVariantList& params = {});
-// Runs work (a sequence of OpenQuery/ExecQuery calls on the current data module) in one
+// Runs work (a sequence of OpenQuery/ExecQuery calls on the connection's datasets) in one
 // transaction: committed when work returns true, rolled back otherwise, so that a failure leaves
-// nothing half done. Inside an open transaction, work simply joins it.
+// nothing half done. A failed BEGIN, COMMIT or ROLLBACK shows the standard box too; the result is
+// true only when the work is committed. Inside an open transaction, work simply joins it.
+bool RunInTransaction(data::Connection& connection, const std::function<bool()>& work);
+// The same on the current data module's connection.
 bool RunInTransaction(const std::function<bool()>& work);
 
-// A record key held as text (a picked row's id) as the statements compare it: an integer when
-// the text is one, the text otherwise.
-QVariant KeyParam(const QString& key);
-// The key of a dataset's current record as a statement parameter, read from its field (never
-// from a grid cell's display text): the stored integer or text, or an invalid value when there
-// is no current record or no such field.
-QVariant KeyParam(const data::Field& field);
-
-// The pattern of a "contains" search for `LIKE ? ESCAPE '\'`: the text between two "%", with
-// "%", "_" and "\" in it escaped, so that they match themselves as typed.
-QString ContainsPattern(const QString& text);
-inline const QString kLikeEscape = QStringLiteral(" ESCAPE '\\'");
-
-// True when text is an integer: leading spaces, then an optionally signed decimal number in the
-// signed 32-bit range, or a hexadecimal one ("$", "x", "X", "0x", "0X" and up to eight significant
-// digits), and nothing after the last digit.
-bool IsInteger(const QString& text);
-
-// The box text the helpers show for a failed statement.
-QString StatementErrorText(const QString& sql, const QVariantList& params);
+// The box text the helpers show for a failed statement: the statement with its values, then the
+// cause on a line of its own.
+QString StatementErrorText(const QString& sql, const QVariantList& params, const QString& cause = QString());

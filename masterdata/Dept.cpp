@@ -2,17 +2,12 @@
 
 #include "data/DataModule.h"
 #include "data/Sql.h"
-#include "toolkit/ChildWindow.h"
 #include "toolkit/DataGrid.h"
-#include "toolkit/Fonts.h"
 #include "toolkit/MessageBox.h"
 
-#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QPushButton>
-#include <QStyle>
 
 TDeptForm* DeptForm = nullptr;
 
@@ -31,7 +26,7 @@ const QString kPickTeam = QStringLiteral("对不起，请选择所要修改的�
 
 } // namespace
 
-TDeptForm::TDeptForm(QWidget* parent) : QWidget(parent)
+TDeptForm::TDeptForm(QWidget* parent) : ChildWindow(parent)
 {
     DeptForm = this;
     buildControls();
@@ -44,50 +39,32 @@ TDeptForm::~TDeptForm()
         DeptForm = nullptr;
 }
 
-Qt::WindowFlags TDeptForm::frameFlags()
-{
-    return Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
-}
-
 void TDeptForm::buildControls()
 {
     setObjectName(QStringLiteral("DeptForm"));
     setWindowTitle(QStringLiteral("班组资料"));
-    setFont(toolkit::songFont(12));
-    // Fixed layout: the designed size is the least size; larger only while maximized, which the
-    // resize rule undoes at once.
-    setMinimumSize(482, 229);
-    resize(minimumSize());
+    setDesignedSize(482, 229);
 
     DeptGrid = new toolkit::DataGrid(this);
     DeptGrid->setObjectName(QStringLiteral("DeptGrid"));
     DeptGrid->setGeometry(28, 10, 425, 120);
     DeptGrid->setRowSelect(false);
     DeptGrid->setDataSource(DM->DmSource);
-    DeptGrid->setColumns({toolkit::GridColumn{QStringLiteral("DeptName"), QStringLiteral("班组名称"), 200}});
+    DeptGrid->setColumns({
+        toolkit::GridColumn{.fieldName = QStringLiteral("DeptName"), .title = QStringLiteral("班组名称"), .width = 200},
+    });
 
-    Label1 = new QLabel(QStringLiteral("班组名称："), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(toolkit::songFont(14));
-    Label1->setGeometry(40, 144, 90, 24);
+    Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral("班组名称："), QRect(40, 144, 90, 24));
 
     DeptName_Edit = new QLineEdit(this);
     DeptName_Edit->setObjectName(QStringLiteral("DeptName_Edit"));
     DeptName_Edit->setGeometry(132, 144, 220, 24);
 
-    auto makeButton = [this](const QString& name, const QString& text, int x) {
-        auto* button = new QPushButton(text, this);
-        button->setObjectName(name);
-        button->setAutoDefault(false);
-        button->setGeometry(x, 186, 88, 30);
-        return button;
-    };
-    cmdadd = makeButton(QStringLiteral("cmdadd"), QStringLiteral("新增"), 36);
-    cmddelete = makeButton(QStringLiteral("cmddelete"), QStringLiteral("删除"), 144);
-    cmdedit = makeButton(QStringLiteral("cmdedit"), QStringLiteral("编辑"), 252);
+    cmdadd = makeButton(QStringLiteral("cmdadd"), QStringLiteral("新增"), QRect(36, 186, 88, 30));
+    cmddelete = makeButton(QStringLiteral("cmddelete"), QStringLiteral("删除"), QRect(144, 186, 88, 30));
+    cmdedit = makeButton(QStringLiteral("cmdedit"), QStringLiteral("编辑"), QRect(252, 186, 88, 30));
     cmdedit->setEnabled(false);
-    cmdexit = makeButton(QStringLiteral("cmdexit"), QStringLiteral("退出"), 360);
-    cmdexit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    cmdexit = makeExitButton(QRect(360, 186, 88, 30));
 
     setTabOrder(DeptName_Edit, cmdadd);
     setTabOrder(cmdadd, cmddelete);
@@ -108,29 +85,6 @@ void TDeptForm::FormCreate()
     DataRefresh();
 }
 
-void TDeptForm::FormClose()
-{
-    // The window is freed once closed; the destructor clears DeptForm.
-    setAttribute(Qt::WA_DeleteOnClose);
-}
-
-void TDeptForm::FormResize()
-{
-    toolkit::restoreIfMaximized(this);
-}
-
-void TDeptForm::closeEvent(QCloseEvent* event)
-{
-    FormClose();
-    event->accept();
-}
-
-void TDeptForm::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    FormResize();
-}
-
 void TDeptForm::DataRefresh()
 {
     OpenQuery(DM->DmQuery, kListSql);
@@ -147,33 +101,43 @@ bool TDeptForm::nameTaken(const QString& name, bool* taken)
 void TDeptForm::DeptGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, const QPoint&)
 {
     // While DmQuery holds another window's look-up without the team-name field, a press picks
-    // nothing and changes nothing.
-    if (DeptGrid->gridModel()->fieldIndex(DeptGrid->selectedColumn()) < 0)
+    // nothing and changes nothing. The name comes from the picked record, not from the cell.
+    const data::Field field = DM->DmQuery->fieldByName(QStringLiteral("DeptName"));
+    if (!field.isValid())
         return;
-    const QString name = DeptGrid->selectedFieldText();
+    const QString name = field.asString();
     DeptName_Edit->setText(name);
     SelectedDeptName = name;
     cmdedit->setEnabled(true);
 }
 
-void TDeptForm::cmdaddClick()
+bool TDeptForm::nameAcceptable(const QString& name)
 {
-    const QString name = DeptName_Edit->text();
     if (name.trimmed().isEmpty()) {
         toolkit::ShowStop(kNameEmpty);
         DeptName_Edit->setFocus();
-        return;
+        return false;
     }
+    // Any team's name counts as taken, the picked team's own current name as well.
     bool taken = false;
     if (!nameTaken(name, &taken)) {
         DataRefresh();
-        return;
+        return false;
     }
     if (taken) {
         toolkit::ShowStop(kNameRepeated);
+        DeptName_Edit->setFocus();
         DataRefresh();
-        return;
+        return false;
     }
+    return true;
+}
+
+void TDeptForm::cmdaddClick()
+{
+    const QString name = DeptName_Edit->text();
+    if (!nameAcceptable(name))
+        return;
     if (!ExecQuery(DM->DmQuery, kAddSql, {name})) {
         DataRefresh();
         return;
@@ -190,23 +154,8 @@ void TDeptForm::cmdeditClick()
         return;
     }
     const QString name = DeptName_Edit->text();
-    if (name.trimmed().isEmpty()) {
-        toolkit::ShowStop(kNameEmpty);
-        DeptName_Edit->setFocus();
+    if (!nameAcceptable(name))
         return;
-    }
-    // The picked team's own current name counts as taken as well.
-    bool taken = false;
-    if (!nameTaken(name, &taken)) {
-        DataRefresh();
-        return;
-    }
-    if (taken) {
-        toolkit::ShowStop(kNameRepeated);
-        DeptName_Edit->setFocus();
-        DataRefresh();
-        return;
-    }
     // The team and its piece-work records change together or not at all. Workers refer to the
     // team by number and need no change.
     const QString oldName = SelectedDeptName;
@@ -240,10 +189,4 @@ void TDeptForm::cmddeleteClick()
     DeptName_Edit->clear();
     DataRefresh();
     cmdedit->setEnabled(false);
-}
-
-void TDeptForm::cmdexitClick()
-{
-    QWidget* frame = toolkit::childFrame(this);
-    (frame ? frame : static_cast<QWidget*>(this))->close();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include "toolkit/ChildWindow.h"
 
 class QLabel;
 class QLineEdit;
@@ -12,15 +12,13 @@ class DataGrid;
 
 // The work-team window "班组资料": lists the teams of table Dept through the shared look-up
 // dataset DmQuery, adds, renames and deletes them. A child window of the main window.
-class TDeptForm : public QWidget {
+// Its frame has a dialog border with no title-bar buttons (the base's default): it is closed with
+// "退出".
+class TDeptForm : public toolkit::ChildWindow {
     Q_OBJECT
 public:
     explicit TDeptForm(QWidget* parent = nullptr);
     ~TDeptForm() override;
-
-    // Title-bar buttons of the frame the main window puts this window in: none, the window is
-    // closed with "退出".
-    static Qt::WindowFlags frameFlags();
 
     toolkit::DataGrid* DeptGrid;
     QLabel* Label1;
@@ -37,20 +35,15 @@ public:
     void cmdaddClick();
     void cmddeleteClick();
     void cmdeditClick();
-    void cmdexitClick();
+    void cmdexitClick() { closeWindow(); }
     void DeptGridMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& pos);
-
-    QSize sizeHint() const override { return minimumSize(); }
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void FormCreate();
-    void FormClose();
-    void FormResize();
     void buildControls();
+    // True when the typed name may be stored: not blank and no team's name. Otherwise the user has
+    // been told (and the list reloaded after a look-up).
+    bool nameAcceptable(const QString& name);
     // The name-taken test; false when the statement failed.
     bool nameTaken(const QString& name, bool* taken);
 };

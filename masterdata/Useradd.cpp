@@ -1,8 +1,10 @@
 #include "masterdata/Useradd.h"
 
 #include "data/DataModule.h"
+#include "data/LoginIdentity.h"
 #include "data/Sql.h"
 #include "masterdata/Password.h"
+#include "toolkit/ChildWindow.h"
 #include "toolkit/Fonts.h"
 #include "toolkit/MessageBox.h"
 
@@ -11,7 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyle>
 
 TUserForm* UserForm = nullptr;
 
@@ -51,12 +52,8 @@ void TUserForm::buildControls()
     setFixedSize(355, 248);
 
     const int labelX = 40, boxX = 134, boxW = 180, rowH = 24;
-    auto makeLabel = [this](const QString& name, const QString& text, int y) {
-        auto* label = new QLabel(text, this);
-        label->setObjectName(name);
-        label->setFont(toolkit::songFont(14));
-        label->setGeometry(labelX, y, 92, rowH);
-        return label;
+    const auto makeLabel = [this](const QString& name, const QString& text, int y) {
+        return toolkit::makeFieldLabel(this, name, text, QRect(labelX, y, 92, rowH));
     };
     auto makeEdit = [this](const QString& name, int y) {
         auto* edit = new QLineEdit(this);
@@ -72,21 +69,15 @@ void TUserForm::buildControls()
     Role_ComboBox = new QComboBox(this);
     Role_ComboBox->setObjectName(QStringLiteral("Role_ComboBox"));
     Role_ComboBox->setGeometry(boxX, 106, boxW, rowH);
-    Role_ComboBox->addItems({QStringLiteral("普通操作员"), QStringLiteral("系统管理员")});
+    Role_ComboBox->addItems({kOperatorRole, kAdministratorRole});
     Role_ComboBox->setCurrentIndex(-1);
     NewPassword_Label = makeLabel(QStringLiteral("NewPassword_Label"), QStringLiteral("新 密 码："), 146);
     NewPassword_Label->hide();
     NewPassword_Edit = makeEdit(QStringLiteral("NewPassword_Edit"), 146);
     NewPassword_Edit->hide();
 
-    cmdok = new QPushButton(QStringLiteral("保存"), this);
-    cmdok->setObjectName(QStringLiteral("cmdok"));
-    cmdok->setAutoDefault(false);
-    cmdok->setGeometry(70, 196, 96, 30);
-    cmdexit = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), QStringLiteral("退出"), this);
-    cmdexit->setObjectName(QStringLiteral("cmdexit"));
-    cmdexit->setAutoDefault(false);
-    cmdexit->setGeometry(190, 196, 96, 30);
+    cmdok = toolkit::makePushButton(this, QStringLiteral("cmdok"), QStringLiteral("保存"), QRect(70, 196, 96, 30));
+    cmdexit = toolkit::makeExitButton(this, QRect(190, 196, 96, 30));
 
     setTabOrder(UserName_Edit, Password_Edit);
     setTabOrder(Password_Edit, Role_ComboBox);
@@ -101,12 +92,12 @@ void TUserForm::buildControls()
 
 void TUserForm::FormCreate()
 {
-    if (UserFormMode != 1)
+    if (UserFormMode != UserMode::Edit)
         return;
     NewPassword_Label->show();
     NewPassword_Edit->show();
-    const QString picked = m_owner ? m_owner->SelectedUserId : QString();
-    if (!OpenQuery(DM->DmQuery, kLoadSql, {KeyParam(picked)}) || DM->DmQuery->recordCount() == 0)
+    const QVariant picked = m_owner ? m_owner->SelectedUserId : QVariant();
+    if (!OpenQuery(DM->DmQuery, kLoadSql, {picked}) || DM->DmQuery->recordCount() == 0)
         return;
     data::DataSet* account = DM->DmQuery;
     UserName_Edit->setText(account->value(0, 1).toString());
@@ -118,7 +109,7 @@ void TUserForm::FormCreate()
 
 void TUserForm::FormClose()
 {
-    UserFormMode = 0;
+    UserFormMode = UserMode::Add;
 }
 
 void TUserForm::closeEvent(QCloseEvent* event)
@@ -141,14 +132,14 @@ void TUserForm::DataRefresh()
 
 void TUserForm::cmdexitClick()
 {
-    UserFormMode = 0;
+    UserFormMode = UserMode::Add;
     close();
 }
 
 void TUserForm::cmdokClick()
 {
     // The mode as it stands now: another list action may have changed it since this window opened.
-    if (UserFormMode == 1)
+    if (UserFormMode == UserMode::Edit)
         saveEdit();
     else
         saveNew();
@@ -162,14 +153,13 @@ void TUserForm::saveEdit()
         return;
     }
     // The account picked in the list now, which may differ from the one loaded on opening.
-    const QString picked = m_owner ? m_owner->SelectedUserId : QString();
-    if (picked.isEmpty()) {
+    const QVariant picked = m_owner ? m_owner->SelectedUserId : QVariant();
+    if (picked.isNull()) {
         toolkit::ShowStop(kPickToChange);
         return;
     }
     data::DataSet* query = DM->UserQuery;
-    const bool written =
-        ExecQuery(query, kEditSql, {Role_ComboBox->currentText(), NewPassword_Edit->text(), KeyParam(picked)});
+    const bool written = ExecQuery(query, kEditSql, {Role_ComboBox->currentText(), NewPassword_Edit->text(), picked});
     if (written && query->rowsAffected() > 0)
         toolkit::MessageBox(kChanged, toolkit::kSystemCaption, QMessageBox::Ok, toolkit::MsgIcon::Question);
     else if (written)

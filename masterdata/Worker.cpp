@@ -2,19 +2,14 @@
 
 #include "data/DataModule.h"
 #include "data/Sql.h"
-#include "toolkit/ChildWindow.h"
 #include "toolkit/DataGrid.h"
-#include "toolkit/Fonts.h"
 #include "toolkit/MessageBox.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMdiSubWindow>
 #include <QPushButton>
-#include <QStyle>
 
 TWorkerForm* WorkerForm = nullptr;
 
@@ -37,8 +32,9 @@ const QString kEditSql =
     QStringLiteral("Update Worker Set WorkerName =?, DeptId = ?,MachineId=?, EnterDate = ?  Where Id =?");
 const QString kDeleteSql = QStringLiteral("Delete From Worker Where Id =?");
 const QString kSearchTextSql = QStringLiteral("Select Worker.id,WorkerName,DeptName,MachineId,EnterDate From "
-                                              "Dept,Worker Where Dept.id=Worker.Deptid And ( "
-                                              "WorkerName like ? Or MachineId like ? Or DeptName like ?)");
+                                              "Dept,Worker Where Dept.id=Worker.Deptid And ( WorkerName like ?") +
+                               kLikeEscape + QStringLiteral(" Or MachineId like ?") + kLikeEscape +
+                               QStringLiteral(" Or DeptName like ?") + kLikeEscape + QStringLiteral(")");
 const QString kSearchAllSql = QStringLiteral(
     "Select Worker.id,WorkerName,DeptName,MachineId,EnterDate From Dept,Worker Where Dept.id=Worker.Deptid");
 
@@ -50,6 +46,7 @@ const QString kPickToChange = QStringLiteral("对不起，请选择所要修改�
 const QString kAlreadyInTeam = QStringLiteral("对不起，此员工已分配班组了!");
 const QString kMachineTaken = QStringLiteral("对不起，车床已被分配，请另选其他车床!");
 const QString kPickToDelete = QStringLiteral("对不起，请选择所要删除的员工名称!");
+const QString kTeamGone = QStringLiteral("对不起，该班组已不存在，请重新选择班组!");
 
 const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
 
@@ -61,7 +58,7 @@ void chooseItem(QComboBox* box, const QString& text)
 
 } // namespace
 
-TWorkerForm::TWorkerForm(QWidget* parent) : QWidget(parent)
+TWorkerForm::TWorkerForm(QWidget* parent) : ChildWindow(parent)
 {
     WorkerForm = this;
     buildControls();
@@ -74,7 +71,7 @@ TWorkerForm::~TWorkerForm()
         WorkerForm = nullptr;
 }
 
-Qt::WindowFlags TWorkerForm::frameFlags()
+Qt::WindowFlags TWorkerForm::frameFlags() const
 {
     return Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
            Qt::WindowCloseButtonHint;
@@ -84,11 +81,7 @@ void TWorkerForm::buildControls()
 {
     setObjectName(QStringLiteral("WorkerForm"));
     setWindowTitle(QStringLiteral("员工资料"));
-    setFont(toolkit::songFont(12));
-    // Fixed layout: the designed size is the least size; larger only while maximized, which the
-    // resize rule undoes at once.
-    setMinimumSize(713, 365);
-    resize(minimumSize());
+    setDesignedSize(713, 365);
 
     WorkerGrid = new toolkit::DataGrid(this);
     WorkerGrid->setObjectName(QStringLiteral("WorkerGrid"));
@@ -96,64 +89,53 @@ void TWorkerForm::buildControls()
     WorkerGrid->setRowSelect(true);
     WorkerGrid->setDataSource(DM->WorkSource);
     WorkerGrid->setColumns({
-        toolkit::GridColumn{QStringLiteral("id"), QStringLiteral("员工编号"), 63},
-        toolkit::GridColumn{QStringLiteral("WorkerName"), QStringLiteral("员工名称"), 119},
-        toolkit::GridColumn{QStringLiteral("DeptName"), QStringLiteral("班组"), 79},
-        toolkit::GridColumn{QStringLiteral("MachineId"), QStringLiteral("车床号"), 81},
-        toolkit::GridColumn{QStringLiteral("EnterDate"), QStringLiteral("入厂日期"), 103, kDateFormat},
+        toolkit::GridColumn{.fieldName = QStringLiteral("id"), .title = QStringLiteral("员工编号"), .width = 63},
+        toolkit::GridColumn{
+            .fieldName = QStringLiteral("WorkerName"), .title = QStringLiteral("员工名称"), .width = 119},
+        toolkit::GridColumn{.fieldName = QStringLiteral("DeptName"), .title = QStringLiteral("班组"), .width = 79},
+        toolkit::GridColumn{.fieldName = QStringLiteral("MachineId"), .title = QStringLiteral("车床号"), .width = 81},
+        toolkit::GridColumn{.fieldName = QStringLiteral("EnterDate"),
+                            .title = QStringLiteral("入厂日期"),
+                            .width = 103,
+                            .displayMask = kDateFormat},
     });
 
     const int labelX = 496, boxX = 584, boxW = 118, rowH = 24;
-    auto makeLabel = [this](const QString& name, const QString& text, int y) {
-        auto* label = new QLabel(text, this);
-        label->setObjectName(name);
-        label->setFont(toolkit::songFont(14));
-        label->setGeometry(labelX, y, 86, rowH);
-        return label;
+    const auto label = [this](const QString& name, const QString& text, int y) {
+        return makeLabel(name, text, QRect(labelX, y, 86, rowH));
     };
-    Worker_Label = makeLabel(QStringLiteral("Worker_Label"), QStringLiteral("姓    名："), 20);
+    Worker_Label = label(QStringLiteral("Worker_Label"), QStringLiteral("姓    名："), 20);
     WorkerName_Edit = new QLineEdit(this);
     WorkerName_Edit->setObjectName(QStringLiteral("WorkerName_Edit"));
     WorkerName_Edit->setGeometry(boxX, 20, boxW, rowH);
 
-    DeptName_Label = makeLabel(QStringLiteral("DeptName_Label"), QStringLiteral("班    组："), 58);
+    DeptName_Label = label(QStringLiteral("DeptName_Label"), QStringLiteral("班    组："), 58);
     DeptName_ComboBox = new QComboBox(this);
     DeptName_ComboBox->setObjectName(QStringLiteral("DeptName_ComboBox"));
     DeptName_ComboBox->setGeometry(boxX, 58, boxW, rowH);
 
-    Machine_Label = makeLabel(QStringLiteral("Machine_Label"), QStringLiteral("车 床 号："), 96);
+    Machine_Label = label(QStringLiteral("Machine_Label"), QStringLiteral("车 床 号："), 96);
     Machine_Combobox = new QComboBox(this);
     Machine_Combobox->setObjectName(QStringLiteral("Machine_Combobox"));
     Machine_Combobox->setGeometry(boxX, 96, boxW, rowH);
 
-    EnterDate_Label = makeLabel(QStringLiteral("EnterDate_Label"), QStringLiteral("入厂日期："), 134);
+    EnterDate_Label = label(QStringLiteral("EnterDate_Label"), QStringLiteral("入厂日期："), 134);
     EnterDatePicker = new QDateEdit(this);
     EnterDatePicker->setObjectName(QStringLiteral("EnterDatePicker"));
     EnterDatePicker->setGeometry(boxX, 134, boxW, rowH);
     EnterDatePicker->setCalendarPopup(true);
     EnterDatePicker->setDisplayFormat(kDateFormat);
 
-    auto makeButton = [this](const QString& name, const QString& text, int x, int y) {
-        auto* button = new QPushButton(text, this);
-        button->setObjectName(name);
-        button->setAutoDefault(false);
-        button->setGeometry(x, y, 96, 30);
-        return button;
-    };
-    cmdadd = makeButton(QStringLiteral("cmdadd"), QStringLiteral("新增"), 500, 186);
-    cmddelete = makeButton(QStringLiteral("cmddelete"), QStringLiteral("删除"), 606, 186);
-    cmdedit = makeButton(QStringLiteral("cmdedit"), QStringLiteral("编辑"), 500, 228);
+    cmdadd = makeButton(QStringLiteral("cmdadd"), QStringLiteral("新增"), QRect(500, 186, 96, 30));
+    cmddelete = makeButton(QStringLiteral("cmddelete"), QStringLiteral("删除"), QRect(606, 186, 96, 30));
+    cmdedit = makeButton(QStringLiteral("cmdedit"), QStringLiteral("编辑"), QRect(500, 228, 96, 30));
     cmdedit->setEnabled(false);
-    cmdexit = makeButton(QStringLiteral("cmdexit"), QStringLiteral("退出"), 606, 228);
-    cmdexit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    cmdexit = makeExitButton(QRect(606, 228, 96, 30));
 
     Searchtxt = new QLineEdit(this);
     Searchtxt->setObjectName(QStringLiteral("Searchtxt"));
     Searchtxt->setGeometry(496, 318, 132, 26);
-    cmdsearch = new QPushButton(QStringLiteral("查询"), this);
-    cmdsearch->setObjectName(QStringLiteral("cmdsearch"));
-    cmdsearch->setAutoDefault(false);
-    cmdsearch->setGeometry(636, 316, 66, 30);
+    cmdsearch = makeButton(QStringLiteral("cmdsearch"), QStringLiteral("查询"), QRect(636, 316, 66, 30));
 
     setTabOrder(WorkerName_Edit, DeptName_ComboBox);
     setTabOrder(DeptName_ComboBox, EnterDatePicker);
@@ -180,13 +162,9 @@ void TWorkerForm::buildControls()
 
 void TWorkerForm::FormCreate()
 {
-    // The team list is read once; teams added later appear when the window is opened again.
-    if (OpenQuery(DM->DmQuery, kTeamNamesSql)) {
-        data::DataSet* teams = DM->DmQuery;
-        for (int row = 0; row < teams->recordCount(); ++row)
-            DeptName_ComboBox->addItem(teams->value(row, 0).toString());
-    }
-    DeptName_ComboBox->setCurrentIndex(-1);
+    // The team list is read when the window opens; teams added later appear when it is opened
+    // again, or when a team that has gone away is refused.
+    loadTeamNames();
     for (int place = 1; place <= 100; ++place)
         Machine_Combobox->addItem(QString::number(place));
     Machine_Combobox->setCurrentIndex(-1);
@@ -194,27 +172,15 @@ void TWorkerForm::FormCreate()
     EnterDatePicker->setDate(QDate::currentDate());
 }
 
-void TWorkerForm::FormClose()
+void TWorkerForm::loadTeamNames()
 {
-    // The window is freed once closed; the destructor clears WorkerForm.
-    setAttribute(Qt::WA_DeleteOnClose);
-}
-
-void TWorkerForm::FormResize()
-{
-    toolkit::restoreIfMaximized(this);
-}
-
-void TWorkerForm::closeEvent(QCloseEvent* event)
-{
-    FormClose();
-    event->accept();
-}
-
-void TWorkerForm::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    FormResize();
+    DeptName_ComboBox->clear();
+    if (OpenQuery(DM->DmQuery, kTeamNamesSql)) {
+        data::DataSet* teams = DM->DmQuery;
+        for (int row = 0; row < teams->recordCount(); ++row)
+            DeptName_ComboBox->addItem(teams->value(row, 0).toString());
+    }
+    DeptName_ComboBox->setCurrentIndex(-1);
 }
 
 void TWorkerForm::DataRefresh()
@@ -229,12 +195,14 @@ void TWorkerForm::WorkerGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, co
     for (int column = 0; column < WorkerGrid->gridColumnCount(); ++column)
         if (WorkerGrid->gridModel()->fieldIndex(column) < 0)
             return;
-    SelectedWorkerId = WorkerGrid->columnText(0);
-    WorkerName_Edit->setText(WorkerGrid->columnText(1));
-    chooseItem(DeptName_ComboBox, WorkerGrid->columnText(2));
-    chooseItem(Machine_Combobox, WorkerGrid->columnText(3));
+    // Everything comes from the picked record's fields, not from the cells' display texts.
+    const data::DataSet* list = DM->WorkerQuery;
+    SelectedWorkerId = KeyParam(list->fieldByName(QStringLiteral("id")));
+    WorkerName_Edit->setText(list->fieldByName(QStringLiteral("WorkerName")).asString());
+    chooseItem(DeptName_ComboBox, list->fieldByName(QStringLiteral("DeptName")).asString());
+    chooseItem(Machine_Combobox, list->fieldByName(QStringLiteral("MachineId")).asString());
     // An empty date (or an empty list) leaves the picker at its date.
-    const QDate date = QDate::fromString(WorkerGrid->columnText(4), kDateFormat);
+    const QDate date = list->fieldByName(QStringLiteral("EnterDate")).asDate();
     if (date.isValid())
         EnterDatePicker->setDate(date);
     cmdedit->setEnabled(true);
@@ -264,7 +232,15 @@ bool TWorkerForm::teamNumber(qlonglong* number)
 {
     if (!OpenQuery(DM->WorkerQuery, kTeamNumberSql, {DeptName_ComboBox->currentText()}))
         return false;
-    *number = DM->WorkerQuery->recordCount() > 0 ? DM->WorkerQuery->value(0, 0).toLongLong() : 0;
+    if (DM->WorkerQuery->isEmpty()) {
+        // Renamed or deleted in the team window since this list was read: a worker stored with
+        // no team would drop out of every list.
+        toolkit::ShowStop(kTeamGone);
+        loadTeamNames();
+        DeptName_ComboBox->setFocus();
+        return false;
+    }
+    *number = DM->WorkerQuery->value(0, 0).toLongLong();
     return true;
 }
 
@@ -317,7 +293,7 @@ void TWorkerForm::cmdaddClick()
 
 void TWorkerForm::cmdeditClick()
 {
-    if (SelectedWorkerId.isEmpty()) {
+    if (SelectedWorkerId.isNull()) {
         toolkit::ShowStop(kPickToChange);
         return;
     }
@@ -326,7 +302,7 @@ void TWorkerForm::cmdeditClick()
     const QString name = WorkerName_Edit->text();
     const QString team = DeptName_ComboBox->currentText();
     const QString machine = Machine_Combobox->currentText();
-    const QVariant picked = KeyParam(SelectedWorkerId);
+    const QVariant picked = SelectedWorkerId;
     data::DataSet* query = DM->WorkerQuery;
 
     // Only another worker with this name in the chosen team blocks; the grid then shows the
@@ -363,14 +339,14 @@ void TWorkerForm::cmdeditClick()
 
 void TWorkerForm::cmddeleteClick()
 {
-    if (SelectedWorkerId.isEmpty()) {
+    if (SelectedWorkerId.isNull()) {
         toolkit::ShowStop(kPickToDelete);
         return;
     }
     if (!toolkit::AskDelete())
         return;
     // Only the worker goes; the piece-work records keep their copies of the names.
-    if (!ExecQuery(DM->WorkerQuery, kDeleteSql, {KeyParam(SelectedWorkerId)})) {
+    if (!ExecQuery(DM->WorkerQuery, kDeleteSql, {SelectedWorkerId})) {
         DataRefresh();
         return;
     }
@@ -383,15 +359,10 @@ void TWorkerForm::cmdsearchClick()
 {
     const QString text = Searchtxt->text();
     if (!text.isEmpty()) {
-        const QString pattern = QLatin1Char('%') + text + QLatin1Char('%');
+        // "%" and "_" typed by the user match themselves.
+        const QString pattern = ContainsPattern(text);
         OpenQuery(DM->WorkerQuery, kSearchTextSql, {pattern, pattern, pattern});
     } else {
         OpenQuery(DM->WorkerQuery, kSearchAllSql);
     }
-}
-
-void TWorkerForm::cmdexitClick()
-{
-    QWidget* frame = toolkit::childFrame(this);
-    (frame ? frame : static_cast<QWidget*>(this))->close();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
-#include <QWidget>
+#include "toolkit/ChildWindow.h"
+
+#include <QVariant>
 
 class QComboBox;
 class QDateEdit;
@@ -14,14 +16,14 @@ class DataGrid;
 
 // The worker window "员工资料": lists the workers with their team names through the shared
 // dataset WorkerQuery, adds, edits, deletes and searches them. A child window of the main window.
-class TWorkerForm : public QWidget {
+class TWorkerForm : public toolkit::ChildWindow {
     Q_OBJECT
 public:
     explicit TWorkerForm(QWidget* parent = nullptr);
     ~TWorkerForm() override;
 
     // Title-bar buttons of the frame the main window puts this window in: the close box only.
-    static Qt::WindowFlags frameFlags();
+    Qt::WindowFlags frameFlags() const override;
 
     toolkit::DataGrid* WorkerGrid;
     QLabel* Worker_Label;
@@ -39,32 +41,28 @@ public:
     QLineEdit* Searchtxt;
     QPushButton* cmdsearch;
 
-    // Number (as text) of the worker last picked in the grid; edit and delete act on it.
-    QString SelectedWorkerId;
+    // Number of the worker last picked in the grid, read from the record's id field (null while
+    // nothing has been picked); edit and delete act on it.
+    QVariant SelectedWorkerId;
 
     void DataRefresh();
     void cmdaddClick();
     void cmddeleteClick();
     void cmdeditClick();
     void cmdsearchClick();
-    void cmdexitClick();
+    void cmdexitClick() { closeWindow(); }
     void WorkerGridMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& pos);
     void WorkerName_EditKeyPress();
 
-    QSize sizeHint() const override { return minimumSize(); }
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
     void FormCreate();
-    void FormClose();
-    void FormResize();
     void buildControls();
+    // Fills the team list from table Dept, nothing chosen.
+    void loadTeamNames();
     // The checks both add and edit start with: name and team, then machine place.
     bool inputComplete();
-    // The chosen team's number, 0 when the team no longer exists; false when the look-up failed.
+    // The chosen team's number. False when the look-up failed (the helper has said so) or the team
+    // no longer exists: then the user is told, and the team list is read again.
     bool teamNumber(qlonglong* number);
     void clearEntry();
 };

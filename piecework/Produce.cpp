@@ -5,7 +5,6 @@
 #include "data/Sql.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/DisplayMask.h"
-#include "toolkit/Fonts.h"
 #include "toolkit/MessageBox.h"
 
 #include <QApplication>
@@ -20,7 +19,6 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QSpinBox>
-#include <QStyle>
 #include <QTabWidget>
 
 #include <cmath>
@@ -172,14 +170,6 @@ protected:
     QString textFromValue(int value) const override { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
 };
 
-QLabel* makeLabel(QWidget* parent, const QString& name, const QString& text, const QRect& geometry)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setGeometry(geometry);
-    return label;
-}
-
 QLineEdit* makeEdit(QWidget* parent, const QString& name, const QRect& geometry)
 {
     auto* edit = new QLineEdit(parent);
@@ -202,7 +192,7 @@ QString NextMonthStart(const QDate& anyDay)
     return QDate(anyDay.year(), anyDay.month(), 1).addMonths(1).toString(QStringLiteral("yyyy-MM-dd"));
 }
 
-bool ApplyStylePrices(data::DataSet* query, const QString& kind, int steps, const QDate& anyDay)
+bool ApplyStylePrices(data::DataSet* query, const QString& kind, qint64 steps, const QDate& anyDay)
 {
     if (steps < 1)
         return true;
@@ -240,7 +230,7 @@ bool SaveStylePrices(const QVariant& productId, const QList<StepChange>& changes
             return false;
         if (DM->DmQuery->recordCount() == 0)
             return true;
-        const int steps = DM->DmQuery->field(0).asInteger();
+        const qint64 steps = DM->DmQuery->field(0).asInteger();
         const QString kind = DM->DmQuery->field(1).asString();
         return ApplyStylePrices(DM->DmQuery, kind, steps, anyDay);
     });
@@ -256,7 +246,7 @@ bool ApplyMonthPrices(const QDate& anyDay, const std::function<void(int, int)>& 
         // The styles are read once: what runs while the user interface has its turn cannot move
         // the update's place among them.
         struct Style {
-            int steps;
+            qint64 steps;
             QString kind;
         };
         QList<Style> styles;
@@ -292,7 +282,6 @@ TProduceForm::TProduceForm(QWidget* parent) : toolkit::ChildWindow(parent)
     ProduceForm = this;
     setObjectName(QStringLiteral("ProduceForm"));
     setWindowTitle(QStringLiteral("产品工序"));
-    setFont(toolkit::songFont(12));
     setDesignedSize(711, 435);
 
     RzPage = new QTabWidget(this);
@@ -351,34 +340,34 @@ void TProduceForm::buildStyleTab()
 
     const int labelX = 470;
     const int editX = 552;
-    Label1 = makeLabel(page, QStringLiteral("Label1"), QStringLiteral("款式号："), QRect(labelX, 14, 80, 22));
+    Label1 =
+        toolkit::makeFieldLabel(page, QStringLiteral("Label1"), QStringLiteral("款式号："), QRect(labelX, 14, 80, 22));
     Kind_Edit = makeEdit(page, QStringLiteral("Kind_Edit"), QRect(editX, 12, 145, 24));
-    Label2 = makeLabel(page, QStringLiteral("Label2"), QStringLiteral("工序数："), QRect(labelX, 48, 80, 22));
+    Label2 =
+        toolkit::makeFieldLabel(page, QStringLiteral("Label2"), QStringLiteral("工序数："), QRect(labelX, 48, 80, 22));
     Process_Edit = makeEdit(page, QStringLiteral("Process_Edit"), QRect(editX, 46, 145, 24));
-    Label3 = makeLabel(page, QStringLiteral("Label3"), QStringLiteral("款式名称："), QRect(labelX, 82, 80, 22));
+    Label3 = toolkit::makeFieldLabel(page, QStringLiteral("Label3"), QStringLiteral("款式名称："),
+                                     QRect(labelX, 82, 80, 22));
     KindName_Edit = makeEdit(page, QStringLiteral("KindName_Edit"), QRect(editX, 80, 145, 24));
-    Label4 = makeLabel(page, QStringLiteral("Label4"), QStringLiteral("产品件数："), QRect(labelX, 116, 80, 22));
+    Label4 = toolkit::makeFieldLabel(page, QStringLiteral("Label4"), QStringLiteral("产品件数："),
+                                     QRect(labelX, 116, 80, 22));
     ProductCount_Edit = makeEdit(page, QStringLiteral("ProductCount_Edit"), QRect(editX, 114, 145, 24));
-    Label5 = makeLabel(page, QStringLiteral("Label5"), QStringLiteral("加工日期："), QRect(labelX, 150, 80, 22));
+    Label5 = toolkit::makeFieldLabel(page, QStringLiteral("Label5"), QStringLiteral("加工日期："),
+                                     QRect(labelX, 150, 80, 22));
     ProductPicker = new QDateEdit(page);
     ProductPicker->setObjectName(QStringLiteral("ProductPicker"));
     ProductPicker->setGeometry(editX, 148, 145, 24);
     ProductPicker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     ProductPicker->setCalendarPopup(true);
 
-    auto button = [page](const QString& name, const QString& text, const QRect& geometry) {
-        auto* b = new QPushButton(text, page);
-        b->setObjectName(name);
-        b->setAutoDefault(false);
-        b->setGeometry(geometry);
-        return b;
+    const auto button = [page](const QString& name, const QString& text, const QRect& geometry) {
+        return toolkit::makePushButton(page, name, text, geometry);
     };
     cmdadd = button(QStringLiteral("cmdadd"), QStringLiteral("新增"), QRect(478, 190, 100, 30));
     cmddelete = button(QStringLiteral("cmddelete"), QStringLiteral("删除"), QRect(590, 190, 100, 30));
     cmdedit = button(QStringLiteral("cmdedit"), QStringLiteral("编辑"), QRect(478, 228, 100, 30));
     cmdedit->setEnabled(false);
-    cmdexit = button(QStringLiteral("cmdexit"), QStringLiteral("退出"), QRect(590, 228, 100, 30));
-    cmdexit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    cmdexit = toolkit::makeExitButton(page, QRect(590, 228, 100, 30));
     Searchtxt = makeEdit(page, QStringLiteral("Searchtxt"), QRect(478, 282, 130, 26));
     cmdsearch = button(QStringLiteral("cmdsearch"), QStringLiteral("查询"), QRect(614, 280, 76, 30));
     Button1 = button(QStringLiteral("Button1"), QStringLiteral("批量更新工序单价"), QRect(478, 326, 212, 34));
@@ -441,30 +430,27 @@ void TProduceForm::buildStepTab()
     ProcessGrid->setColumnReadOnly(StepLabel, true);
     ProcessGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
 
-    Label6 = makeLabel(page, QStringLiteral("Label6"), QStringLiteral("工序月份："), QRect(24, 302, 80, 22));
+    Label6 =
+        toolkit::makeFieldLabel(page, QStringLiteral("Label6"), QStringLiteral("工序月份："), QRect(24, 302, 80, 22));
     year_edit_s = new QSpinBox(page);
     year_edit_s->setObjectName(QStringLiteral("year_edit_s"));
     year_edit_s->setGeometry(104, 300, 76, 24);
     year_edit_s->setRange(2003, 9999);
     year_edit_s->setValue(2003);
-    Label7 = makeLabel(page, QStringLiteral("Label7"), QStringLiteral("年"), QRect(184, 302, 18, 22));
+    Label7 = toolkit::makeFieldLabel(page, QStringLiteral("Label7"), QStringLiteral("年"), QRect(184, 302, 18, 22));
     month_edit_s = new MonthSpinEdit(page);
     month_edit_s->setObjectName(QStringLiteral("month_edit_s"));
     month_edit_s->setGeometry(204, 300, 56, 24);
     month_edit_s->setRange(1, 12);
     month_edit_s->setValue(1);
-    Label8 = makeLabel(page, QStringLiteral("Label8"), QStringLiteral("月"), QRect(264, 302, 18, 22));
+    Label8 = toolkit::makeFieldLabel(page, QStringLiteral("Label8"), QStringLiteral("月"), QRect(264, 302, 18, 22));
 
-    auto button = [page](const QString& name, const QString& text, const QRect& geometry) {
-        auto* b = new QPushButton(text, page);
-        b->setObjectName(name);
-        b->setAutoDefault(false);
-        b->setGeometry(geometry);
-        return b;
+    const auto button = [page](const QString& name, const QString& text, const QRect& geometry) {
+        return toolkit::makePushButton(page, name, text, geometry);
     };
     Process_cmdsave = button(QStringLiteral("Process_cmdsave"), QStringLiteral("保存"), QRect(470, 296, 100, 30));
-    process_cmdexit = button(QStringLiteral("process_cmdexit"), QStringLiteral("退出"), QRect(586, 296, 100, 30));
-    process_cmdexit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    process_cmdexit = toolkit::makeExitButton(page, QRect(586, 296, 100, 30));
+    process_cmdexit->setObjectName(QStringLiteral("process_cmdexit"));
 
     setTabOrder(ProcessGrid, year_edit_s);
     setTabOrder(year_edit_s, month_edit_s);

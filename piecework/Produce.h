@@ -46,7 +46,7 @@ QString NextMonthStart(const QDate& anyDay);
 // Writes the current names and prices of the steps 工序1..steps of the style numbered kind into
 // its records of the month of anyDay (one set-based statement, run on query). Joins the caller's
 // transaction.
-bool ApplyStylePrices(data::DataSet* query, const QString& kind, int steps, const QDate& anyDay);
+bool ApplyStylePrices(data::DataSet* query, const QString& kind, qint64 steps, const QDate& anyDay);
 
 // "保存": writes the changed step rows, then applies the names and prices now stored for the style
 // with key productId to its records of the month; one transaction.

@@ -43,25 +43,40 @@ void showDataSourceFailure()
                         toolkit::MsgIcon::Question);
 }
 
-// Brings the window the user was working in back to the front: the login while it is open,
-// otherwise the main window; a minimised window comes back to its former size.
+// The window the user was working in: a modal window (the login, a box) while one is open, the
+// active window, otherwise the first visible ordinary top-level window, preferring an unowned one
+// (the main window rather than a window it owns).
+QWidget* windowToRestore()
+{
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    QWidget* owned = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        // Menus, tool windows and tips are not windows to bring back.
+        if (!w->isVisible() || (w->windowType() & Qt::Popup) == Qt::Popup)
+            continue;
+        if (!w->parentWidget())
+            return w;
+        if (!owned)
+            owned = w;
+    }
+    return owned;
+}
+
+// Brings the window the user was working in back to the front; a minimised window comes back to
+// its former size, and an owned window brings its minimised owner back with it.
 void restoreActiveWindow()
 {
-    QWidget* window = QApplication::activeModalWidget();
-    if (!window)
-        window = QApplication::activeWindow();
-    if (!window) {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (w->isVisible() && w->isWindow() && !(w->windowFlags() & Qt::Popup)) {
-                window = w;
-                break;
-            }
-        }
-    }
+    QWidget* window = windowToRestore();
     if (!window)
         return;
-    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
-    window->show();
+    for (QWidget* w = window; w; w = w->parentWidget() ? w->parentWidget()->window() : nullptr) {
+        if (w->isMinimized())
+            w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+        w->show();
+    }
     window->raise();
     window->activateWindow();
 }
@@ -84,16 +99,31 @@ QString AutoRunProgramPath()
     return platform::programFile(QStringLiteral("Dorvik"));
 }
 
-void CheckSingleInstance()
+bool ClaimSingleInstance()
 {
     platform::SingleInstance& guard = platform::SingleInstance::instance();
     const bool wasHeld = guard.isHeld();
-    if (!guard.acquire(QCoreApplication::applicationName())) {
-        std::fflush(nullptr);
-        std::_Exit(0);
+    switch (guard.acquire(QCoreApplication::applicationName(), DatabaseFilePath())) {
+    case platform::SingleInstance::Claim::OtherRestored: return false;
+    case platform::SingleInstance::Claim::DatabaseInUse:
+        // Said on the terminal too, for a start from a script.
+        std::fprintf(stderr, "%s\n", kDatabaseInUse.toLocal8Bit().constData());
+        std::fflush(stderr);
+        toolkit::ShowStop(kDatabaseInUse);
+        return false;
+    case platform::SingleInstance::Claim::Alone: break;
     }
     if (!wasHeld)
         QObject::connect(&guard, &platform::SingleInstance::restoreRequested, &guard, restoreActiveWindow);
+    return true;
+}
+
+void CheckSingleInstance()
+{
+    if (!ClaimSingleInstance()) {
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
 }
 
 void RestoreDbHeader()
@@ -103,6 +133,9 @@ void RestoreDbHeader()
 
 void WriteDbMarker()
 {
+    // Another copy still works on the file: the marker would make it unreadable under that copy.
+    if (platform::SingleInstance::instance().databaseHeldElsewhere(DatabaseFilePath()))
+        return;
     platform::writeDbFileBlock(DatabaseFilePath(), platform::closingMarkerBlock());
 }
 

@@ -11,10 +11,17 @@ QString DatabaseFilePath();   // DorvikSalary.mdb in the program folder
 QString ConfigFilePath();     // Config.ini in the program folder
 QString AutoRunProgramPath(); // the program file the autorun entry starts
 
-// Ends this process at once, touching no file, when another copy runs; that copy is asked to
-// bring its window back. The running copy restores its active window when asked.
+// The single-instance guard of this run, over the user's runtime folder and the database file.
+// True when this copy may run. False when another copy runs: it has been asked to bring its
+// window back, or, when it cannot be reached, the user has been told that the program is already
+// running with this database. The running copy restores its active window when asked.
+bool ClaimSingleInstance();
+// Ends this process at once, touching no file, when ClaimSingleInstance says another copy runs.
 void CheckSingleInstance();
+// The message of a copy that finds its database in use by a copy it cannot reach.
+inline const QString kDatabaseInUse = QStringLiteral("程序已在运行，正在使用此数据库!");
 // Writes the valid database header, or the closing marker, at the start of the database file.
+// The marker is never written while another copy of the program holds the database.
 void RestoreDbHeader();
 void WriteDbMarker();
 

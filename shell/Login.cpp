@@ -19,7 +19,6 @@ TLoginForm* LoginForm = nullptr;
 namespace {
 const QString kBuiltInUser = QStringLiteral("Dorvik");
 const QString kBuiltInPassword = QStringLiteral("qekw");
-const QString kAdministratorRole = QStringLiteral("系统管理员");
 } // namespace
 
 TLoginForm::TLoginForm(QWidget* parent) : QDialog(parent)
@@ -43,6 +42,7 @@ void TLoginForm::FormCreate()
 void TLoginForm::buildControls()
 {
     setWindowTitle(QStringLiteral("登录窗口"));
+    // A fixed dialog frame without title-bar buttons.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(315, 140);
 

@@ -1,15 +1,13 @@
 #pragma once
 
+#include "data/LoginIdentity.h"
+
 #include <QDialog>
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class TDM;
-
-// The logged-in user's name as typed and role name; set once by the login, read by the rest.
-extern QString LoginUser;
-extern QString LoginRole;
 
 // The login window. Creating it runs the start-up steps (single-instance guard, first-start set-up,
 // database header, the login's own data module); it accepts after a successful login.

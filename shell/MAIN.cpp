@@ -2,6 +2,7 @@
 
 #include "data/Backup.h"
 #include "data/DataModule.h"
+#include "data/LoginIdentity.h"
 #include "data/Sql.h"
 #include "masterdata/Dept.h"
 #include "masterdata/Password.h"
@@ -34,8 +35,6 @@
 TMainForm* MainForm = nullptr;
 
 namespace {
-
-const QString kOrdinaryOperator = QStringLiteral("普通操作员");
 
 QIcon programIcon(const QString& fileName)
 {
@@ -109,6 +108,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
 
     connect(Workspace, &QMdiArea::subWindowActivated, this, &TMainForm::updateWindowMenu);
     updateWindowMenu();
+    // Windows opened by other windows (a product window from the piece-work entry) land here too.
+    toolkit::ChildWindow::setHost([this](toolkit::ChildWindow* child) { presentChild(child); });
 
     resize(808, 608);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -118,6 +119,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
 
 TMainForm::~TMainForm()
 {
+    toolkit::ChildWindow::setHost({});
     // The workspace and its frames go before the rest of the window, while their signals can still
     // reach a whole main window; afterwards nothing of theirs may call back into it.
     disconnect(Workspace, nullptr, this, nullptr);
@@ -296,16 +298,20 @@ void TMainForm::buildStatusBar()
         StatusPanel[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         StatusPanel[i]->setIndent(2);
     }
-    // 150 and 500 pixels, the clock at least 100 and the rest of the bar. In a narrow window the
-    // middle panel gives way first, so that the clock stays readable.
+    // The hint 150 pixels, the clock 100 (wider only as far as its text needs, so that the time is
+    // never cut off), the middle panel the rest of the bar.
     StatusPanel[0]->setFixedWidth(150);
     StatusPanel[1]->setMinimumWidth(1);
-    StatusPanel[1]->setMaximumWidth(500);
-    StatusPanel[1]->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    StatusPanel[2]->setMinimumWidth(100);
+    StatusPanel[1]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    fitClockPanel();
     StatusBar->addWidget(StatusPanel[0]);
-    StatusBar->addWidget(StatusPanel[1], 50);
-    StatusBar->addWidget(StatusPanel[2], 1);
+    StatusBar->addWidget(StatusPanel[1], 1);
+    StatusBar->addWidget(StatusPanel[2]);
+}
+
+void TMainForm::fitClockPanel()
+{
+    StatusPanel[2]->setFixedWidth(std::max(kClockPanelWidth, StatusPanel[2]->sizeHint().width()));
 }
 
 void TMainForm::buildTrayIcon()
@@ -341,7 +347,7 @@ void TMainForm::FormCreate()
 {
     StartUp->setChecked(ReadAutoRun() == 1);
     // Only this exact role text restricts anything.
-    if (LoginRole == kOrdinaryOperator) {
+    if (LoginIsOperator()) {
         DataBackup->setEnabled(false);
         DataGiveBack->setEnabled(false);
     }
@@ -377,7 +383,7 @@ void TMainForm::StatusTimerTimer()
     const QDateTime now = QDateTime::currentDateTime();
     StatusPanel[2]->setText(QStringLiteral(" 系统时间：") + now.toString(QStringLiteral("yyyy-MM-dd")) +
                             QLatin1Char(' ') + now.toString(QStringLiteral("HH:mm:ss")));
-    StatusPanel[2]->setMinimumWidth(std::max(100, StatusPanel[2]->sizeHint().width()));
+    fitClockPanel();
 }
 
 // ---- Child windows -------------------------------------------------------------------------------
@@ -454,11 +460,21 @@ QList<QMdiSubWindow*> TMainForm::childFrames() const
     return Workspace->subWindowList(QMdiArea::CreationOrder);
 }
 
-void TMainForm::adoptChild(QWidget* child)
+void TMainForm::presentChild(toolkit::ChildWindow* child)
+{
+    adoptChild(child);
+    showChild(child);
+    QMdiSubWindow* frame = toolkit::childFrame(child);
+    frame->move(toolkit::centredIn(Workspace->viewport()->rect(), frame->size()));
+}
+
+void TMainForm::adoptChild(toolkit::ChildWindow* child)
 {
     // The window keeps the size it was designed with; the frame grows around it.
     const QSize designed = child->testAttribute(Qt::WA_Resized) ? child->size() : child->sizeHint();
     auto* frame = new ChildFrame(child);
+    // The window's own title-bar buttons rather than the workspace's usual ones.
+    frame->setWindowFlags(child->frameFlags());
     if (!child->testAttribute(Qt::WA_SetWindowIcon))
         frame->setWindowIcon(windowIcon()); // the program's picture rather than the toolkit's
     Workspace->addSubWindow(frame);

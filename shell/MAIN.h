@@ -107,26 +107,24 @@ public:
     void ExitSystemClick();
     void StatusTimerTimer();
 
-    // The one-window-per-class rule: creates the window only while its instance pointer is empty,
-    // puts it into a frame of the workspace that is released when the window closes, then shows it,
-    // which also brings an existing one to the front. The window's destructor clears the pointer
-    // (and the frame clears it too, should a window forget).
+    // The one-window-per-class rule: creates the window only while its instance pointer is empty
+    // and hands it to the workspace (ChildWindow::present: a frame with the window's own title-bar
+    // buttons, centred on the client area); otherwise brings the existing one to the front. The
+    // window's destructor clears the pointer (and the frame clears it too, should a window forget).
     template <class T> T* openChild(T*& instance)
     {
-        if (!instance) {
-            T* child = new T;
-            instance = child;
-            T** slot = &instance;
-            connect(child, &QObject::destroyed, this, [slot, child] {
-                if (*slot == child)
-                    *slot = nullptr;
-            });
-            adoptChild(child);
-            // A window may ask for other title-bar buttons than the workspace's usual ones.
-            if constexpr (requires { T::frameFlags(); })
-                toolkit::childFrame(child)->setWindowFlags(T::frameFlags());
+        if (instance) {
+            showChild(instance);
+            return instance;
         }
-        showChild(instance);
+        T* child = new T;
+        instance = child;
+        T** slot = &instance;
+        connect(child, &QObject::destroyed, this, [slot, child] {
+            if (*slot == child)
+                *slot = nullptr;
+        });
+        toolkit::ChildWindow::present(child);
         return instance;
     }
 
@@ -146,13 +144,19 @@ private:
     void buildMenu();
     void buildToolbar();
     void buildStatusBar();
+    // The clock panel's width: 100 pixels, or what its text needs when that is more.
+    void fitClockPanel();
+    static constexpr int kClockPanelWidth = 100;
     void buildTrayIcon();
     void FormCreate();
     void FormClose();
     void loadWallpaper();
     void runClosingSteps();
 
-    void adoptChild(QWidget* child);
+    // The host of every child window, whoever opens it: into a frame of the workspace, centred on
+    // the client area, shown.
+    void presentChild(toolkit::ChildWindow* child);
+    void adoptChild(toolkit::ChildWindow* child);
     void showChild(QWidget* child);
     void updateWindowMenu();
     void tileChildren(Qt::Orientation orientation);

@@ -1,8 +1,10 @@
 #include "shell/Startup.h"
 
+#include "data/Connection.h"
 #include "shell/DorvikFunction.h"
 #include "shell/Login.h"
 #include "shell/MAIN.h"
+#include "toolkit/MessageBox.h"
 
 #include <QApplication>
 #include <QFont>
@@ -27,6 +29,11 @@ void PrepareApplication(QApplication& app)
 
 int RunProgram(QApplication& app)
 {
+    // A program built against another SQLite than the one installed does not touch the database.
+    if (const QString problem = data::engineVersionProblem(); !problem.isEmpty()) {
+        toolkit::ShowStop(problem);
+        return 1;
+    }
     int result = QDialog::Rejected;
     {
         auto* login = new TLoginForm;

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class QLabel;
 class QMdiSubWindow;
 class QPushButton;
 
@@ -15,6 +16,18 @@ QMdiSubWindow* childFrame(QWidget* child);
 // The resize rule of the fixed-layout child windows, called from their FormResize (resize event):
 // a child window that finds itself maximized returns at once to its normal size and position.
 void restoreIfMaximized(QWidget* child);
+
+// A push button of the program's usual kind on parent: object name, caption, place; Enter in an
+// edit does not press it.
+QPushButton* makePushButton(QWidget* parent, const QString& name, const QString& text, const QRect& geometry);
+// The window's "退出" button (cmdexit), with the close picture.
+QPushButton* makeExitButton(QWidget* parent, const QRect& geometry);
+// A field label of the entry windows: object name, text, place, 宋体 at 14 pixels.
+QLabel* makeFieldLabel(QWidget* parent, const QString& name, const QString& text, const QRect& geometry);
+
+// Where a window of the given size stands when it is centred in an area (its top-left corner,
+// never above or left of the area's own).
+QPoint centredIn(const QRect& area, const QSize& size);
 
 // What every child window of the main window shares: it is freed when closed (its destructor
 // clears the window's instance reference), its frame closes with it, "退出" closes both, it keeps
@@ -47,12 +60,15 @@ signals:
     void closed();
 
 protected:
-    // Fixes the designed client size (the least size; larger only while maximized, which the
-    // resize rule undoes at once).
+    // Fixes the designed client size and the window's usual font (宋体 at 12 pixels). The
+    // designed size is the least size; larger only while maximized, which the resize rule undoes
+    // at once.
     void setDesignedSize(int width, int height);
-    // A push button of the window's usual kind: object name, caption, place; Enter in an edit does
-    // not press it.
+    // A push button of the window's usual kind (makePushButton) on this window.
     QPushButton* makeButton(const QString& name, const QString& text, const QRect& geometry);
+    QPushButton* makeExitButton(const QRect& geometry);
+    // A field label (makeFieldLabel) on this window.
+    QLabel* makeLabel(const QString& name, const QString& text, const QRect& geometry);
 
     // Run when the window closes; the window is freed afterwards.
     virtual void FormClose() {}

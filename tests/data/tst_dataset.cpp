@@ -5,6 +5,9 @@
 
 #include <QTest>
 
+#include <sqlite3.h>
+
+#include <limits>
 #include <memory>
 
 using testsupport::BoxAnswerer;
@@ -58,6 +61,13 @@ private slots:
     void sortIsRefusedOnAClosedDatasetOrUnknownField();
     void detailAndSummaryCarryTheirComputedColumnNames();
     void monthRangeSelectsTheMonthsRecords();
+    void valuesMapOneWayEverywhere_data();
+    void valuesMapOneWayEverywhere();
+    void asIntegerPast32Bits_data();
+    void asIntegerPast32Bits();
+    void countsTellOfTheLastStatementOnly();
+    void textAfterTheStatement_data();
+    void textAfterTheStatement();
 
 private:
     std::unique_ptr<TestProgramDir> m_dir;
@@ -210,6 +220,128 @@ void TestDataSet::monthRangeSelectsTheMonthsRecords()
     QVERIFY(OpenQuery(DM->DataAddQuery, QStringLiteral("Select  * From Salary Where MachineId like ?"),
                       {QStringLiteral("%3%")}));
     QCOMPARE(DM->DataAddQuery->recordCount(), 1);
+}
+
+void TestDataSet::valuesMapOneWayEverywhere_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("storedType"); // what the database holds when the value is bound
+    QTest::addColumn<QVariant>("readBack");  // what a dataset gives back, from the database or from memory
+    QTest::addColumn<QString>("literal");    // how the failure box writes the value
+    QTest::newRow("bool") << QVariant(true) << "integer" << QVariant(qlonglong(1)) << "1";
+    QTest::newRow("short") << QVariant::fromValue(short(-7)) << "integer" << QVariant(qlonglong(-7)) << "-7";
+    QTest::newRow("unsigned past 31 bits")
+        << QVariant(uint(4000000000u)) << "integer" << QVariant(qlonglong(4000000000)) << "4000000000";
+    QTest::newRow("long") << QVariant::fromValue(long(-5000000000)) << "integer" << QVariant(qlonglong(-5000000000))
+                          << "-5000000000";
+    QTest::newRow("unsigned past 63 bits")
+        << QVariant(qulonglong(18000000000000000000ull)) << "real" << QVariant(1.8e19) << "1.8e+19";
+    QTest::newRow("float") << QVariant(0.5f) << "real" << QVariant(0.5) << "0.5";
+    QTest::newRow("double") << QVariant(0.125) << "real" << QVariant(0.125) << "0.125";
+    QTest::newRow("text with a quote") << QVariant(QStringLiteral("O'Brien 张")) << "text"
+                                       << QVariant(QStringLiteral("O'Brien 张")) << "'O''Brien 张'";
+    QTest::newRow("empty text") << QVariant(QString()) << "text" << QVariant(QString()) << "''";
+    QTest::newRow("bytes") << QVariant(QByteArray("\x01\xff", 2)) << "blob" << QVariant(QByteArray("\x01\xff", 2))
+                           << "X'01FF'";
+    QTest::newRow("date") << QVariant(QDate(2004, 3, 9)) << "text" << QVariant(QStringLiteral("2004-03-09"))
+                          << "'2004-03-09'";
+    QTest::newRow("date and time") << QVariant(QDateTime(QDate(2004, 3, 9), QTime(17, 45))) << "text"
+                                   << QVariant(QStringLiteral("2004-03-09")) << "'2004-03-09'";
+    QTest::newRow("no date") << QVariant(QDate()) << "null" << QVariant() << "NULL";
+    QTest::newRow("null") << QVariant() << "null" << QVariant() << "NULL";
+}
+
+void TestDataSet::valuesMapOneWayEverywhere()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QString, storedType);
+    QFETCH(QVariant, readBack);
+    QFETCH(QString, literal);
+    data::DataSet* set = DM->DmQuery;
+    QVERIFY(OpenQuery(set, QStringLiteral("Select ? As v, typeof(?) As t, 'x' As m"), {value, value}));
+    QCOMPARE(set->fieldByName(QStringLiteral("t")).asString(), storedType);
+    QCOMPARE(set->value(0, 0), readBack);
+    QCOMPARE(data::statementWithValues(QStringLiteral("?"), {value}), literal);
+    set->setValue(0, 2, value);
+    QCOMPARE(set->value(0, 2), readBack);
+}
+
+void TestDataSet::asIntegerPast32Bits_data()
+{
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<qint64>("expected");
+    QTest::newRow("integer past 32 bits") << "5000000000" << qint64(5000000000);
+    QTest::newRow("negative integer past 32 bits") << "-5000000000" << qint64(-5000000000);
+    QTest::newRow("largest") << "9223372036854775807" << std::numeric_limits<qint64>::max();
+    QTest::newRow("real past 32 bits, half up") << "4294967296.5" << qint64(4294967297);
+    QTest::newRow("real, half away from zero") << "-2.5" << qint64(-3);
+    QTest::newRow("real beyond 64 bits") << "1e300" << std::numeric_limits<qint64>::max();
+    QTest::newRow("text of digits") << "' 6000000000 '" << qint64(6000000000);
+    QTest::newRow("text of no number") << "'abc'" << qint64(0);
+    QTest::newRow("null") << "NULL" << qint64(0);
+}
+
+void TestDataSet::asIntegerPast32Bits()
+{
+    QFETCH(QString, expression);
+    QFETCH(qint64, expected);
+    QVERIFY(OpenQuery(DM->DmQuery, QStringLiteral("Select ") + expression));
+    QCOMPARE(DM->DmQuery->field(0).asInteger(), expected);
+}
+
+void TestDataSet::countsTellOfTheLastStatementOnly()
+{
+    data::DataSet* set = DM->DataAddQuery;
+    set->setSql(QStringLiteral("Insert Into Dept (DeptName) Values (?)"), {QStringLiteral("一组")});
+    QVERIFY(set->execSql());
+    QCOMPARE(set->rowsAffected(), 1);
+    const qint64 id = set->lastInsertId();
+    QVERIFY(id > 0);
+    QCOMPARE(set->lastError().code, 0);
+
+    set->setSql(QStringLiteral("Update Salary Set ProcessPrice=? Where WorkerName=?"), {2.0, QStringLiteral("alice")});
+    QVERIFY(set->execSql());
+    QCOMPARE(set->rowsAffected(), 2);
+    QCOMPARE(set->lastInsertId(), 0);
+
+    set->setSql(QStringLiteral("Select * From Dept"));
+    QVERIFY(set->open());
+    QCOMPARE(set->rowsAffected(), 0);
+    QCOMPARE(set->lastInsertId(), 0);
+
+    set->setSql(QStringLiteral("Insert Into Dept (DeptName) Values (?)"), {QStringLiteral("二组")});
+    QVERIFY(set->execSql());
+    set->setSql(QStringLiteral("Insert Into Worker (EnterDate) Values (?)"), {QStringLiteral("2004-3-9")});
+    QVERIFY(!set->execSql());
+    QCOMPARE(set->rowsAffected(), 0);
+    QCOMPARE(set->lastInsertId(), 0);
+    QCOMPARE(set->lastError().code, SQLITE_CONSTRAINT_CHECK);
+}
+
+void TestDataSet::textAfterTheStatement_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("closing semicolon") << "Select * From Dept;" << true;
+    QTest::newRow("blanks and semicolons") << "Select * From Dept ;\n ; \t" << true;
+    QTest::newRow("comment") << "Select * From Dept; -- the teams\n/* done */" << true;
+    QTest::newRow("second statement") << "Select * From Dept; Delete From Dept" << false;
+    QTest::newRow("second statement after a comment") << "Select * From Dept; /* x */ Delete From Dept;" << false;
+    QTest::newRow("words that are no statement") << "Select * From Dept; and more" << false;
+}
+
+void TestDataSet::textAfterTheStatement()
+{
+    QFETCH(QString, sql);
+    QFETCH(bool, accepted);
+    testsupport::execSql(m_dir->dbPath(), QStringLiteral("Insert Into Dept (DeptName) Values ('一组')"));
+    data::DataSet* set = DM->DmQuery;
+    set->setSql(sql);
+    QCOMPARE(set->open(), accepted);
+    QCOMPARE(set->isActive(), accepted);
+    QCOMPARE(set->lastError().failed(), !accepted);
+    QCOMPARE(testsupport::queryRows(m_dir->dbPath(), QStringLiteral("Select count(*) From Dept")).first().first(),
+             QVariant(qlonglong(1)));
 }
 
 QTEST_MAIN(TestDataSet)

@@ -32,7 +32,7 @@ void DataSetTextsTest::textsComeBackAsStored()
 {
     testsupport::TestProgramDir dir;
     dir.prepareDatabase();
-    data::Connection connection(QStringLiteral("texts"));
+    data::Connection connection;
     data::DataSet set(QStringLiteral("Texts"), &connection);
     const int rows = 20000;
     set.setSql(QStringLiteral("WITH RECURSIVE n(i, j) AS (SELECT 0, 0 UNION ALL "
@@ -41,8 +41,7 @@ void DataSetTextsTest::textsComeBackAsStored()
                               "ELSE substr('工序零一二三四五六七八九abcdefgh', 1, (j / 7) % 19) || (1000 + j % 500) "
                               "END AS t FROM n"),
                {rows - 1});
-    QString error;
-    QVERIFY2(set.open(&error), qPrintable(error));
+    QVERIFY2(set.open(), qPrintable(set.lastError().text));
     QCOMPARE(set.recordCount(), rows);
     for (int i = 0; i < rows; ++i) {
         const QString expected = expectedText(i);

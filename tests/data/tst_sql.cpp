@@ -1,15 +1,81 @@
 #include "data/DataModule.h"
 #include "data/Sql.h"
+#include "platform/DbFileBlock.h"
 #include "testsupport/BoxAnswerer.h"
 #include "testsupport/TestProgramDir.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
+#include <sqlite3.h>
+
+#include <atomic>
 #include <memory>
+#include <thread>
 
 using testsupport::BoxAnswerer;
 using testsupport::TestProgramDir;
+
+namespace {
+
+// A short wait for another program's lock, so that a test of a lock that stays held ends soon.
+constexpr int kTestBusyTimeout = 100;
+
+// Another program working on the same database file, holding the locks a test asks for.
+class OtherProgram {
+public:
+    explicit OtherProgram(const QString& dbPath)
+    {
+        if (sqlite3_open_v2(QFile::encodeName(dbPath).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+            qFatal("cannot open %s", qPrintable(dbPath));
+    }
+    ~OtherProgram()
+    {
+        release();
+        sqlite3_close(m_db);
+    }
+    OtherProgram(const OtherProgram&) = delete;
+    OtherProgram& operator=(const OtherProgram&) = delete;
+
+    // Reads the first team and stops there: others may still begin to write, not commit.
+    bool holdReadLock()
+    {
+        return sqlite3_prepare_v2(m_db, "Select * From Dept", -1, &m_reading, nullptr) == SQLITE_OK &&
+               sqlite3_step(m_reading) == SQLITE_ROW;
+    }
+    // Begins to write: others may read, not write.
+    bool holdWriteLock() { return sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK; }
+    // Others may neither read nor write.
+    bool holdExclusiveLock() { return sqlite3_exec(m_db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK; }
+    void release()
+    {
+        sqlite3_finalize(m_reading);
+        m_reading = nullptr;
+        if (!sqlite3_get_autocommit(m_db))
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+
+private:
+    sqlite3* m_db = nullptr;
+    sqlite3_stmt* m_reading = nullptr;
+};
+
+QString boxText(const QString& statement, const QString& cause)
+{
+    return QStringLiteral("操作数据表时出错, 执行语句为:\n\n") + statement + QStringLiteral("\n\n") + cause;
+}
+
+QStringList teamsIn(const QString& dbPath)
+{
+    QStringList names;
+    for (const QVariantList& row :
+         testsupport::queryRows(dbPath, QStringLiteral("Select DeptName From Dept Order by id")))
+        names << row.first().toString();
+    return names;
+}
+
+} // namespace
 
 class TestSql : public QObject {
     Q_OBJECT
@@ -24,6 +90,13 @@ private slots:
     void execQueryLeavesTheDatasetClosed();
     void noDataSourceOrNoFileFailsThroughTheBox();
     void transactionKeepsAllOrNothing();
+    void transactionStatementFailureIsReportedAndUndone_data();
+    void transactionStatementFailureIsReportedAndUndone();
+    void failureBoxNamesTheCause_data();
+    void failureBoxNamesTheCause();
+    void briefLockMakesAStatementWait();
+    void engineVersionIsChecked_data();
+    void engineVersionIsChecked();
     void sharedDatasetReplacesWhatEveryReaderSees();
 
 private:
@@ -34,6 +107,7 @@ private:
 
 void TestSql::init()
 {
+    data::Connection::setDefaultBusyTimeout(kTestBusyTimeout);
     m_dir = std::make_unique<TestProgramDir>();
     m_dir->prepareDatabase();
     m_boxes = std::make_unique<BoxAnswerer>();
@@ -47,6 +121,7 @@ void TestSql::cleanup()
     m_boxes.reset();
     m_dir.reset();
     QVERIFY(DM == nullptr);
+    data::Connection::setDefaultBusyTimeout(data::Connection::kStandardBusyTimeout);
 }
 
 void TestSql::isInteger_data()
@@ -97,8 +172,8 @@ void TestSql::rejectedStatementShowsItsTextAndClosesTheDataset()
     QVERIFY(!OpenQuery(DM->DmQuery, bad, {QStringLiteral("O'Brien")}));
     const auto boxes = m_boxes->take();
     QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].text,
-             QStringLiteral("操作数据表时出错, 执行语句为:\n\nSelect * From NoSuchTable Where User='O''Brien'"));
+    QCOMPARE(boxes[0].text, boxText(QStringLiteral("Select * From NoSuchTable Where User='O''Brien'"),
+                                    QStringLiteral("数据库不能执行这条语句")));
     QCOMPARE(boxes[0].caption, QStringLiteral("蓝栎服装计件工资管理系统"));
     QCOMPARE(boxes[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(boxes[0].icon, toolkit::MsgIcon::Stop);
@@ -159,7 +234,8 @@ void TestSql::noDataSourceOrNoFileFailsThroughTheBox()
     m_dm = std::make_unique<TDM>();
     QVERIFY(!OpenQuery(DM->DmQuery, QStringLiteral("Select * From UserData")));
     QCOMPARE(m_boxes->takeTexts(),
-             QStringList{QStringLiteral("操作数据表时出错, 执行语句为:\n\nSelect * From UserData")});
+             QStringList{boxText(QStringLiteral("Select * From UserData"),
+                                 QStringLiteral("找不到数据库文件 ") + QDir::toNativeSeparators(m_dir->dbPath()))});
     QVERIFY(!QFile::exists(m_dir->dbPath())); // never created
 
     m_dm.reset();
@@ -184,6 +260,175 @@ void TestSql::transactionKeepsAllOrNothing()
     const auto rows = testsupport::queryRows(m_dir->dbPath(), QStringLiteral("Select DeptName From Dept Order by id"));
     QCOMPARE(rows.size(), 2);
     QCOMPARE(rows[1][0].toString(), QStringLiteral("二组"));
+}
+
+void TestSql::transactionStatementFailureIsReportedAndUndone_data()
+{
+    QTest::addColumn<QString>("lock");
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<bool>("workRuns");
+    QTest::newRow("COMMIT while another program reads") << "read"
+                                                        << "COMMIT" << true;
+    QTest::newRow("BEGIN while another program writes") << "write"
+                                                        << "BEGIN IMMEDIATE" << false;
+}
+
+void TestSql::transactionStatementFailureIsReportedAndUndone()
+{
+    QFETCH(QString, lock);
+    QFETCH(QString, statement);
+    QFETCH(bool, workRuns);
+    testsupport::execSql(m_dir->dbPath(), QStringLiteral("Insert Into Dept (DeptName) Values ('一组')"));
+    OtherProgram other(m_dir->dbPath());
+    QVERIFY(lock == QLatin1String("read") ? other.holdReadLock() : other.holdWriteLock());
+
+    bool ran = false;
+    const bool committed = RunInTransaction([&] {
+        ran = true;
+        return ExecQuery(DM->DmQuery, QStringLiteral("Update Dept Set DeptName=? Where DeptName=?"),
+                         {QStringLiteral("二组"), QStringLiteral("一组")}) &&
+               ExecQuery(DM->DmQuery, QStringLiteral("Insert Into Dept (DeptName) Values (?)"),
+                         {QStringLiteral("三组")});
+    });
+    QVERIFY(!committed);
+    QCOMPARE(ran, workRuns);
+    const auto boxes = m_boxes->take();
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, boxText(statement, QStringLiteral("数据库正被其他程序使用，请稍后再试")));
+    QCOMPARE(boxes[0].icon, toolkit::MsgIcon::Stop);
+
+    // Nothing of the work is left, and the connection is not caught in a transaction.
+    other.release();
+    QVERIFY(!DM->connection()->inTransaction());
+    QCOMPARE(teamsIn(m_dir->dbPath()), QStringList{QStringLiteral("一组")});
+    QVERIFY(ExecQuery(DM->DmQuery, QStringLiteral("Insert Into Dept (DeptName) Values (?)"), {QStringLiteral("四组")}));
+    QCOMPARE(teamsIn(m_dir->dbPath()), (QStringList{"一组", "四组"}));
+}
+
+void TestSql::failureBoxNamesTheCause_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QVariantList>("params");
+    QTest::addColumn<QString>("cause"); // "<db>" stands for the database file's path
+
+    const QString select = QStringLiteral("Select * From UserData");
+    const QString insert = QStringLiteral("Insert Into Dept (DeptName) Values (?)");
+    const QVariantList team{QStringLiteral("一组")};
+    const QString notOurs = QStringLiteral("数据库文件不是本系统的数据库");
+    QTest::newRow("database file missing") << "no file" << select << QVariantList() << "找不到数据库文件 <db>";
+    QTest::newRow("data source not registered")
+        << "no data source" << select << QVariantList() << "数据源 Dorvik 没有注册，或者它的登记无法读取";
+    QTest::newRow("registry store unreadable")
+        << "store unreadable" << select << QVariantList() << "数据源 Dorvik 没有注册，或者它的登记无法读取";
+    QTest::newRow("text file in place of the database") << "text file" << select << QVariantList() << notOurs;
+    QTest::newRow("closing marker left at the head") << "marker" << select << QVariantList() << notOurs;
+    QTest::newRow("database of another program")
+        << "foreign" << select << QVariantList() << notOurs + QStringLiteral("（缺少数据表 UserData）");
+    QTest::newRow("read-only") << "read-only" << insert << team << "数据库文件是只读的，不能写入";
+    QTest::newRow("write lock of another program")
+        << "write lock" << insert << team << "数据库正被其他程序使用，请稍后再试";
+    QTest::newRow("exclusive lock of another program")
+        << "exclusive lock" << select << QVariantList() << "数据库正被其他程序使用，请稍后再试";
+    QTest::newRow("date not yyyy-MM-dd") << ""
+                                         << QStringLiteral("Insert Into Worker (WorkerName,EnterDate) Values (?,?)")
+                                         << QVariantList{QStringLiteral("张三"), QStringLiteral("2004-3-9")}
+                                         << "数据的格式不符合数据表的要求（日期应为 yyyy-MM-dd）";
+    QTest::newRow("statement the database cannot run")
+        << "" << QStringLiteral("Select NoSuchColumn From Dept") << QVariantList() << "数据库不能执行这条语句";
+    QTest::newRow("a second statement after the first")
+        << "" << QStringLiteral("Select * From Dept; Delete From Dept") << QVariantList()
+        << "每次只能执行一条语句，这条语句后面还有别的内容";
+    QTest::newRow("fewer values than places") << "" << QStringLiteral("Select * From Dept Where id=? Or DeptName=?")
+                                              << QVariantList{1} << "语句中有 2 处要填入数据，给出的数据却有 1 个";
+}
+
+void TestSql::failureBoxNamesTheCause()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, sql);
+    QFETCH(QVariantList, params);
+    QFETCH(QString, cause);
+    testsupport::execSql(m_dir->dbPath(), QStringLiteral("Insert Into Dept (DeptName) Values ('原有')"));
+    OtherProgram other(m_dir->dbPath());
+    if (setup == QLatin1String("no file")) {
+        QVERIFY(QFile::remove(m_dir->dbPath()));
+    } else if (setup == QLatin1String("no data source")) {
+        QVERIFY(QFile::remove(m_dir->registryPath()));
+    } else if (setup == QLatin1String("store unreadable")) {
+        QVERIFY(testsupport::writeFile(m_dir->registryPath(), "{ not a store"));
+    } else if (setup == QLatin1String("text file")) {
+        QVERIFY(testsupport::writeFile(m_dir->dbPath(), "Dorvik wages, kept by hand\n"));
+    } else if (setup == QLatin1String("marker")) {
+        QFile db(m_dir->dbPath());
+        QVERIFY(db.open(QIODevice::ReadWrite));
+        QCOMPARE(db.write(platform::closingMarkerBlock()), 16);
+    } else if (setup == QLatin1String("foreign")) {
+        QVERIFY(testsupport::writeFile(m_dir->dbPath(), QByteArray())); // an empty database to SQLite
+        testsupport::execSql(m_dir->dbPath(), QStringLiteral("Create Table Notes (id INTEGER PRIMARY KEY, text TEXT)"));
+    } else if (setup == QLatin1String("read-only")) {
+        QVERIFY(ExecQuery(DM->DmQuery, QStringLiteral("PRAGMA query_only = 1")));
+    } else if (setup == QLatin1String("write lock")) {
+        QVERIFY(other.holdWriteLock());
+    } else if (setup == QLatin1String("exclusive lock")) {
+        QVERIFY(other.holdExclusiveLock());
+    }
+
+    const QStringList before = setup.isEmpty() ? teamsIn(m_dir->dbPath()) : QStringList();
+    const bool ok = sql.startsWith(QLatin1String("Select")) ? OpenQuery(DM->DmQuery, sql, params)
+                                                            : ExecQuery(DM->DmQuery, sql, params);
+    QVERIFY(!ok);
+    QVERIFY(DM->DmQuery->lastError().failed());
+    cause.replace(QStringLiteral("<db>"), QDir::toNativeSeparators(m_dir->dbPath()));
+    QCOMPARE(m_boxes->takeTexts(), QStringList{boxText(data::statementWithValues(sql, params), cause)});
+    QVERIFY(!DM->DmQuery->isActive());
+    if (!before.isEmpty())
+        QCOMPARE(teamsIn(m_dir->dbPath()), before); // nothing of a refused text has run
+}
+
+void TestSql::briefLockMakesAStatementWait()
+{
+    DM->connection()->setBusyTimeout(data::Connection::kStandardBusyTimeout);
+    testsupport::execSql(m_dir->dbPath(), QStringLiteral("Insert Into Dept (DeptName) Values ('一组')"));
+    // Another program writes for a moment, well within the wait, and then lets go.
+    enum { Starting, Locked, Failed };
+    std::atomic<int> state{Starting};
+    std::thread writer([&state, path = m_dir->dbPath()] {
+        OtherProgram other(path);
+        state = other.holdWriteLock() ? Locked : Failed;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    });
+    while (state == Starting)
+        std::this_thread::yield();
+    const bool written =
+        ExecQuery(DM->DmQuery, QStringLiteral("Insert Into Dept (DeptName) Values (?)"), {QStringLiteral("二组")});
+    writer.join();
+    QCOMPARE(state.load(), int(Locked));
+    QVERIFY(written);
+    QCOMPARE(teamsIn(m_dir->dbPath()), (QStringList{"一组", "二组"}));
+}
+
+void TestSql::engineVersionIsChecked_data()
+{
+    QTest::addColumn<int>("running");
+    QTest::addColumn<int>("built");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("the library of this build") << -1 << -1 << "";
+    QTest::newRow("same version") << 3040001 << 3040001 << "";
+    QTest::newRow("newer library")
+        << 3041002 << 3040001
+        << "本程序使用的 SQLite 数据库引擎是 3.41.2 版，与编译程序时的 3.40.1 版不同，程序不能启动。请重新安装本程序。";
+    QTest::newRow("older library") << 3039004 << 3040001
+                                   << "本程序使用的 SQLite 数据库引擎是 3.39.4 版，与编译程序时的 3.40.1 "
+                                      "版不同，程序不能启动。请重新安装本程序。";
+}
+
+void TestSql::engineVersionIsChecked()
+{
+    QFETCH(int, running);
+    QFETCH(int, built);
+    QFETCH(QString, problem);
+    QCOMPARE(data::engineVersionProblem(running, built), problem);
 }
 
 void TestSql::sharedDatasetReplacesWhatEveryReaderSees()

@@ -73,7 +73,7 @@ int main(int argc, char** argv)
     {
         TPasswordForm users;
         save(&users, folder, QStringLiteral("users"));
-        users.SelectedUserId = QStringLiteral("2");
+        users.SelectedUserId = 2;
         users.cmdedit->click();
         save(UserForm, folder, QStringLiteral("useredit"));
         users.cmdadd->click();

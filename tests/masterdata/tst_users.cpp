@@ -31,7 +31,7 @@ private slots:
     void init()
     {
         env = std::make_unique<Env>();
-        UserFormMode = 0;
+        UserFormMode = UserMode::Add;
         LoginUser = QStringLiteral("admin");
         LoginRole = kAdministrator;
         admin = env->addUser(QStringLiteral("admin"), QStringLiteral("a1"), kAdministrator);
@@ -174,7 +174,7 @@ void TestUsers::listWindowControls()
         if (i > 0)
             QVERIFY(buttons.at(i)->y() > buttons.at(i - 1)->y());
     }
-    QVERIFY(list->SelectedUserId.isEmpty());
+    QVERIFY(list->SelectedUserId.isNull());
     list->UserGrid->titleClick(0);
     QCOMPARE(gridColumn(list->UserGrid, 1),
              (QStringList{QStringLiteral("小王"), QStringLiteral("小李"), QStringLiteral("admin")}));
@@ -243,7 +243,7 @@ void TestUsers::addStoresAccountAsTyped()
     QFETCH(QString, password);
     openList();
     click(list->cmdadd);
-    QCOMPARE(UserFormMode, 0);
+    QCOMPARE(UserFormMode, UserMode::Add);
     TUserForm* form = UserForm;
     form->UserName_Edit->setText(name);
     form->Password_Edit->setText(password);
@@ -314,7 +314,7 @@ void TestUsers::takenNameLeavesCheckResultInList()
     QCOMPARE(gridRows(list->UserGrid), (QList<QStringList>{{QString(), QStringLiteral("小王"), QString(), QString()}}));
     // A press there picks nothing: delete still acts on the account picked before.
     pressRow(list->UserGrid, 0);
-    QCOMPARE(list->SelectedUserId, QString::number(clerk));
+    QCOMPARE(list->SelectedUserId, QVariant(clerk));
     env->boxes.queueAnswer(QMessageBox::Yes);
     click(list->cmddelete);
     QCOMPARE(env->boxes.takeTexts(), QStringList{kAskDelete});
@@ -328,8 +328,8 @@ void TestUsers::editLoadsPickedAccount()
     openList();
     TUserForm* form = openEdit(QStringLiteral("小王"));
     QVERIFY(form);
-    QCOMPARE(UserFormMode, 1);
-    QCOMPARE(list->SelectedUserId, QString::number(other));
+    QCOMPARE(UserFormMode, UserMode::Edit);
+    QCOMPARE(list->SelectedUserId, QVariant(other));
     QVERIFY(!form->NewPassword_Label->isHidden());
     QVERIFY(!form->NewPassword_Edit->isHidden());
     QCOMPARE(form->UserName_Edit->text(), QStringLiteral("小王"));
@@ -399,7 +399,7 @@ void TestUsers::newInListTurnsEditIntoAdd()
     openList();
     TUserForm* edit = openEdit(QStringLiteral("小李"));
     click(list->cmdadd);
-    QCOMPARE(UserFormMode, 0);
+    QCOMPARE(UserFormMode, UserMode::Add);
     QVERIFY(UserForm != edit);
 
     // "保存" in the edit window now takes the add path, which finds the account's own name.
@@ -421,15 +421,15 @@ void TestUsers::closingAnyEditWindowResetsMode()
     // The close box of the older window: hidden, not destroyed, mode back to adding.
     first->close();
     QVERIFY(!first->isVisible());
-    QCOMPARE(UserFormMode, 0);
+    QCOMPARE(UserFormMode, UserMode::Add);
     second->NewPassword_Edit->setText(QStringLiteral("x"));
     click(second->cmdok);
     QCOMPARE(env->boxes.takeTexts(), QStringList{kNameTaken});
 
-    UserFormMode = 1;
+    UserFormMode = UserMode::Edit;
     click(second->cmdexit);
     QVERIFY(!second->isVisible());
-    QCOMPARE(UserFormMode, 0);
+    QCOMPARE(UserFormMode, UserMode::Add);
     QVERIFY(list->findChildren<TUserForm*>().contains(first));
 }
 
@@ -461,7 +461,7 @@ void TestUsers::editRefusedWithoutSelection()
     click(list->cmdedit);
     QCOMPARE(env->boxes.takeTexts(), QStringList{kPickToChange});
     QCOMPARE(UserForm, nullptr);
-    QCOMPARE(UserFormMode, 0);
+    QCOMPARE(UserFormMode, UserMode::Add);
 }
 
 void TestUsers::deleteAccount()
@@ -486,7 +486,7 @@ void TestUsers::deleteAccount()
     QCOMPARE(boxes.at(0).icon, toolkit::MsgIcon::Question);
     QVERIFY(account(admin).isEmpty());
     QCOMPARE(gridColumn(list->UserGrid, 1), (QStringList{QStringLiteral("小李"), QStringLiteral("小王")}));
-    QCOMPARE(list->SelectedUserId, QString::number(admin));
+    QCOMPARE(list->SelectedUserId, QVariant(admin));
 }
 
 void TestUsers::userFormsGoWithTheList()
@@ -503,12 +503,12 @@ void TestUsers::userFormsGoWithTheList()
     QCOMPARE(UserForm, nullptr);
 
     // The next list starts without a selection; the program-wide mode stays as it was.
-    UserFormMode = 1;
+    UserFormMode = UserMode::Edit;
     openList();
-    QVERIFY(list->SelectedUserId.isEmpty());
+    QVERIFY(list->SelectedUserId.isNull());
     click(list->cmddelete);
     QCOMPARE(env->boxes.takeTexts(), QStringList{kPickToDelete});
-    QCOMPARE(UserFormMode, 1);
+    QCOMPARE(UserFormMode, UserMode::Edit);
 }
 
 QTEST_MAIN(TestUsers)

@@ -23,6 +23,7 @@ const QString kAlreadyInTeam = QStringLiteral("对不起，此员工已分配班
 const QString kMachineTaken = QStringLiteral("对不起，车床已被分配，请另选其他车床!");
 const QString kPickToDelete = QStringLiteral("对不起，请选择所要删除的员工名称!");
 const QString kAskDelete = QStringLiteral("是否确定要删除此数据?  ");
+const QString kTeamGone = QStringLiteral("对不起，该班组已不存在，请重新选择班组!");
 } // namespace
 
 class TestWorker : public QObject {
@@ -62,6 +63,7 @@ private slots:
     void search();
     void enterMovesToTeamList();
     void newWindowStartsWithoutSelection();
+    void teamGoneAfterOpening_data();
     void teamGoneAfterOpening();
 
 private:
@@ -270,7 +272,7 @@ void TestWorker::pressCopiesWorkerIntoEntry()
     open();
     pressRow(form->WorkerGrid, 1, Qt::RightButton, 3);
 
-    QCOMPARE(form->SelectedWorkerId, QString::number(id));
+    QCOMPARE(form->SelectedWorkerId, QVariant(id));
     QCOMPARE(form->WorkerName_Edit->text(), QStringLiteral("张三"));
     QCOMPARE(form->DeptName_ComboBox->currentText(), QStringLiteral("B组"));
     QCOMPARE(form->Machine_Combobox->currentText(), QStringLiteral("100"));
@@ -280,7 +282,7 @@ void TestWorker::pressCopiesWorkerIntoEntry()
     // A result without the list's columns in the shared dataset: a press changes nothing.
     QVERIFY(OpenQuery(DM->WorkerQuery, QStringLiteral("Select Id From Dept")));
     pressRow(form->WorkerGrid, 0);
-    QCOMPARE(form->SelectedWorkerId, QString::number(id));
+    QCOMPARE(form->SelectedWorkerId, QVariant(id));
     QCOMPARE(form->WorkerName_Edit->text(), QStringLiteral("张三"));
     QCOMPARE(form->DeptName_ComboBox->currentText(), QStringLiteral("B组"));
 }
@@ -320,7 +322,7 @@ void TestWorker::editWritesEveryField()
     QCOMPARE(workers().at(1).at(0).toString(), QStringLiteral("李四"));
     QVERIFY(entryCleared());
     QVERIFY(!form->cmdedit->isEnabled());
-    QCOMPARE(form->SelectedWorkerId, QString::number(id));
+    QCOMPARE(form->SelectedWorkerId, QVariant(id));
     QVERIFY(gridColumn(form->WorkerGrid, 1).contains(QStringLiteral("张'三丰")));
 
     // Editing without changes passes both checks when nobody else conflicts.
@@ -392,12 +394,12 @@ void TestWorker::editNameConflictShowsConflictingRows()
     const qlonglong other = env->addWorker(QStringLiteral("李四"), teamB, QStringLiteral("2"));
     open();
     pick(QStringLiteral("张三"));
-    const QString picked = form->SelectedWorkerId;
+    const QVariant picked = form->SelectedWorkerId;
     enter(QStringLiteral("李四"), QStringLiteral("B组"), QStringLiteral("3"));
     click(form->cmdedit);
 
     QCOMPARE(env->boxes.takeTexts(), QStringList{kAlreadyInTeam});
-    QCOMPARE(env->rows(QStringLiteral("SELECT WorkerName FROM Worker WHERE id=?"), {picked.toLongLong()}).at(0).at(0),
+    QCOMPARE(env->rows(QStringLiteral("SELECT WorkerName FROM Worker WHERE id=?"), {picked}).at(0).at(0),
              QVariant(QStringLiteral("张三")));
     // The grid shows the conflicting worker from the check, with an empty team column.
     QCOMPARE(gridRows(form->WorkerGrid), (QList<QStringList>{{QString::number(other), QStringLiteral("李四"), QString(),
@@ -447,10 +449,14 @@ void TestWorker::search_data()
                        QStringLiteral("name1")};
     QTest::newRow("team name") << QStringLiteral("B组") << QStringList{QStringLiteral("m21"), QStringLiteral("m2")};
     QTest::newRow("quote") << QStringLiteral("'") << QStringList{QStringLiteral("o'k")};
+    QTest::newRow("percent is literal") << QStringLiteral("%") << QStringList{QStringLiteral("50%")};
+    QTest::newRow("underscore is literal") << QStringLiteral("m_") << QStringList{QStringLiteral("m_x")};
+    QTest::newRow("backslash is literal") << QStringLiteral("\\") << QStringList{QStringLiteral("a\\b")};
     QTest::newRow("no text: all") << QString()
                                   << QStringList{QStringLiteral("m1"),   QStringLiteral("m10"),   QStringLiteral("m21"),
                                                  QStringLiteral("m100"), QStringLiteral("name1"), QStringLiteral("m2"),
-                                                 QStringLiteral("o'k")};
+                                                 QStringLiteral("o'k"),  QStringLiteral("50%"),   QStringLiteral("m_x"),
+                                                 QStringLiteral("a\\b")};
 }
 
 void TestWorker::search()
@@ -464,6 +470,9 @@ void TestWorker::search()
     env->addWorker(QStringLiteral("name1"), teamA, QStringLiteral("3"));
     env->addWorker(QStringLiteral("m2"), teamB, QStringLiteral("2"));
     env->addWorker(QStringLiteral("o'k"), teamA, QStringLiteral("4"));
+    env->addWorker(QStringLiteral("50%"), teamA, QStringLiteral("5"));
+    env->addWorker(QStringLiteral("m_x"), teamA, QStringLiteral("6"));
+    env->addWorker(QStringLiteral("a\\b"), teamA, QStringLiteral("7"));
     open();
     form->Searchtxt->setText(text);
     click(form->cmdsearch);
@@ -496,29 +505,68 @@ void TestWorker::newWindowStartsWithoutSelection()
     env->addWorker(QStringLiteral("张三"), teamA, QStringLiteral("1"));
     open();
     pick(QStringLiteral("张三"));
-    QVERIFY(!form->SelectedWorkerId.isEmpty());
+    QVERIFY(!form->SelectedWorkerId.isNull());
     click(form->cmdexit);
     QTRY_VERIFY(form.isNull());
     QCOMPARE(WorkerForm, nullptr);
 
     open();
-    QVERIFY(form->SelectedWorkerId.isEmpty());
+    QVERIFY(form->SelectedWorkerId.isNull());
     click(form->cmddelete);
     QCOMPARE(env->boxes.takeTexts(), QStringList{kPickToDelete});
     QCOMPARE(workers().size(), 1);
 }
 
+void TestWorker::teamGoneAfterOpening_data()
+{
+    QTest::addColumn<bool>("edit");
+    QTest::addColumn<bool>("deleted");
+    QTest::newRow("add, team renamed") << false << false;
+    QTest::newRow("add, team deleted") << false << true;
+    QTest::newRow("edit, team renamed") << true << false;
+    QTest::newRow("edit, team deleted") << true << true;
+}
+
 void TestWorker::teamGoneAfterOpening()
 {
+    QFETCH(bool, edit);
+    QFETCH(bool, deleted);
+    env->addWorker(QStringLiteral("张三"), teamB, QStringLiteral("1"));
     open();
-    // The team is renamed in the team window while this one is open: the worker gets team 0
-    // and drops out of the list.
-    env->exec(QStringLiteral("UPDATE Dept SET DeptName='X' WHERE id=?"), {teamA});
-    enter(QStringLiteral("王五"), QStringLiteral("A组"), QStringLiteral("1"));
-    click(form->cmdadd);
-    QCOMPARE(workers(), (QList<QVariantList>{{QStringLiteral("王五"), 0, QStringLiteral("1"),
-                                              QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))}}));
-    QCOMPARE(gridRows(form->WorkerGrid).size(), 0);
+    if (edit)
+        pick(QStringLiteral("张三"));
+    const auto stored = workers();
+    // The team window changes team A while this window still lists it.
+    if (deleted)
+        env->exec(QStringLiteral("DELETE FROM Dept WHERE id=?"), {teamA});
+    else
+        env->exec(QStringLiteral("UPDATE Dept SET DeptName='X组' WHERE id=?"), {teamA});
+    enter(QStringLiteral("王五"), QStringLiteral("A组"), QStringLiteral("2"));
+    click(edit ? form->cmdedit : form->cmdadd);
+
+    QCOMPARE(env->boxes.takeTexts(), QStringList{kTeamGone});
+    QCOMPARE(workers(), stored);
+    QCOMPARE(env->rows(QStringLiteral("SELECT count(*) FROM Worker WHERE DeptId NOT IN (SELECT id FROM Dept)"))
+                 .at(0)
+                 .at(0)
+                 .toInt(),
+             0);
+    // The team list is read again, nothing chosen; the typed entry stays for another try.
+    QStringList teamNames;
+    for (int i = 0; i < form->DeptName_ComboBox->count(); ++i)
+        teamNames << form->DeptName_ComboBox->itemText(i);
+    QCOMPARE(teamNames, deleted ? QStringList{QStringLiteral("B组")}
+                                : (QStringList{QStringLiteral("X组"), QStringLiteral("B组")}));
+    QCOMPARE(form->DeptName_ComboBox->currentIndex(), -1);
+    QCOMPARE(form->WorkerName_Edit->text(), QStringLiteral("王五"));
+    QCOMPARE(gridColumn(form->WorkerGrid, 1), QStringList{QStringLiteral("张三")});
+
+    // With the team chosen again from the fresh list the worker is stored under it.
+    form->DeptName_ComboBox->setCurrentIndex(form->DeptName_ComboBox->findText(QStringLiteral("B组")));
+    click(edit ? form->cmdedit : form->cmdadd);
+    QCOMPARE(env->boxes.takeTexts(), QStringList());
+    QCOMPARE(env->rows(QStringLiteral("SELECT DeptId FROM Worker WHERE WorkerName='王五'")),
+             (QList<QVariantList>{{teamB}}));
 }
 
 QTEST_MAIN(TestWorker)

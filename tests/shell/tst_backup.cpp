@@ -11,9 +11,104 @@
 #include <QFile>
 #include <QTest>
 
+#include <sqlite3.h>
+
 #include <memory>
 
 namespace {
+
+// A disk that runs out of room while it stands in as SQLite's file system: writes that would make
+// one database file grow past its size at the start fail as on a full disk; every other file
+// operation, and every write within that size, goes through to the real file system.
+class FullDisk {
+public:
+    explicit FullDisk(const QString& dbPath)
+    {
+        s_path = QFileInfo(dbPath).canonicalFilePath();
+        s_limit = QFileInfo(dbPath).size();
+        s_written = 0;
+        s_refused = 0;
+        s_real = sqlite3_vfs_find(nullptr);
+        s_vfs = *s_real;
+        s_vfs.zName = "dorvik-full-disk";
+        s_vfs.szOsFile = int(sizeof(File)) + s_real->szOsFile;
+        s_vfs.xOpen = &openFile;
+        sqlite3_vfs_register(&s_vfs, 1);
+    }
+    ~FullDisk()
+    {
+        sqlite3_vfs_unregister(&s_vfs);
+        sqlite3_vfs_register(s_real, 1);
+    }
+    FullDisk(const FullDisk&) = delete;
+    FullDisk& operator=(const FullDisk&) = delete;
+
+    // Writes into the file that went through before the first refused one, and the refused ones.
+    static int writtenBeforeFull() { return s_written; }
+    static int refused() { return s_refused; }
+
+private:
+    struct File {
+        sqlite3_file base;
+        sqlite3_file* real;
+        bool limited;
+    };
+    static sqlite3_file* real(sqlite3_file* f) { return reinterpret_cast<File*>(f)->real; }
+
+    static int openFile(sqlite3_vfs*, const char* name, sqlite3_file* f, int flags, int* outFlags)
+    {
+        auto* file = reinterpret_cast<File*>(f);
+        file->real = reinterpret_cast<sqlite3_file*>(file + 1);
+        const int rc = s_real->xOpen(s_real, name, file->real, flags, outFlags);
+        file->limited =
+            name && (flags & SQLITE_OPEN_MAIN_DB) && QFileInfo(QString::fromUtf8(name)).canonicalFilePath() == s_path;
+        file->base.pMethods = file->real->pMethods ? &s_methods : nullptr;
+        return rc;
+    }
+    static int writeFile(sqlite3_file* f, const void* data, int amount, sqlite3_int64 offset)
+    {
+        auto* file = reinterpret_cast<File*>(f);
+        if (file->limited && offset + amount > s_limit) {
+            ++s_refused;
+            return SQLITE_FULL;
+        }
+        const int rc = file->real->pMethods->xWrite(file->real, data, amount, offset);
+        if (file->limited && rc == SQLITE_OK && s_refused == 0)
+            ++s_written;
+        return rc;
+    }
+
+    static inline QString s_path;
+    static inline qint64 s_limit = 0;
+    static inline int s_written = 0;
+    static inline int s_refused = 0;
+    static inline sqlite3_vfs* s_real = nullptr;
+    static inline sqlite3_vfs s_vfs{};
+    static inline const sqlite3_io_methods s_methods = {
+        .iVersion = 1,
+        .xClose = [](sqlite3_file* f) { return real(f)->pMethods->xClose(real(f)); },
+        .xRead = [](sqlite3_file* f, void* data, int amount,
+                    sqlite3_int64 offset) { return real(f)->pMethods->xRead(real(f), data, amount, offset); },
+        .xWrite = &writeFile,
+        .xTruncate = [](sqlite3_file* f, sqlite3_int64 size) { return real(f)->pMethods->xTruncate(real(f), size); },
+        .xSync = [](sqlite3_file* f, int flags) { return real(f)->pMethods->xSync(real(f), flags); },
+        .xFileSize = [](sqlite3_file* f, sqlite3_int64* size) { return real(f)->pMethods->xFileSize(real(f), size); },
+        .xLock = [](sqlite3_file* f, int lock) { return real(f)->pMethods->xLock(real(f), lock); },
+        .xUnlock = [](sqlite3_file* f, int lock) { return real(f)->pMethods->xUnlock(real(f), lock); },
+        .xCheckReservedLock = [](sqlite3_file* f,
+                                 int* out) { return real(f)->pMethods->xCheckReservedLock(real(f), out); },
+        .xFileControl = [](sqlite3_file* f, int op,
+                           void* arg) { return real(f)->pMethods->xFileControl(real(f), op, arg); },
+        .xSectorSize = [](sqlite3_file* f) { return real(f)->pMethods->xSectorSize(real(f)); },
+        .xDeviceCharacteristics = [](sqlite3_file* f) { return real(f)->pMethods->xDeviceCharacteristics(real(f)); },
+        .xShmMap = nullptr,
+        .xShmLock = nullptr,
+        .xShmBarrier = nullptr,
+        .xShmUnmap = nullptr,
+        .xFetch = nullptr,
+        .xUnfetch = nullptr,
+    };
+};
 
 QByteArray fileBytes(const QString& path)
 {
@@ -56,6 +151,7 @@ private slots:
     void restoreWithoutBackupChangesNothing();
     void restoreRefusesAFileOfAnotherKind_data();
     void restoreRefusesAFileOfAnotherKind();
+    void restoreFailingHalfWayLeavesTheLiveDatabase();
 
 private:
     void addTeam(const QString& name);
@@ -274,6 +370,41 @@ void TestBackup::restoreRefusesAFileOfAnotherKind()
     QCOMPARE(fileBytes(m_dir->dbPath()), live);
     QVERIFY(OpenQuery(DM->DmQuery, QStringLiteral("Select count(*) From Dept")));
     QCOMPARE(DM->DmQuery->field(0).asInteger(), 301);
+}
+
+void TestBackup::restoreFailingHalfWayLeavesTheLiveDatabase()
+{
+    // A backup larger than the live database, so that the restore has to grow the live file.
+    QVERIFY(RunInTransaction([] {
+        for (int i = 0; i < 300; ++i)
+            if (!ExecQuery(DM->DmQuery, QStringLiteral("Insert Into Dept (DeptName) Values (?)"),
+                           {QStringLiteral("班组%1").arg(i) + QString(200, QLatin1Char('x'))}))
+                return false;
+        return true;
+    }));
+    m_form->DataBackupClick();
+    QCOMPARE(m_boxes->takeTexts(), QStringList{QStringLiteral("数据备份成功......")});
+    QVERIFY(ExecQuery(DM->DmQuery, QStringLiteral("Delete From Dept")));
+    addTeam(QStringLiteral("新班组"));
+    QVERIFY(ExecQuery(DM->DmQuery, QStringLiteral("Vacuum")));
+    DM->connection()->close();
+    const QByteArray live = fileBytes(m_dir->dbPath());
+    QVERIFY(live.size() < fileBytes(backupFile()).size());
+
+    {
+        // The disk holds the live file as it is and no page more.
+        FullDisk disk(m_dir->dbPath());
+        m_form->DataGiveBackClick();
+        QVERIFY2(FullDisk::writtenBeforeFull() > 0, "the copy failed before it wrote into the live file");
+        QVERIFY(FullDisk::refused() > 0);
+    }
+    QCOMPARE(singleStop(), QStringLiteral("数据恢复失败：磁盘空间不足。\n\n数据库没有做任何改动。"));
+    QCOMPARE(fileBytes(m_dir->dbPath()), live);
+    QVERIFY(!QFile::exists(m_dir->dbPath() + QStringLiteral("-journal")));
+    QVERIFY(OpenQuery(DM->DmQuery, QStringLiteral("Select DeptName From Dept")));
+    QCOMPARE(teamsOf(DM->DmQuery), QStringList{QStringLiteral("新班组")});
+    const auto check = testsupport::queryRows(m_dir->dbPath(), QStringLiteral("PRAGMA integrity_check"));
+    QCOMPARE(check.first().first().toString(), QStringLiteral("ok"));
 }
 
 QTEST_MAIN(TestBackup)

@@ -17,8 +17,8 @@ using testsupport::TestProgramDir;
 
 namespace {
 const QString kFailure = QStringLiteral("对不起，密码输入错误，再试一次？");
-const QString kAdmin = QStringLiteral("系统管理员");
-const QString kOperator = QStringLiteral("普通操作员");
+const QString kAdmin = kAdministratorRole;
+const QString kOperator = kOperatorRole;
 } // namespace
 
 class TestLogin : public QObject {
@@ -67,6 +67,10 @@ void TestLogin::windowLooksAsDesigned()
     TLoginForm form;
     QCOMPARE(form.windowTitle(), QStringLiteral("登录窗口"));
     QCOMPARE(form.size(), QSize(315, 140));
+    // A fixed dialog frame without title-bar buttons.
+    QCOMPARE(form.minimumSize(), form.maximumSize());
+    QVERIFY(form.windowFlags().testFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint));
+    QVERIFY(!(form.windowFlags() & (Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)));
     QCOMPARE(form.User_Label->text(), QStringLiteral("用户名："));
     QCOMPARE(form.Password_Label->text(), QStringLiteral("密  码："));
     QCOMPARE(form.CmdLogin->text(), QStringLiteral("登录"));
@@ -220,8 +224,9 @@ void TestLogin::unreachableDatabaseStillLetsTheBuiltInAccountIn()
     form.Password_edit->setText(QStringLiteral("secret"));
     form.CmdLogin->click();
     QCOMPARE(m_boxes->takeTexts(),
-             (QStringList{QStringLiteral(
-                              "操作数据表时出错, 执行语句为:\n\nSelect Password,Role From UserData Where User='alice'"),
+             (QStringList{QStringLiteral("操作数据表时出错, 执行语句为:\n\nSelect Password,Role From UserData Where "
+                                         "User='alice'\n\n找不到数据库文件 ") +
+                              m_dir->dbPath(),
                           kFailure}));
     form.User_edit->setText(QStringLiteral("Dorvik"));
     form.Password_edit->setText(QStringLiteral("qekw"));

@@ -12,8 +12,10 @@
 #include "shell/MAIN.h"
 #include "testsupport/BoxAnswerer.h"
 #include "testsupport/TestProgramDir.h"
+#include "toolkit/ChildWindow.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
@@ -33,8 +35,8 @@
 
 namespace {
 
-const QString kAdministrator = QStringLiteral("系统管理员");
-const QString kOperator = QStringLiteral("普通操作员");
+const QString kAdministrator = kAdministratorRole;
+const QString kOperator = kOperatorRole;
 
 // Child window classes standing in for the real ones: each has its global instance pointer, which
 // its destructor clears, and a designed size.
@@ -43,9 +45,9 @@ class TOtherForm;
 TTeamsForm* TeamsForm = nullptr;
 TOtherForm* OtherForm = nullptr;
 
-class TTeamsForm : public QWidget {
+class TTeamsForm : public toolkit::ChildWindow {
 public:
-    explicit TTeamsForm(QWidget* parent = nullptr) : QWidget(parent)
+    explicit TTeamsForm(QWidget* parent = nullptr) : ChildWindow(parent)
     {
         setWindowTitle(QStringLiteral("班组资料"));
         resize(420, 260);
@@ -60,12 +62,18 @@ public:
     bool refuseClose = false;
 
 protected:
-    void closeEvent(QCloseEvent* event) override { event->setAccepted(!refuseClose); }
+    void closeEvent(QCloseEvent* event) override
+    {
+        if (refuseClose)
+            event->ignore();
+        else
+            ChildWindow::closeEvent(event);
+    }
 };
 
-class TOtherForm : public QWidget {
+class TOtherForm : public toolkit::ChildWindow {
 public:
-    explicit TOtherForm(QWidget* parent = nullptr) : QWidget(parent)
+    explicit TOtherForm(QWidget* parent = nullptr) : ChildWindow(parent)
     {
         setWindowTitle(QStringLiteral("员工资料"));
         resize(300, 200);
@@ -74,6 +82,11 @@ public:
     {
         if (OtherForm == this)
             OtherForm = nullptr;
+    }
+    // The usual title-bar buttons, as some windows ask for.
+    Qt::WindowFlags frameFlags() const override
+    {
+        return Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     }
 };
 
@@ -160,6 +173,7 @@ private slots:
     void aboutBox_data();
     void aboutBox();
     void showMainBringsTheWindowBack();
+    void childWindowsOpenCentredInTheWorkspace();
 
 private:
     TMainForm* makeForm(const QString& role);
@@ -235,20 +249,26 @@ void TestMainWindow::frameAndLayout()
     QCOMPARE(captionsOf(form->PopupMenu->actions()), (QStringList{"启动主程序", "-", "关于", "-", "退出"}));
     QCOMPARE(form->PopExit->objectName(), QStringLiteral("PopExit"));
 
-    // Status panels of 150 and 500 pixels; the clock takes the rest, and in a narrow window the
-    // middle panel gives way so that the clock stays whole.
-    form->StatusTimerTimer();
-    form->resize(1200, 700);
+    // Status panels: the hint 150 pixels, the clock 100 (more only when its text needs it), the
+    // middle panel the rest, at any window width.
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form));
-    QTRY_COMPARE(form->StatusPanel[1]->width(), 500);
-    QCOMPARE(form->StatusPanel[0]->width(), 150);
-    QVERIFY(form->StatusPanel[2]->width() >= 100);
-    form->resize(808, 608);
-    QTRY_COMPARE(form->width(), 808);
-    QTRY_VERIFY(form->StatusPanel[1]->width() < 500);
-    QCOMPARE(form->StatusPanel[0]->width(), 150);
-    QVERIFY(form->StatusPanel[2]->width() >= form->StatusPanel[2]->sizeHint().width());
+    for (const QString& clock : {QStringLiteral("12:00"), QStringLiteral(" 系统时间：2004-03-01 12:00:00")}) {
+        form->StatusPanel[2]->setText(clock);
+        const int clockWidth = std::max(100, form->StatusPanel[2]->sizeHint().width());
+        if (clock.size() > 5)
+            form->StatusTimerTimer();
+        for (const int width : {1200, 808}) {
+            form->resize(width, 700);
+            QTRY_COMPARE(form->width(), width);
+            QTRY_COMPARE(form->StatusPanel[2]->width(), clockWidth);
+            QCOMPARE(form->StatusPanel[0]->width(), 150);
+            // The middle panel reaches the clock, whatever the window's width.
+            const int gap = form->StatusPanel[2]->geometry().left() - form->StatusPanel[1]->geometry().right();
+            QVERIFY2(gap >= 0 && gap < 12, qPrintable(QString::number(gap)));
+            QVERIFY(form->StatusPanel[1]->width() > width - 150 - clockWidth - 40);
+        }
+    }
 }
 
 void TestMainWindow::menuItemsForEachRole_data()
@@ -724,14 +744,20 @@ void TestMainWindow::aboutBox()
         seen << box->Version->text() << box->UpdateTime->text() << box->OKButton->text();
         seen << QString::number(box->OKButton->isDefault());
         seen << QStringLiteral("%1x%2").arg(box->ProgramBanner->width()).arg(box->ProgramBanner->height());
+        // A fixed dialog frame: title and close box, no minimise or maximise button.
+        const Qt::WindowFlags flags = box->windowFlags();
+        seen << QString::number(flags.testFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                                Qt::WindowCloseButtonHint)) +
+                    QString::number(bool(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint))) +
+                    QString::number(box->minimumSize() == box->maximumSize());
         box->OKButton->click();
     });
     if (from == QLatin1String("menu"))
         form->HelpAboutItem->trigger();
     else
         form->PopAbout->trigger();
-    QCOMPARE(seen,
-             (QStringList{"关于", "1", "354x239", "版本号：1.12", "更新时间：2003-09-05", "确定", "1", "303x46"}));
+    QCOMPARE(seen, (QStringList{"关于", "1", "354x239", "版本号：1.12", "更新时间：2003-09-05", "确定", "1", "303x46",
+                                "101"}));
     QCOMPARE(AboutBox, nullptr);
 }
 
@@ -745,6 +771,48 @@ void TestMainWindow::showMainBringsTheWindowBack()
     QVERIFY(!form->isMinimized());
     QVERIFY(form->isVisible());
     QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")), platform::databaseHeaderBlock());
+}
+
+// Every child window, from the menu or from another window, opens in a frame of the workspace
+// centred on its client area, with the window's own title-bar buttons.
+void TestMainWindow::childWindowsOpenCentredInTheWorkspace()
+{
+    TMainForm* form = makeForm(kAdministrator);
+    form->resize(1100, 800);
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    const QRect area = form->Workspace->viewport()->rect();
+    const auto centred = [&area](const QMdiSubWindow* frame) {
+        const QPoint offset = frame->geometry().center() - area.center();
+        return std::abs(offset.x()) <= 1 && std::abs(offset.y()) <= 1;
+    };
+
+    form->Dept->trigger();
+    QMdiSubWindow* teams = toolkit::childFrame(DeptForm);
+    QVERIFY(teams);
+    QVERIFY2(centred(teams), qPrintable(QStringLiteral("%1,%2").arg(teams->x()).arg(teams->y())));
+    QCOMPARE(teams->windowFlags(), DeptForm->frameFlags());
+
+    // A window another window opens goes to the workspace the same way.
+    auto* other = new TOtherForm;
+    OtherForm = other;
+    toolkit::ChildWindow::present(other);
+    QMdiSubWindow* frame = toolkit::childFrame(other);
+    QVERIFY(frame);
+    QCOMPARE(frame->mdiArea(), form->Workspace);
+    QVERIFY(frame->isVisible());
+    QVERIFY(centred(frame));
+    QCOMPARE(frame->windowFlags(), other->frameFlags());
+    QCOMPARE(other->size(), QSize(300, 200));
+    QCOMPARE(form->Workspace->activeSubWindow(), frame);
+
+    // Without a main window, present() only shows the window.
+    delete m_form;
+    auto* alone = new TOtherForm;
+    toolkit::ChildWindow::present(alone);
+    QVERIFY(alone->isVisible());
+    QVERIFY(!toolkit::childFrame(alone));
+    delete alone;
 }
 
 QTEST_MAIN(TestMainWindow)

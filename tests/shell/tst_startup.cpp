@@ -19,6 +19,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <memory>
 
 using platform::RegistryStore;
@@ -62,6 +66,64 @@ void whenMainWindowShows(const std::function<void(TMainForm*)>& action)
     timer->start(10);
 }
 
+// The lock another copy of the program holds beside the database while it runs.
+class OtherCopysLock {
+public:
+    explicit OtherCopysLock(const QString& databasePath)
+        : m_fd(::open(QFile::encodeName(platform::SingleInstance::databaseLockPath(databasePath)).constData(),
+                      O_RDONLY | O_CREAT | O_CLOEXEC, 0644))
+    {
+        m_held = m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) == 0;
+    }
+    ~OtherCopysLock() { release(); }
+    bool held() const { return m_held; }
+    void release()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+        m_held = false;
+    }
+
+private:
+    int m_fd;
+    bool m_held = false;
+};
+
+// Makes this test process the running copy: it takes the guard under the program's title.
+void claimAsTheProgram()
+{
+    const QString ownName = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(kApplicationTitle);
+    platform::SingleInstance::instance().release(); // held under this test's name by earlier logins
+    CheckSingleInstance();
+    QCoreApplication::setApplicationName(ownName);
+}
+
+// A database and a copy of the built program in the test's program folder, with this process as
+// the running copy; empty when the program is not built.
+QString prepareSecondStart(const TestProgramDir& dir)
+{
+    dir.createDatabase();
+    const QString program = qEnvironmentVariable("DORVIK_BUILD_DIR") + QStringLiteral("/Dorvik");
+    const QString copy = dir.file(QStringLiteral("Dorvik"));
+    if (!QFile::exists(program) || !QFile::copy(program, copy))
+        return {};
+    claimAsTheProgram();
+    return copy;
+}
+
+// Starts the program's copy headless; a runtime folder given replaces the inherited one.
+void startSecondCopy(QProcess& second, const QString& copy, const QString& runtimeDir = {})
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (!runtimeDir.isEmpty())
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+    second.setProcessEnvironment(env);
+    second.start(copy, {});
+}
+
 void logInAsBuiltIn(TLoginForm* form)
 {
     form->User_edit->setText(QStringLiteral("Dorvik"));
@@ -88,6 +150,10 @@ private slots:
     void endingPathsLeaveTheRightBlock();
     void missingDatabaseIsNeverCreated();
     void secondInstanceRestoresTheFirstAndEnds();
+    void copyThatCannotReachTheFirstSaysSoAndEnds();
+    void databaseInUseRefusesTheStart_data();
+    void databaseInUseRefusesTheStart();
+    void markerWaitsWhileAnotherCopyHoldsTheDatabase();
 
 private:
     std::unique_ptr<TestProgramDir> m_dir;
@@ -329,37 +395,113 @@ void TestStartup::missingDatabaseIsNeverCreated()
 
 void TestStartup::secondInstanceRestoresTheFirstAndEnds()
 {
-    const QString program = qEnvironmentVariable("DORVIK_BUILD_DIR") + QStringLiteral("/Dorvik");
-    if (!QFile::exists(program))
+    const QString copy = prepareSecondStart(*m_dir);
+    if (copy.isEmpty())
         QSKIP("the program is not built");
-    m_dir->createDatabase();
-    const QString copy = m_dir->file(QStringLiteral("Dorvik"));
-    QVERIFY(QFile::copy(program, copy));
 
-    // This process is the running copy: it holds the guard under the program's title.
-    const QString ownName = QCoreApplication::applicationName();
-    QCoreApplication::setApplicationName(kApplicationTitle);
-    platform::SingleInstance::instance().release(); // held under this test's name by earlier logins
-    CheckSingleInstance();
-    QCoreApplication::setApplicationName(ownName);
-    QWidget window;
-    window.showMinimized();
-    QVERIFY(window.windowState() & Qt::WindowMinimized);
+    // The running copy's main window, shown maximised as the program does, then minimised, and
+    // no longer the active window (the desktop has the focus).
+    LoginUser = QStringLiteral("Dorvik");
+    LoginRole = kAdministratorRole;
+    auto* form = new TMainForm; // not MainForm: the other tests' waits look for that one
+    form->showMaximized();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    form->showMinimized();
+    QApplication::setActiveWindow(nullptr);
+    QVERIFY(form->isMinimized());
+    QCOMPARE(QApplication::activeWindow(), nullptr);
 
     QProcess second;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    second.setProcessEnvironment(env);
-    second.start(copy, {});
+    startSecondCopy(second, copy);
     QVERIFY(second.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 20000);
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
     QCOMPARE(second.exitCode(), 0);
-    QTRY_VERIFY(!(window.windowState() & Qt::WindowMinimized));
+    // Back at its former size, in front.
+    QTRY_VERIFY(!form->isMinimized());
+    QCOMPARE(form->windowState() & ~Qt::WindowActive, Qt::WindowMaximized);
+    QVERIFY(form->isVisible());
     // The second copy touched nothing.
     QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")), platform::databaseHeaderBlock());
     QVERIFY(!QFile::exists(ConfigFilePath()));
     QVERIFY(!QFile::exists(m_dir->registryPath()));
+
+    form->PopExitClick(); // ends without the closing steps
+    delete form;
+    LoginUser.clear();
+    LoginRole.clear();
+}
+
+void TestStartup::copyThatCannotReachTheFirstSaysSoAndEnds()
+{
+    const QString copy = prepareSecondStart(*m_dir);
+    if (copy.isEmpty())
+        QSKIP("the program is not built");
+    const QByteArray database = testsupport::readFile(m_dir->dbPath());
+
+    // Another runtime folder (as for another user, or another session): the running copy's
+    // socket is out of reach, only the lock beside the database tells.
+    QTemporaryDir otherRuntime;
+    QFile::setPermissions(otherRuntime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcess second;
+    startSecondCopy(second, copy, otherRuntime.path());
+    QVERIFY(second.waitForStarted());
+    // It says so (on the terminal as in its box, which waits for the user) and goes no further.
+    QByteArray said;
+    QTRY_VERIFY2_WITH_TIMEOUT((said += second.readAllStandardError()).contains(kDatabaseInUse.toUtf8()),
+                              said.constData(), 20000);
+    QVERIFY2(second.state() == QProcess::Running, said.constData());
+    second.kill();
+    QVERIFY(second.waitForFinished(5000));
+
+    QCOMPARE(testsupport::readFile(m_dir->dbPath()), database);
+    QVERIFY(!QFile::exists(ConfigFilePath()));
+    QVERIFY(!QFile::exists(m_dir->registryPath()));
+    QVERIFY(!platform::SingleInstance::instance().databaseHeldElsewhere(m_dir->dbPath()));
+    // This copy still holds the database: an orderly end here writes the marker.
+    WriteDbMarker();
+    QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")), platform::closingMarkerBlock());
+}
+
+void TestStartup::databaseInUseRefusesTheStart_data()
+{
+    QTest::addColumn<bool>("readOnlyLockFile");
+    QTest::newRow("lock file of this user") << false;
+    QTest::newRow("lock file of another user (read-only here)") << true;
+}
+
+void TestStartup::databaseInUseRefusesTheStart()
+{
+    QFETCH(bool, readOnlyLockFile);
+    m_dir->createDatabase();
+    platform::SingleInstance::instance().release();
+    OtherCopysLock other(m_dir->dbPath());
+    QVERIFY(other.held());
+    if (readOnlyLockFile)
+        QVERIFY(QFile::setPermissions(platform::SingleInstance::databaseLockPath(m_dir->dbPath()),
+                                      QFile::ReadOwner | QFile::ReadOther));
+
+    QVERIFY(!ClaimSingleInstance());
+    QCOMPARE(m_boxes->takeTexts(), QStringList{kDatabaseInUse});
+    QVERIFY(!platform::SingleInstance::instance().isHeld());
+
+    // Once the other copy has ended the program starts, quietly.
+    other.release();
+    QVERIFY(ClaimSingleInstance());
+    QVERIFY(platform::SingleInstance::instance().isHeld());
+    QCOMPARE(m_boxes->take().size(), 0);
+}
+
+void TestStartup::markerWaitsWhileAnotherCopyHoldsTheDatabase()
+{
+    m_dir->createDatabase();
+    OtherCopysLock other(m_dir->dbPath());
+    QVERIFY(other.held());
+    WriteDbMarker();
+    QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")), platform::databaseHeaderBlock());
+    other.release();
+    WriteDbMarker();
+    QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")), platform::closingMarkerBlock());
 }
 
 QTEST_MAIN(TestStartup)

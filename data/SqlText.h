@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+namespace data {
+class Field;
+} // namespace data
+
+// Helpers for the values of statements; they show nothing and touch no database.
+
+// The key of a dataset's current record as a statement parameter, read from its field (never
+// from a grid cell's display text): the stored integer or text, or an invalid value when there
+// is no current record or no such field.
+QVariant KeyParam(const data::Field& field);
+
+// The pattern of a "contains" search for `LIKE ? ESCAPE '\'`: the text between two "%", with
+// "%", "_" and "\" in it escaped, so that they match themselves as typed.
+QString ContainsPattern(const QString& text);
+inline const QString kLikeEscape = QStringLiteral(" ESCAPE '\\'");
+
+// True when text is an integer: leading spaces, then an optionally signed decimal number in the
+// signed 32-bit range, or a hexadecimal one ("$", "x", "X", "0x", "0X" and up to eight significant
+// digits), and nothing after the last digit.
+bool IsInteger(const QString& text);

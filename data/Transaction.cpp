@@ -1,0 +1,49 @@
+#include "data/Transaction.h"
+
+#include "data/Connection.h"
+
+namespace data {
+
+namespace {
+
+const char* const kBegin = "BEGIN IMMEDIATE";
+const char* const kCommit = "COMMIT";
+const char* const kRollback = "ROLLBACK";
+
+bool run(Connection& connection, const char* statement, QList<TransactionFailure>* failures)
+{
+    Error error;
+    if (connection.execute(statement, &error))
+        return true;
+    if (failures)
+        failures->append(TransactionFailure{QString::fromLatin1(statement), error});
+    return false;
+}
+
+// Undoes what the transaction did. The engine may have rolled back by itself already (a full
+// disk, an I/O error); a ROLLBACK that fails leaves the connection to be closed.
+void rollBack(Connection& connection, QList<TransactionFailure>* failures)
+{
+    if (connection.inTransaction() && !run(connection, kRollback, failures))
+        connection.close();
+}
+
+} // namespace
+
+bool runInTransaction(Connection& connection, const std::function<bool()>& work, QList<TransactionFailure>* failures)
+{
+    if (connection.inTransaction())
+        return work();
+    if (!run(connection, kBegin, failures))
+        return false;
+    if (!work()) {
+        rollBack(connection, failures);
+        return false;
+    }
+    if (run(connection, kCommit, failures))
+        return true;
+    rollBack(connection, failures);
+    return false;
+}
+
+} // namespace data
