@@ -273,18 +273,16 @@ void TestStartup::startWithTheMarkerOpensTheDatabase()
 void TestStartup::endingPathsLeaveTheRightBlock_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("marker");
-    QTest::newRow("login cancelled") << "cancel" << true;
-    QTest::newRow("login window closed") << "close login" << true;
-    QTest::newRow("fourth press after three failures") << "three failures" << true;
-    QTest::newRow("main window closed") << "close main" << true;
-    QTest::newRow("exit system") << "exit system" << true;
+    QTest::newRow("login cancelled") << "cancel";
+    QTest::newRow("login window closed") << "close login";
+    QTest::newRow("fourth press after three failures") << "three failures";
+    QTest::newRow("main window closed") << "close main";
+    QTest::newRow("exit system") << "exit system";
 }
 
 void TestStartup::endingPathsLeaveTheRightBlock()
 {
     QFETCH(QString, path);
-    QFETCH(bool, marker);
     m_dir->createDatabase();
     const QByteArray body = testsupport::readFile(m_dir->dbPath()).mid(16);
     whenLoginShows([path](TLoginForm* form) {
@@ -310,8 +308,7 @@ void TestStartup::endingPathsLeaveTheRightBlock()
             form->ExitSystemClick();
     });
     QCOMPARE(RunProgram(*qApp), 0);
-    QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")),
-             marker ? platform::closingMarkerBlock() : platform::databaseHeaderBlock());
+    QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")), platform::closingMarkerBlock());
     QCOMPARE(testsupport::readFile(m_dir->dbPath()).mid(16), body);
     QVERIFY(DM == nullptr);
     QVERIFY(MainForm == nullptr);
