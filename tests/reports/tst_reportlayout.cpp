@@ -257,7 +257,7 @@ void ReportLayoutTest::monthlyReportPrintsWageRows()
     const toolkit::ReportPage page = layout.page(0);
     QCOMPARE(single(page, ws::kTitleBand, QStringLiteral("TitleLabel")), QStringLiteral("蓝 栎 工 资 条"));
     QStringList headers;
-    for (const QString& field : {"DeptName", "Machineid", "WorkerName", "Expr1003"})
+    for (const QString field : {"DeptName", "Machineid", "WorkerName", "Expr1003"})
         headers << single(page, ws::kHeaderBand, ws::headerName(field));
     QCOMPARE(headers, (QStringList{"班组名称", "车床位", "员工名称", "合计(元)"}));
     QCOMPARE(placedTexts(page, ws::kDetailBand, QStringLiteral("DeptName")), (QStringList{"一组", "一组", "二组"}));
