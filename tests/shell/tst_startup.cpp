@@ -299,14 +299,18 @@ void TestStartup::endingPathsLeaveTheRightBlock()
             logInAsBuiltIn(form);
         }
     });
-    whenMainWindowShows([path](TMainForm* form) {
-        // The main window runs on its own data module, the login's is gone.
-        QVERIFY(DM != nullptr && DM->parent() == form);
-        if (path == QLatin1String("close main"))
-            form->close();
-        else
-            form->ExitSystemClick();
-    });
+    // Only the paths that log in reach the main window; a watcher left waiting would leak and act
+    // in a later test.
+    if (path == QLatin1String("close main") || path == QLatin1String("exit system")) {
+        whenMainWindowShows([path](TMainForm* form) {
+            // The main window runs on its own data module, the login's is gone.
+            QVERIFY(DM != nullptr && DM->parent() == form);
+            if (path == QLatin1String("close main"))
+                form->close();
+            else
+                form->ExitSystemClick();
+        });
+    }
     QCOMPARE(RunProgram(*qApp), 0);
     QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")), platform::closingMarkerBlock());
     QCOMPARE(testsupport::readFile(m_dir->dbPath()).mid(16), body);
