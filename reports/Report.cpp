@@ -12,18 +12,35 @@ TQuickReport::TQuickReport(QObject* owner) : toolkit::Report(owner)
 {
     setObjectName(QStringLiteral("QuickReport"));
     const QString& yuan = toolkit::kYuanMask;
-    wagestatement::build(*this,
-                         {
-                             {1.6, 32.3, QStringLiteral("员工名称"), QStringLiteral("WorkerName"), {}},
-                             {35.5, 59.3, QStringLiteral("款式号"), QStringLiteral("KindId"), {}},
-                             {61.6, 84.4, QStringLiteral("工序"), QStringLiteral("Process"), {}},
-                             {86.5, 113.8, QStringLiteral("日期"), QStringLiteral("ProductDate"), {}},
-                             {116.4, 134.7, QStringLiteral("数量(件)"), QStringLiteral("ProductCount"), {}},
-                             {137.1, 157.4, QStringLiteral("单价(元)"), QStringLiteral("ProcessPrice"), yuan},
-                             {160.1, 188.4, QStringLiteral("合计(元)"), QStringLiteral("Expr1011"), yuan},
-                         },
-                         {34.7, 60.1, 85.7, 115.1, 135.7, 158.5},
-                         {QStringLiteral("Expr1011"), 122.8, 175.9, 176.7, 187.1, Qt::AlignHCenter});
+    wagestatement::build(
+        *this,
+        {
+            {.left = 1.6, .right = 32.3, .header = QStringLiteral("员工名称"), .field = QStringLiteral("WorkerName")},
+            {.left = 35.5, .right = 59.3, .header = QStringLiteral("款式号"), .field = QStringLiteral("KindId")},
+            {.left = 61.6, .right = 84.4, .header = QStringLiteral("工序"), .field = QStringLiteral("Process")},
+            {.left = 86.5, .right = 113.8, .header = QStringLiteral("日期"), .field = QStringLiteral("ProductDate")},
+            {.left = 116.4,
+             .right = 134.7,
+             .header = QStringLiteral("数量(件)"),
+             .field = QStringLiteral("ProductCount")},
+            {.left = 137.1,
+             .right = 157.4,
+             .header = QStringLiteral("单价(元)"),
+             .field = QStringLiteral("ProcessPrice"),
+             .mask = yuan},
+            {.left = 160.1,
+             .right = 188.4,
+             .header = QStringLiteral("合计(元)"),
+             .field = QStringLiteral("Expr1011"),
+             .mask = yuan},
+        },
+        {34.7, 60.1, 85.7, 115.1, 135.7, 158.5},
+        {.field = QStringLiteral("Expr1011"),
+         .left = 122.8,
+         .right = 175.9,
+         .yuanLeft = 176.7,
+         .yuanRight = 187.1,
+         .yuanAlignment = Qt::AlignHCenter});
     setDataSource(DM ? DM->SalarySource : nullptr);
 }
 

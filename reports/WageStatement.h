@@ -12,21 +12,21 @@ namespace wagestatement {
 
 // One table column: its box (left, right), header text, data field and display mask.
 struct Column {
-    double left;
-    double right;
-    QString header;
-    QString field;
-    QString mask;
+    double left = 0.0;
+    double right = 0.0;
+    QString header{};
+    QString field{};
+    QString mask{}; // none: the value as it is
 };
 
 // Where the total of the summary stands and how the "元" after it is set.
 struct Total {
-    QString field;
-    double left;
-    double right;
-    double yuanLeft;
-    double yuanRight; // 0: the label is as wide as its text
-    Qt::Alignment yuanAlignment;
+    QString field{};
+    double left = 0.0;
+    double right = 0.0;
+    double yuanLeft = 0.0;
+    double yuanRight = 0.0; // 0: the label is as wide as its text
+    Qt::Alignment yuanAlignment = Qt::AlignLeft;
 };
 
 // Band names and the names of the elements tests and readers look for.

@@ -1,6 +1,16 @@
 #!/usr/bin/env bash
-# Configures and builds into build/.
+# Configures and builds into build/, or with --sanitize into build-asan/ with AddressSanitizer and
+# UndefinedBehaviorSanitizer. Compiles through ccache when it is installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build
+folder=build
+options=()
+if [ "${1:-}" = "--sanitize" ]; then
+  folder=build-asan
+  options+=(-DDORVIK_SANITIZE=ON)
+fi
+if command -v ccache >/dev/null 2>&1; then
+  options+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
+cmake --build "$folder"

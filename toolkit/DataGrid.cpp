@@ -126,8 +126,6 @@ QString DataGridModel::displayText(int row, int column) const
     if (!m_dataSet || field < 0)
         return QString();
     const QVariant value = m_dataSet->value(row, field);
-    if (value.typeId() == QMetaType::Double && m_columns.at(column).displayMask.isEmpty())
-        return QString::number(value.toDouble(), 'g', 15);
     return applyDisplayMask(value, m_columns.at(column).displayMask);
 }
 

@@ -15,14 +15,15 @@ namespace toolkit {
 
 // One column of a data grid: the field it shows (looked up by name in the dataset's current
 // result set), its title, width and display mask; optionally a footer showing the column's sum.
+// Every member has a default, so a column lists only what it sets: GridColumn{.fieldName = ...}.
 struct GridColumn {
-    QString fieldName;
-    QString title;
+    QString fieldName{};
+    QString title{};
     int width = 80;
-    QString displayMask;
+    QString displayMask{};
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
     bool footerSum = false;
-    QString footerMask; // mask of the footer sum; the display mask when empty
+    QString footerMask{}; // mask of the footer sum; the display mask when empty
     bool visible = true;
 };
 

@@ -76,39 +76,6 @@ ReportElement ReportElement::makeRule(const QString& name, ReportRuleShape shape
     return e;
 }
 
-QList<const ReportPlacedElement*> ReportPage::find(const QString& band, const QString& name) const
-{
-    QList<const ReportPlacedElement*> found;
-    for (const ReportPlacedElement& e : elements)
-        if (e.band == band && e.name == name)
-            found.append(&e);
-    return found;
-}
-
-QStringList ReportPage::texts(const QString& band, const QString& name) const
-{
-    QStringList out;
-    for (const ReportPlacedElement* e : find(band, name))
-        out.append(e->text);
-    return out;
-}
-
-int ReportPage::bandCount(const QString& band) const
-{
-    // Every band of these reports carries at least one element; count the first one's placements.
-    QString first;
-    int count = 0;
-    for (const ReportPlacedElement& e : elements) {
-        if (e.band != band)
-            continue;
-        if (first.isEmpty())
-            first = e.name;
-        if (e.name == first)
-            ++count;
-    }
-    return count;
-}
-
 QString reportDateTimeText(const QDateTime& now)
 {
     const QString date = now.date().toString(QStringLiteral("yyyy-MM-dd"));
@@ -209,7 +176,7 @@ ReportPage ReportLayout::page(int index) const
                 break;
             case ReportElementKind::Expression: {
                 const double total = d->sums[size_t(placed.band)][size_t(i)];
-                out.text = el.mask.isEmpty() ? QString::number(total) : formatNumber(total, el.mask);
+                out.text = el.mask.isEmpty() ? formatPlainNumber(total) : formatNumber(total, el.mask);
                 break;
             }
             case ReportElementKind::Rule: break;

@@ -101,13 +101,6 @@ struct ReportPlacedElement {
 struct ReportPage {
     int number = 0; // 1-based
     QList<ReportPlacedElement> elements;
-
-    // The elements of one band and name on this page, in print order.
-    QList<const ReportPlacedElement*> find(const QString& band, const QString& name) const;
-    // Their texts.
-    QStringList texts(const QString& band, const QString& name) const;
-    // How often the band is printed on this page.
-    int bandCount(const QString& band) const;
 };
 
 // The pages of one generation of a report. Pagination, the row count and the sums are fixed when
@@ -125,7 +118,8 @@ public:
     ReportPage page(int index) const; // 0-based
     QSizeF paperSize() const;
     const ReportPageSettings& settings() const;
-    // Number of dataset rows printed (0 for an empty or closed dataset).
+    // Number of dataset rows printed (0 for an empty or closed dataset): the count the summary
+    // shows, for a caller that reports how much was printed.
     int rowCount() const;
 
 private:

@@ -150,6 +150,15 @@ bool printReport(const ReportLayout& layout, QPrinter* printer)
     return false;
 }
 
+bool PreviewPainter::paint(QPrinter* printer)
+{
+    const bool painted = paintReport(m_layout, printer);
+    if (!painted && !m_failureShown)
+        ShowStop(kPrintFailedText);
+    m_failureShown = !painted;
+    return painted;
+}
+
 void saveReportPdfAs(const ReportLayout& layout, QWidget* parent)
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -180,8 +189,9 @@ void previewReport(const ReportLayout& layout, QWidget* parent)
 
     QPrintPreviewDialog dialog(&printer, parent);
     dialog.setWindowTitle(QStringLiteral("打印预览"));
+    PreviewPainter painter(layout);
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested,
-                     [&layout](QPrinter* target) { printReport(layout, target); });
+                     [&painter](QPrinter* target) { painter.paint(target); });
 
     if (auto* toolBar = dialog.findChild<QToolBar*>()) {
         toolBar->addSeparator();

@@ -24,6 +24,19 @@ bool paintReport(const ReportLayout& layout, QPagedPaintDevice* device);
 bool printReport(const ReportLayout& layout, QPrinter* printer);
 inline const QString kPrintFailedText = QStringLiteral("打印时出错, 请检查打印机设置!");
 
+// What the preview does on every repaint: paints the layout on the preview's printer. A printer
+// that cannot be used is reported once, not on every repaint; after a good paint the next failure
+// is reported again.
+class PreviewPainter {
+public:
+    explicit PreviewPainter(const ReportLayout& layout) : m_layout(layout) {}
+    bool paint(QPrinter* printer);
+
+private:
+    const ReportLayout& m_layout;
+    bool m_failureShown = false;
+};
+
 // Writes the layout as a PDF file; false with a reason when the file cannot be written.
 bool writeReportPdf(const ReportLayout& layout, const QString& path, QString* error = nullptr);
 

@@ -3,6 +3,7 @@
 #include "data/DataModule.h"
 #include "data/Sql.h"
 #include "testsupport/TestProgramDir.h"
+#include "toolkit/ReportEngine.h"
 
 #include <QString>
 #include <QVariant>
@@ -67,6 +68,42 @@ inline bool openDetail()
 inline bool openMonth()
 {
     return OpenQuery(DM->SalaryMonthQuery, DM->SalaryMonthQuery->sql());
+}
+
+// The elements of one band and name on a page, in print order.
+inline QList<const toolkit::ReportPlacedElement*> placed(const toolkit::ReportPage& page, const QString& band,
+                                                         const QString& name)
+{
+    QList<const toolkit::ReportPlacedElement*> found;
+    for (const toolkit::ReportPlacedElement& e : page.elements)
+        if (e.band == band && e.name == name)
+            found.append(&e);
+    return found;
+}
+
+// Their texts.
+inline QStringList placedTexts(const toolkit::ReportPage& page, const QString& band, const QString& name)
+{
+    QStringList out;
+    for (const toolkit::ReportPlacedElement* e : placed(page, band, name))
+        out.append(e->text);
+    return out;
+}
+
+// How often a band is printed on a page: the placements of its first element.
+inline int bandCount(const toolkit::ReportPage& page, const QString& band)
+{
+    QString first;
+    int count = 0;
+    for (const toolkit::ReportPlacedElement& e : page.elements) {
+        if (e.band != band)
+            continue;
+        if (first.isEmpty())
+            first = e.name;
+        if (e.name == first)
+            ++count;
+    }
+    return count;
 }
 
 } // namespace reportfixture

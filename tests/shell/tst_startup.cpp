@@ -339,18 +339,16 @@ void TestStartup::startWithTheMarkerOpensTheDatabase()
 void TestStartup::endingPathsLeaveTheRightBlock_data()
 {
     QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("marker");
-    QTest::newRow("login cancelled") << "cancel" << true;
-    QTest::newRow("login window closed") << "close login" << true;
-    QTest::newRow("fourth press after three failures") << "three failures" << true;
-    QTest::newRow("main window closed") << "close main" << true;
-    QTest::newRow("exit system") << "exit system" << true;
+    QTest::newRow("login cancelled") << "cancel";
+    QTest::newRow("login window closed") << "close login";
+    QTest::newRow("fourth press after three failures") << "three failures";
+    QTest::newRow("main window closed") << "close main";
+    QTest::newRow("exit system") << "exit system";
 }
 
 void TestStartup::endingPathsLeaveTheRightBlock()
 {
     QFETCH(QString, path);
-    QFETCH(bool, marker);
     m_dir->createDatabase();
     const QByteArray body = testsupport::readFile(m_dir->dbPath()).mid(16);
     whenLoginShows([path](TLoginForm* form) {
@@ -367,17 +365,20 @@ void TestStartup::endingPathsLeaveTheRightBlock()
             logInAsBuiltIn(form);
         }
     });
-    whenMainWindowShows([path](TMainForm* form) {
-        // The main window runs on its own data module, the login's is gone.
-        QVERIFY(DM != nullptr && DM->parent() == form);
-        if (path == QLatin1String("close main"))
-            form->close();
-        else
-            form->ExitSystemClick();
-    });
+    // Only the paths that log in reach the main window; a watcher left waiting would leak and act
+    // in a later test.
+    if (path == QLatin1String("close main") || path == QLatin1String("exit system")) {
+        whenMainWindowShows([path](TMainForm* form) {
+            // The main window runs on its own data module, the login's is gone.
+            QVERIFY(DM != nullptr && DM->parent() == form);
+            if (path == QLatin1String("close main"))
+                form->close();
+            else
+                form->ExitSystemClick();
+        });
+    }
     QCOMPARE(RunProgram(*qApp), 0);
-    QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")),
-             marker ? platform::closingMarkerBlock() : platform::databaseHeaderBlock());
+    QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")), platform::closingMarkerBlock());
     QCOMPARE(testsupport::readFile(m_dir->dbPath()).mid(16), body);
     QVERIFY(DM == nullptr);
     QVERIFY(MainForm == nullptr);

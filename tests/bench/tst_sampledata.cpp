@@ -172,4 +172,4 @@ void SampleDataTest::refusesBadOptions()
 }
 
 QTEST_GUILESS_MAIN(SampleDataTest)
-#include "SampleDataTest.moc"
+#include "tst_sampledata.moc"
