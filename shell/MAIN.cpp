@@ -7,6 +7,7 @@
 #include "masterdata/Dept.h"
 #include "masterdata/Password.h"
 #include "masterdata/Worker.h"
+#include "piecework/Produce.h"
 #include "platform/ProgramDir.h"
 #include "shell/About.h"
 #include "shell/DorvikFunction.h"
@@ -404,7 +405,7 @@ void TMainForm::WorkerClick()
 void TMainForm::ProduceProcessClick()
 {
     emit childWindowRequested(QStringLiteral("TProduceForm"));
-    // openChild(ProduceForm);
+    openChild(ProduceForm);
 }
 
 void TMainForm::UserRoleClick()

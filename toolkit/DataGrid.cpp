@@ -7,9 +7,12 @@
 
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 
 namespace toolkit {
 
@@ -186,7 +189,7 @@ QVariant DataGridModel::headerData(int section, Qt::Orientation orientation, int
 Qt::ItemFlags DataGridModel::flags(const QModelIndex& index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (m_editable && fieldIndex(index.column()) >= 0)
+    if (m_editable && fieldIndex(index.column()) >= 0 && !m_readOnlyColumns.contains(index.column()))
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -310,6 +313,7 @@ QString DataGrid::titleClick(int column)
 {
     if (column < 0 || column >= m_marks.size())
         return QString();
+    postEditor(); // the sort reloads the rows, which would drop a cell being typed
     data::DataSet* set = dataSet();
     // A field missing from the current result set (another window's result in the shared
     // dataset): nothing is sorted, so no mark moves either.
@@ -404,7 +408,7 @@ void DataGrid::syncCurrentFromDataSet()
     if (m_syncing || !set || set->recNo() == 0)
         return;
     m_syncing = true;
-    const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+    const int column = currentIndex().isValid() ? currentIndex().column() : firstColumn(set->recNo() - 1);
     const QModelIndex index = m_model->index(set->recNo() - 1, column);
     if (index.isValid() && index != currentIndex())
         selectionModel()->setCurrentIndex(
@@ -426,6 +430,126 @@ void DataGrid::updateGeometries()
     const QRect vp = viewport()->geometry();
     m_footer->setGeometry(frameWidth(), vp.bottom() + 1, width() - 2 * frameWidth(), footerHeight);
     m_footer->raise();
+}
+
+// ---- Editing in place ----------------------------------------------------------------------------
+
+namespace {
+
+// The cell editor of a grid edited in place: a plain line with the stored value, a number as its
+// plain digits. What was typed goes to the dataset as text (an emptied cell as empty); a cell left
+// untouched writes nothing. Enter posts the cell and asks the grid for the next one.
+class InPlaceDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override
+    {
+        auto* editor = new QLineEdit(parent);
+        editor->setFrame(false);
+        return editor;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        const QVariant value = index.data(Qt::EditRole);
+        QString text;
+        if (value.typeId() == QMetaType::Double)
+            text = QString::number(value.toDouble(), 'g', 15);
+        else if (value.isValid())
+            text = value.toString();
+        auto* line = static_cast<QLineEdit*>(editor);
+        line->setText(text);
+        line->selectAll();
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        const auto* line = static_cast<QLineEdit*>(editor);
+        if (!line->isModified())
+            return;
+        model->setData(index, line->text().isEmpty() ? QVariant() : QVariant(line->text()), Qt::EditRole);
+    }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                auto* editor = static_cast<QWidget*>(object);
+                emit commitData(editor);
+                emit closeEditor(editor, QAbstractItemDelegate::EditNextItem);
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+};
+
+} // namespace
+
+void DataGridModel::setColumnReadOnly(int column, bool readOnly)
+{
+    if (readOnly)
+        m_readOnlyColumns.insert(column);
+    else
+        m_readOnlyColumns.remove(column);
+}
+
+void DataGrid::setAlwaysShowEditor(bool on)
+{
+    m_alwaysShowEditor = on;
+    if (on) {
+        setItemDelegate(new InPlaceDelegate(this));
+        setEditTriggers(AllEditTriggers);
+    }
+}
+
+void DataGrid::setColumnReadOnly(int column, bool readOnly)
+{
+    m_model->setColumnReadOnly(column, readOnly);
+}
+
+void DataGrid::postEditor()
+{
+    if (QWidget* editor = indexWidget(currentIndex()))
+        commitData(editor);
+}
+
+// Where the current row starts: in a grid edited in place its first editable cell, so that the
+// editor shows at once; otherwise the first column.
+int DataGrid::firstColumn(int row) const
+{
+    if (m_alwaysShowEditor)
+        for (int column = 0; column < m_model->columnCount(); ++column)
+            if (!isColumnHidden(column) && (m_model->index(row, column).flags() & Qt::ItemIsEditable))
+                return column;
+    return 0;
+}
+
+// Enter (and Tab) move to the next editable cell, on to the next row after the last; at the last
+// editable cell of the grid the cell stays current.
+QModelIndex DataGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    const QModelIndex current = currentIndex();
+    if (!m_alwaysShowEditor || action != MoveNext || !current.isValid())
+        return QTableView::moveCursor(action, modifiers);
+    for (int row = current.row(), column = current.column() + 1; row < m_model->rowCount(); ++row, column = 0)
+        for (; column < m_model->columnCount(); ++column) {
+            const QModelIndex next = m_model->index(row, column);
+            if (!isColumnHidden(column) && (next.flags() & Qt::ItemIsEditable))
+                return next;
+        }
+    return current;
+}
+
+// After Enter or Escape the editor opens again on the current cell (also on the last cell, where
+// Enter stays); leaving the grid (no hint) closes it.
+void DataGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    QTableView::closeEditor(editor, hint);
+    if (m_alwaysShowEditor && hint != QAbstractItemDelegate::NoHint && state() != EditingState &&
+        (currentIndex().flags() & Qt::ItemIsEditable))
+        edit(currentIndex());
 }
 
 } // namespace toolkit

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
+#include <QSet>
 #include <QTableView>
 #include <QVector>
 
@@ -41,6 +42,8 @@ public:
     void setColumns(const QVector<GridColumn>& columns);
     const QVector<GridColumn>& columns() const { return m_columns; }
     void setEditable(bool editable) { m_editable = editable; }
+    bool isEditable() const { return m_editable; }
+    void setColumnReadOnly(int column, bool readOnly);
     // Index of the column's field in the current result set, -1 when the field is missing.
     int fieldIndex(int column) const;
     QString displayText(int row, int column) const;
@@ -62,6 +65,7 @@ private:
     QVector<GridColumn> m_columns;
     QVector<int> m_fieldIndexes;
     bool m_editable = false;
+    QSet<int> m_readOnlyColumns;
     bool m_settingData = false;
     int m_indicatorRow = -1;
     // Footer sums by grid column, kept until the rows change: the footer repaints on every scroll.
@@ -106,6 +110,18 @@ public:
     bool footerVisible() const { return m_footerVisible; }
     QString footerText(int column) const;
 
+    // ---- Editing in place --------------------------------------------------------------------
+    // A grid edited like a sheet: the current cell's editor stays open (a plain line: a number as
+    // its plain digits, the text posted as typed, an emptied cell as empty); Enter posts the cell
+    // and moves on to the next editable cell, row after row, never adding a row; read-only columns
+    // are passed over.
+    void setAlwaysShowEditor(bool on);
+    bool alwaysShowEditor() const { return m_alwaysShowEditor; }
+    void setColumnReadOnly(int column, bool readOnly);
+    // Posts the text of the open cell editor, if any, to the dataset.
+    void postEditor();
+    int firstColumn(int row) const;
+
 signals:
     void titleClicked(int column, const QString& sortText);
     void mousePressed(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, const QPoint& pos);
@@ -115,6 +131,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void updateGeometries() override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
 private:
     void setSortMark(int column, SortMark mark);
@@ -128,6 +146,7 @@ private:
     bool m_footerVisible = false;
     bool m_syncing = false;
     bool m_redispatching = false;
+    bool m_alwaysShowEditor = false;
 };
 
 } // namespace toolkit

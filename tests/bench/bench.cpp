@@ -12,6 +12,7 @@
 //   sort_entry_list rows=N ours=0.12
 //   peak_rss_mb=150
 #include "SampleData.h"
+#include "bench_produce.h"
 
 #include "data/Connection.h"
 #include "data/DataModule.h"
@@ -294,6 +295,8 @@ int main(int argc, char** argv)
     std::printf("peak_rss_mb=%.0f%s\n", double(statusKb("VmHWM")) / 1024.0,
                 peakReset ? "" : " (includes making the sample database)");
     std::fprintf(stderr, "checksum %llu\n", static_cast<unsigned long long>(checksum));
+    if (benchProduce(dbPath, args.rows, args.months, args.repeat, args.cpu, folder.path()) != 0)
+        return 1;
     sqlite3_close(raw);
     return 0;
 }

@@ -1,0 +1,883 @@
+#include "piecework/Produce.h"
+
+#include "data/DataModule.h"
+#include "data/DataSet.h"
+#include "data/Sql.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/DisplayMask.h"
+#include "toolkit/MessageBox.h"
+
+#include <QApplication>
+#include <QDateEdit>
+#include <QEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
+#include <QSpinBox>
+#include <QTabWidget>
+
+#include <cmath>
+#include <optional>
+
+TProduceForm* ProduceForm = nullptr;
+
+namespace {
+
+// Style list and search.
+const QString kListSql = QStringLiteral("Select * From Product Order by Kind desc");
+const QString kSearchAllSql = QStringLiteral("Select * From Product order by kind desc");
+const QString kSearchSql = QStringLiteral("Select * From Product Where ( Kind like ?") + kLikeEscape +
+                           QStringLiteral(" Or Process like ?") + kLikeEscape + QStringLiteral(" Or KindName like ?") +
+                           kLikeEscape + QStringLiteral(" Or ProductCount like ?") + kLikeEscape +
+                           QStringLiteral(" Or ProductDate like ?") + kLikeEscape + QStringLiteral(")");
+
+// Adding, editing and deleting a style.
+const QString kKindTakenSql = QStringLiteral("Select Kind From Product Where Kind=?");
+const QString kKindTakenByOtherSql = QStringLiteral("Select Kind From Product Where Kind = ? And id <>?");
+const QString kAddSql =
+    QStringLiteral("Insert Into Product (Kind,Process,KindName,ProductCount,ProductDate) Values (?,?,?,?,?)");
+const QString kAddStepSql = QStringLiteral("Insert Into Process(Process,ProductId) Values(?,?)");
+const QString kStoredStyleSql = QStringLiteral("Select Kind,Process From Product Where Id=?");
+const QString kEditSql =
+    QStringLiteral("Update Product Set Kind =?, Process = ?,KindName=?,ProductCount=?,ProductDate = ?  Where Id =?");
+const QString kCarryStepsSql = QStringLiteral("Update Process Set ProductId=? Where ProductId=?");
+const QString kCarryRecordsSql = QStringLiteral("Update Salary Set KindId=? Where KindId=?");
+const QString kCarryKindNameSql = QStringLiteral("Update Salary Set KindName=? Where KindId  =?");
+const QString kDeleteStepsSql = QStringLiteral("delete From Process Where ProductId =?");
+const QString kDeleteSql = QStringLiteral("Delete From Product Where Id =?");
+
+// Steps and prices.
+const QString kStepsSql =
+    QStringLiteral("Select Id,Process,ProcessName,Productid,Price From Process Where Productid =? Order by id Asc");
+const QString kSaveStepSql = QStringLiteral("Update Process Set ProcessName=?,Price=? Where Id=?");
+const QString kStyleStepsSql = QStringLiteral("Select Process,Kind From Product Where Id=?");
+const QString kAllStylesSql = QStringLiteral("Select Process,Kind From Product Order By Id");
+// The bulk update walks the month's records once per style: a page cache that holds a month of a
+// large workshop (32 MiB) keeps every walk after the first from reading the pages again.
+const QString kMonthCacheSql = QStringLiteral("PRAGMA cache_size = -32768");
+// The styles that have records in a month.
+const QString kMonthStylesSql =
+    QStringLiteral("Select Distinct KindId From Salary Where ProcessDate>=? And ProcessDate<?");
+// The steps 工序1..N of a style with their stored names and prices. A label counts only as the
+// program writes it ("工序" and the step number without leading zeros).
+const QString kStyleStepRowsSql = QStringLiteral("Select Process,ProcessName,Price From Process Where ProductId=? "
+                                                 "And CAST(substr(Process,3) AS INTEGER) Between 1 And ? "
+                                                 "And Process='工序'||CAST(substr(Process,3) AS INTEGER) Order by Id");
+// One step's name and price into the style's records of one month: the month as a date range, so
+// that the index on (KindId, Process, ProcessDate) finds exactly those records.
+const QString kApplyStepSql =
+    QStringLiteral("Update Salary Set ProcessName=?,ProcessPrice=? Where Kindid=? And Process=? "
+                   "And ProcessDate>=? And ProcessDate<?");
+
+const QString kStepPrefix = QStringLiteral("工序");
+const QString kAskCaption = QStringLiteral("提示");
+const QString kKindEmpty = QStringLiteral("对不起，款式号不能为空!");
+const QString kStepsNotInteger = QStringLiteral("对不起，工序数不能为空并且必须为整数!");
+const QString kTooManySteps = QStringLiteral("对不起，工序数不能超过999!");
+const QString kCountNotInteger = QStringLiteral("对不起，产品件数必须为整数!");
+const QString kKindRepeated = QStringLiteral("对不起，款式号不能有重复!");
+const QString kPickToEdit = QStringLiteral("对不起，请选择所要修改的产品款式号!");
+const QString kPickToDelete = QStringLiteral("对不起，请选择所要删除的产品款式号!");
+const QString kPickFirst = QStringLiteral("对不起，请先选择产品款式号!");
+const QString kAskBulkUpdate = QStringLiteral("是否确定要批量更新所有款式工序价格?");
+
+// More steps than this are a typing slip: the rows would be made at once.
+constexpr int kMaxSteps = 999;
+
+// Grid columns of the step list.
+enum StepColumn { StepId, StepLabel, StepName, StepSize, StepStyle, StepPrice };
+
+QString badPriceText(const QString& label)
+{
+    return QStringLiteral("对不起，") + label + QStringLiteral("的价格必须是不小于0的数字，最多三位小数!");
+}
+
+QString askSaveText(const QString& year, const QString& month)
+{
+    return QStringLiteral("是否确定要更新此款式") + year + QStringLiteral("年") + month + QStringLiteral("月") +
+           QStringLiteral("的工序价格?  ");
+}
+
+QString stepLabel(int step)
+{
+    return kStepPrefix + QString::number(step);
+}
+
+// The value of a text that passes IsInteger: decimal, or hexadecimal taken as a 32-bit pattern.
+qint64 integerValue(const QString& text)
+{
+    QString t = text;
+    while (t.startsWith(QLatin1Char(' ')))
+        t.remove(0, 1);
+    for (const QString& prefix :
+         {QStringLiteral("0x"), QStringLiteral("0X"), QStringLiteral("$"), QStringLiteral("x"), QStringLiteral("X")})
+        if (t.startsWith(prefix))
+            return qint32(t.mid(prefix.size()).toUInt(nullptr, 16));
+    return t.toLongLong();
+}
+
+// A price as the user may give it: empty (unpriced), or a number of at least 0 with up to three
+// decimals. A typed text becomes a number; nothing when the value is not a price.
+std::optional<QVariant> priceValue(const QVariant& value)
+{
+    if (!value.isValid() || value.isNull())
+        return QVariant();
+    double number = 0;
+    switch (value.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::LongLong:
+    case QMetaType::Int: number = value.toDouble(); break;
+    default: {
+        const QString text = value.toString().trimmed();
+        if (text.isEmpty())
+            return QVariant();
+        static const QRegularExpression pattern(QStringLiteral("^(\\d+(\\.\\d{0,3})?|\\.\\d{1,3})$"));
+        if (!pattern.match(text).hasMatch())
+            return std::nullopt;
+        number = text.toDouble();
+    }
+    }
+    const double thousandths = number * 1000;
+    if (!std::isfinite(number) || number < 0 ||
+        std::fabs(thousandths - std::round(thousandths)) > 1e-6 * std::max(1.0, thousandths))
+        return std::nullopt;
+    return QVariant(number);
+}
+
+bool sameValue(const QVariant& a, const QVariant& b)
+{
+    if (a.isValid() != b.isValid())
+        return false;
+    if (!a.isValid())
+        return true;
+    if (a.typeId() == QMetaType::Double || b.typeId() == QMetaType::Double)
+        return a.toDouble() == b.toDouble();
+    return a.toString() == b.toString();
+}
+
+// The month spin edit shows its month with two digits (03).
+class MonthSpinEdit : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+    void setEditText(const QString& text) { lineEdit()->setText(text); }
+
+protected:
+    QString textFromValue(int value) const override { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
+};
+
+QLineEdit* makeEdit(QWidget* parent, const QString& name, const QRect& geometry)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    edit->setGeometry(geometry);
+    return edit;
+}
+
+} // namespace
+
+// ---- Price application -----------------------------------------------------------------------------
+
+QString MonthStart(const QDate& anyDay)
+{
+    return QDate(anyDay.year(), anyDay.month(), 1).toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+QString NextMonthStart(const QDate& anyDay)
+{
+    return QDate(anyDay.year(), anyDay.month(), 1).addMonths(1).toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+bool ApplyStylePrices(data::DataSet* query, const QString& kind, qint64 steps, const QDate& anyDay)
+{
+    if (steps < 1)
+        return true;
+    if (!OpenQuery(query, kStyleStepRowsSql, {kind, steps}))
+        return false;
+    // A label that occurs twice counts with its first row.
+    struct Step {
+        QVariant label, name, price;
+    };
+    QList<Step> rows;
+    QSet<QString> labels;
+    for (query->first(); !query->eof(); query->next()) {
+        const QString label = query->field(0).asString().toCaseFolded();
+        if (labels.contains(label))
+            continue;
+        labels.insert(label);
+        rows.append({query->field(0).value(), query->field(1).value(), query->field(2).value()});
+    }
+    const QString from = MonthStart(anyDay);
+    const QString to = NextMonthStart(anyDay);
+    for (const Step& step : rows)
+        if (!ExecQuery(query, kApplyStepSql, {step.name, step.price, kind, step.label, from, to}))
+            return false;
+    return true;
+}
+
+bool SaveStylePrices(const QVariant& productId, const QList<StepChange>& changes, const QDate& anyDay)
+{
+    return RunInTransaction([&] {
+        for (const StepChange& change : changes)
+            if (!ExecQuery(DM->DmQuery, kSaveStepSql, {change.name, change.price, change.id}))
+                return false;
+        // The number and step count now stored: an edited style number is used.
+        if (!OpenQuery(DM->DmQuery, kStyleStepsSql, {productId}))
+            return false;
+        if (DM->DmQuery->recordCount() == 0)
+            return true;
+        const qint64 steps = DM->DmQuery->field(0).asInteger();
+        const QString kind = DM->DmQuery->field(1).asString();
+        return ApplyStylePrices(DM->DmQuery, kind, steps, anyDay);
+    });
+}
+
+bool ApplyMonthPrices(const QDate& anyDay, const std::function<void(int, int)>& progress)
+{
+    if (!ExecQuery(DM->UserQuery, kMonthCacheSql))
+        return false;
+    return RunInTransaction([&] {
+        if (!OpenQuery(DM->DmQuery, kAllStylesSql))
+            return false;
+        // The styles are read once: what runs while the user interface has its turn cannot move
+        // the update's place among them.
+        struct Style {
+            qint64 steps;
+            QString kind;
+        };
+        QList<Style> styles;
+        styles.reserve(DM->DmQuery->recordCount());
+        for (DM->DmQuery->first(); !DM->DmQuery->eof(); DM->DmQuery->next())
+            styles.append({DM->DmQuery->field(0).asInteger(), DM->DmQuery->field(1).asString()});
+        // Only the styles with records in the month have anything to write; the others are passed
+        // over without a statement.
+        if (!OpenQuery(DM->UserQuery, kMonthStylesSql, {MonthStart(anyDay), NextMonthStart(anyDay)}))
+            return false;
+        QSet<QString> inMonth;
+        for (DM->UserQuery->first(); !DM->UserQuery->eof(); DM->UserQuery->next())
+            inMonth.insert(DM->UserQuery->field(0).asString().toCaseFolded());
+        const int total = int(styles.size());
+        if (progress)
+            progress(0, total);
+        for (int i = 0; i < total; ++i) {
+            const Style& style = styles.at(i);
+            if (inMonth.contains(style.kind.toCaseFolded()) &&
+                !ApplyStylePrices(DM->UserQuery, style.kind, style.steps, anyDay))
+                return false;
+            if (progress)
+                progress(i + 1, total);
+        }
+        return true;
+    });
+}
+
+// ---- The window ------------------------------------------------------------------------------------
+
+TProduceForm::TProduceForm(QWidget* parent) : toolkit::ChildWindow(parent)
+{
+    ProduceForm = this;
+    setObjectName(QStringLiteral("ProduceForm"));
+    setWindowTitle(QStringLiteral("产品工序"));
+    setDesignedSize(711, 435);
+
+    RzPage = new QTabWidget(this);
+    RzPage->setObjectName(QStringLiteral("RzPage"));
+    RzPage->setGeometry(0, 0, 711, 435);
+    ProductSheet = new QWidget;
+    ProductSheet->setObjectName(QStringLiteral("ProductSheet"));
+    ProcessSheet = new QWidget;
+    ProcessSheet->setObjectName(QStringLiteral("ProcessSheet"));
+    RzPage->addTab(ProductSheet, QStringLiteral("产品款式"));
+    RzPage->addTab(ProcessSheet, QStringLiteral("产品工序"));
+    buildStyleTab();
+    buildStepTab();
+    RzPage->setCurrentWidget(ProductSheet);
+    connect(RzPage, &QTabWidget::currentChanged, this, &TProduceForm::RzPageChange);
+
+    FormCreate();
+}
+
+TProduceForm::~TProduceForm()
+{
+    if (ProduceForm == this)
+        ProduceForm = nullptr;
+}
+
+void TProduceForm::buildStyleTab()
+{
+    QWidget* page = ProductSheet;
+    ProductGrid = new toolkit::DataGrid(page);
+    ProductGrid->setObjectName(QStringLiteral("ProductGrid"));
+    ProductGrid->setGeometry(4, 4, 457, 362);
+    ProductGrid->setRowSelect(true);
+    ProductGrid->setDataSource(DM->ProduceSource);
+    const auto right = Qt::AlignRight | Qt::AlignVCenter;
+    ProductGrid->setColumns({
+        toolkit::GridColumn{.fieldName = QStringLiteral("Id"), .visible = false},
+        toolkit::GridColumn{.fieldName = QStringLiteral("Kind"), .title = QStringLiteral("款式号"), .width = 90},
+        toolkit::GridColumn{.fieldName = QStringLiteral("Process"),
+                            .title = QStringLiteral("工序数"),
+                            .width = 58,
+                            .displayMask = QStringLiteral("0"),
+                            .alignment = right},
+        toolkit::GridColumn{.fieldName = QStringLiteral("KindName"), .title = QStringLiteral("款式名称"), .width = 136},
+        toolkit::GridColumn{.fieldName = QStringLiteral("ProductCount"),
+                            .title = QStringLiteral("件数"),
+                            .width = 66,
+                            .displayMask = QStringLiteral("0"),
+                            .alignment = right},
+        toolkit::GridColumn{.fieldName = QStringLiteral("ProductDate"),
+                            .title = QStringLiteral("加工日期"),
+                            .width = 90,
+                            .displayMask = QStringLiteral("yyyy-MM-dd")},
+    });
+    connect(ProductGrid, &toolkit::DataGrid::mousePressed, this, &TProduceForm::ProductGridMouseDown);
+    ProductGrid->viewport()->installEventFilter(this);
+
+    const int labelX = 470;
+    const int editX = 552;
+    Label1 =
+        toolkit::makeFieldLabel(page, QStringLiteral("Label1"), QStringLiteral("款式号："), QRect(labelX, 14, 80, 22));
+    Kind_Edit = makeEdit(page, QStringLiteral("Kind_Edit"), QRect(editX, 12, 145, 24));
+    Label2 =
+        toolkit::makeFieldLabel(page, QStringLiteral("Label2"), QStringLiteral("工序数："), QRect(labelX, 48, 80, 22));
+    Process_Edit = makeEdit(page, QStringLiteral("Process_Edit"), QRect(editX, 46, 145, 24));
+    Label3 = toolkit::makeFieldLabel(page, QStringLiteral("Label3"), QStringLiteral("款式名称："),
+                                     QRect(labelX, 82, 80, 22));
+    KindName_Edit = makeEdit(page, QStringLiteral("KindName_Edit"), QRect(editX, 80, 145, 24));
+    Label4 = toolkit::makeFieldLabel(page, QStringLiteral("Label4"), QStringLiteral("产品件数："),
+                                     QRect(labelX, 116, 80, 22));
+    ProductCount_Edit = makeEdit(page, QStringLiteral("ProductCount_Edit"), QRect(editX, 114, 145, 24));
+    Label5 = toolkit::makeFieldLabel(page, QStringLiteral("Label5"), QStringLiteral("加工日期："),
+                                     QRect(labelX, 150, 80, 22));
+    ProductPicker = new QDateEdit(page);
+    ProductPicker->setObjectName(QStringLiteral("ProductPicker"));
+    ProductPicker->setGeometry(editX, 148, 145, 24);
+    ProductPicker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    ProductPicker->setCalendarPopup(true);
+
+    const auto button = [page](const QString& name, const QString& text, const QRect& geometry) {
+        return toolkit::makePushButton(page, name, text, geometry);
+    };
+    cmdadd = button(QStringLiteral("cmdadd"), QStringLiteral("新增"), QRect(478, 190, 100, 30));
+    cmddelete = button(QStringLiteral("cmddelete"), QStringLiteral("删除"), QRect(590, 190, 100, 30));
+    cmdedit = button(QStringLiteral("cmdedit"), QStringLiteral("编辑"), QRect(478, 228, 100, 30));
+    cmdedit->setEnabled(false);
+    cmdexit = toolkit::makeExitButton(page, QRect(590, 228, 100, 30));
+    Searchtxt = makeEdit(page, QStringLiteral("Searchtxt"), QRect(478, 282, 130, 26));
+    cmdsearch = button(QStringLiteral("cmdsearch"), QStringLiteral("查询"), QRect(614, 280, 76, 30));
+    Button1 = button(QStringLiteral("Button1"), QStringLiteral("批量更新工序单价"), QRect(478, 326, 212, 34));
+
+    ProgressBar = new QProgressBar(page);
+    ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
+    ProgressBar->setGeometry(4, 374, 695, 20);
+    ProgressBar->setRange(0, 100);
+    ProgressBar->setValue(0);
+    ProgressBar->setTextVisible(false);
+
+    setTabOrder(Kind_Edit, Process_Edit);
+    setTabOrder(Process_Edit, KindName_Edit);
+    setTabOrder(KindName_Edit, ProductCount_Edit);
+    setTabOrder(ProductCount_Edit, ProductPicker);
+    setTabOrder(ProductPicker, cmdadd);
+    setTabOrder(cmdadd, cmddelete);
+    setTabOrder(cmddelete, cmdedit);
+    setTabOrder(cmdedit, cmdexit);
+    setTabOrder(cmdexit, Searchtxt);
+    setTabOrder(Searchtxt, cmdsearch);
+    setTabOrder(cmdsearch, ProductGrid);
+    setTabOrder(ProductGrid, Button1);
+
+    connect(Kind_Edit, &QLineEdit::returnPressed, this, &TProduceForm::Kind_EditKeyPress);
+    connect(Process_Edit, &QLineEdit::returnPressed, this, &TProduceForm::Process_EditKeyPress);
+    connect(KindName_Edit, &QLineEdit::returnPressed, this, &TProduceForm::KindName_EditKeyPress);
+    connect(cmdadd, &QPushButton::clicked, this, &TProduceForm::cmdaddClick);
+    connect(cmddelete, &QPushButton::clicked, this, &TProduceForm::cmddeleteClick);
+    connect(cmdedit, &QPushButton::clicked, this, &TProduceForm::cmdeditClick);
+    connect(cmdexit, &QPushButton::clicked, this, &TProduceForm::closeWindow);
+    connect(cmdsearch, &QPushButton::clicked, this, &TProduceForm::cmdsearchClick);
+    connect(Button1, &QPushButton::clicked, this, &TProduceForm::Button1Click);
+}
+
+void TProduceForm::buildStepTab()
+{
+    QWidget* page = ProcessSheet;
+    ProcessGrid = new toolkit::DataGrid(page);
+    ProcessGrid->setObjectName(QStringLiteral("ProcessGrid"));
+    ProcessGrid->setGeometry(4, 4, 697, 273);
+    ProcessGrid->setRowSelect(false);
+    ProcessGrid->setMultiSelect(true);
+    ProcessGrid->setDataSource(DM->ProcessSource);
+    ProcessGrid->setColumns({
+        toolkit::GridColumn{.fieldName = QStringLiteral("id"), .visible = false},
+        toolkit::GridColumn{.fieldName = QStringLiteral("Process"), .title = QStringLiteral("工序号"), .width = 120},
+        toolkit::GridColumn{
+            .fieldName = QStringLiteral("ProcessName"), .title = QStringLiteral("工序名称"), .width = 360},
+        toolkit::GridColumn{.fieldName = QStringLiteral("Productsize"), .visible = false},
+        toolkit::GridColumn{.fieldName = QStringLiteral("Productid"), .visible = false},
+        toolkit::GridColumn{.fieldName = QStringLiteral("Price"),
+                            .title = QStringLiteral("价格(元)"),
+                            .width = 160,
+                            .displayMask = toolkit::kYuanMask,
+                            .alignment = Qt::AlignRight | Qt::AlignVCenter},
+    });
+    ProcessGrid->setEditable(true);
+    ProcessGrid->setAlwaysShowEditor(true);
+    ProcessGrid->setColumnReadOnly(StepLabel, true);
+    ProcessGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+
+    Label6 =
+        toolkit::makeFieldLabel(page, QStringLiteral("Label6"), QStringLiteral("工序月份："), QRect(24, 302, 80, 22));
+    year_edit_s = new QSpinBox(page);
+    year_edit_s->setObjectName(QStringLiteral("year_edit_s"));
+    year_edit_s->setGeometry(104, 300, 76, 24);
+    year_edit_s->setRange(2003, 9999);
+    year_edit_s->setValue(2003);
+    Label7 = toolkit::makeFieldLabel(page, QStringLiteral("Label7"), QStringLiteral("年"), QRect(184, 302, 18, 22));
+    month_edit_s = new MonthSpinEdit(page);
+    month_edit_s->setObjectName(QStringLiteral("month_edit_s"));
+    month_edit_s->setGeometry(204, 300, 56, 24);
+    month_edit_s->setRange(1, 12);
+    month_edit_s->setValue(1);
+    Label8 = toolkit::makeFieldLabel(page, QStringLiteral("Label8"), QStringLiteral("月"), QRect(264, 302, 18, 22));
+
+    const auto button = [page](const QString& name, const QString& text, const QRect& geometry) {
+        return toolkit::makePushButton(page, name, text, geometry);
+    };
+    Process_cmdsave = button(QStringLiteral("Process_cmdsave"), QStringLiteral("保存"), QRect(470, 296, 100, 30));
+    process_cmdexit = toolkit::makeExitButton(page, QRect(586, 296, 100, 30));
+    process_cmdexit->setObjectName(QStringLiteral("process_cmdexit"));
+
+    setTabOrder(ProcessGrid, year_edit_s);
+    setTabOrder(year_edit_s, month_edit_s);
+    setTabOrder(month_edit_s, Process_cmdsave);
+    setTabOrder(Process_cmdsave, process_cmdexit);
+
+    connect(month_edit_s, &QSpinBox::textChanged, this, &TProduceForm::month_edit_sChange);
+    connect(Process_cmdsave, &QPushButton::clicked, this, &TProduceForm::Process_cmdsaveClick);
+    connect(process_cmdexit, &QPushButton::clicked, this, &TProduceForm::closeWindow);
+}
+
+void TProduceForm::FormCreate()
+{
+    DataRefresh();
+    ProductPicker->setDate(QDate::currentDate());
+}
+
+TProduceForm* TProduceForm::OpenFromEntry(toolkit::ChildWindow* owner)
+{
+    auto* form = new TProduceForm; // registers itself as ProduceForm
+    form->OpenedFromEntry = true;
+    // The owner going closes its product window, and then no reload is asked of it.
+    const auto closeWithOwner = [form] {
+        form->OpenedFromEntry = false;
+        form->closeWindow();
+    };
+    connect(owner, &toolkit::ChildWindow::closed, form, closeWithOwner);
+    connect(owner, &QObject::destroyed, form, closeWithOwner);
+    present(form);
+    return form;
+}
+
+void TProduceForm::FormClose()
+{
+    if (!OpenedFromEntry)
+        return;
+    OpenedFromEntry = false;
+    emit entryReloadRequested();
+}
+
+void TProduceForm::DataRefresh()
+{
+    OpenQuery(DM->ProduceQuery, kListSql);
+}
+
+void TProduceForm::clearStyleFields()
+{
+    Kind_Edit->clear();
+    Process_Edit->clear();
+    KindName_Edit->clear();
+    ProductCount_Edit->clear();
+    ProductPicker->setDate(QDate::currentDate());
+}
+
+// ---- Style tab ---------------------------------------------------------------------------------------
+
+void TProduceForm::ProductGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, const QPoint&)
+{
+    const data::DataSet* set = DM->ProduceQuery;
+    const QVariant id = KeyParam(set->fieldByName(QStringLiteral("Id")));
+    if (!id.isValid())
+        return; // an empty list
+    SelectedId = id;
+    SelectedKind = set->fieldByName(QStringLiteral("Kind")).asString();
+    SelectedProcess = set->fieldByName(QStringLiteral("Process")).asString();
+    Kind_Edit->setText(SelectedKind);
+    Process_Edit->setText(SelectedProcess);
+    KindName_Edit->setText(set->fieldByName(QStringLiteral("KindName")).asString());
+    ProductCount_Edit->setText(set->fieldByName(QStringLiteral("ProductCount")).asString());
+    const QDate date =
+        QDate::fromString(set->fieldByName(QStringLiteral("ProductDate")).asString(), QStringLiteral("yyyy-MM-dd"));
+    if (date.isValid())
+        ProductPicker->setDate(date);
+    cmdedit->setEnabled(true);
+}
+
+void TProduceForm::ProductGridDblClick()
+{
+    if (!KeyParam(DM->ProduceQuery->fieldByName(QStringLiteral("Id"))).isValid()) {
+        toolkit::ShowStop(kPickFirst);
+        return;
+    }
+    RzPage->setCurrentWidget(ProcessSheet);
+}
+
+void TProduceForm::Kind_EditKeyPress()
+{
+    Process_Edit->setFocus();
+}
+
+void TProduceForm::Process_EditKeyPress()
+{
+    KindName_Edit->setFocus();
+}
+
+void TProduceForm::KindName_EditKeyPress()
+{
+    ProductCount_Edit->setFocus();
+}
+
+bool TProduceForm::styleFieldsValid()
+{
+    if (Kind_Edit->text().trimmed().isEmpty()) {
+        toolkit::ShowStop(kKindEmpty);
+        Kind_Edit->setFocus();
+        return false;
+    }
+    const QString steps = Process_Edit->text();
+    if (steps.trimmed().isEmpty() || !IsInteger(steps)) {
+        toolkit::ShowStop(kStepsNotInteger);
+        Process_Edit->setFocus();
+        return false;
+    }
+    if (integerValue(steps) > kMaxSteps) {
+        toolkit::ShowStop(kTooManySteps);
+        Process_Edit->setFocus();
+        return false;
+    }
+    const QString count = ProductCount_Edit->text();
+    if (!count.trimmed().isEmpty() && !IsInteger(count)) {
+        toolkit::ShowStop(kCountNotInteger);
+        ProductCount_Edit->setFocus();
+        return false;
+    }
+    return true;
+}
+
+bool TProduceForm::kindTaken(const QString& kind, const QVariant& exceptId, bool* taken)
+{
+    const bool ok = exceptId.isValid() ? OpenQuery(DM->ProduceQuery, kKindTakenByOtherSql, {kind, exceptId})
+                                       : OpenQuery(DM->ProduceQuery, kKindTakenSql, {kind});
+    *taken = ok && DM->ProduceQuery->recordCount() > 0;
+    return ok;
+}
+
+void TProduceForm::cmdaddClick()
+{
+    if (!styleFieldsValid())
+        return;
+    const QString kind = Kind_Edit->text();
+    bool taken = false;
+    if (!kindTaken(kind, QVariant(), &taken) || taken) {
+        if (taken)
+            toolkit::ShowStop(kKindRepeated);
+        DataRefresh();
+        return;
+    }
+    if (ProductCount_Edit->text().trimmed().isEmpty())
+        ProductCount_Edit->setText(QStringLiteral("0"));
+    const qint64 steps = integerValue(Process_Edit->text());
+    // The style and its step rows are stored together or not at all.
+    const bool added = RunInTransaction([&] {
+        if (!ExecQuery(
+                DM->ProduceQuery, kAddSql,
+                {kind, steps, KindName_Edit->text(), integerValue(ProductCount_Edit->text()), ProductPicker->date()}))
+            return false;
+        for (int i = 1; i <= steps; ++i)
+            if (!ExecQuery(DM->ProduceQuery, kAddStepSql, {stepLabel(i), kind}))
+                return false;
+        return true;
+    });
+    if (added) {
+        clearStyleFields();
+        Kind_Edit->setFocus();
+    }
+    DataRefresh();
+}
+
+void TProduceForm::cmdeditClick()
+{
+    if (!SelectedId.isValid()) {
+        toolkit::ShowStop(kPickToEdit);
+        return;
+    }
+    if (!styleFieldsValid())
+        return;
+    const QString kind = Kind_Edit->text();
+    bool taken = false;
+    if (!kindTaken(kind, SelectedId, &taken) || taken) {
+        if (taken)
+            toolkit::ShowStop(kKindRepeated);
+        DataRefresh();
+        return;
+    }
+    if (ProductCount_Edit->text().trimmed().isEmpty())
+        ProductCount_Edit->setText(QStringLiteral("0"));
+    const qint64 steps = integerValue(Process_Edit->text());
+    const QString name = KindName_Edit->text();
+    bool styleGone = false;
+    // The style, its number and name in its records, and its steps change together or not at all.
+    const bool edited = RunInTransaction([&] {
+        if (!OpenQuery(DM->ProduceQuery, kStoredStyleSql, {SelectedId}))
+            return false;
+        if (DM->ProduceQuery->recordCount() == 0) {
+            styleGone = true;
+            return false;
+        }
+        const QString oldKind = DM->ProduceQuery->field(0).asString();
+        const qint64 oldSteps = DM->ProduceQuery->field(1).asInteger();
+        if (!ExecQuery(DM->ProduceQuery, kEditSql,
+                       {kind, steps, name, integerValue(ProductCount_Edit->text()), ProductPicker->date(), SelectedId}))
+            return false;
+        // A new number takes the style's steps and piece-work records along.
+        if (oldKind != kind && (!ExecQuery(DM->ProduceQuery, kCarryStepsSql, {kind, oldKind}) ||
+                                !ExecQuery(DM->ProduceQuery, kCarryRecordsSql, {kind, oldKind})))
+            return false;
+        if (!ExecQuery(DM->ProduceQuery, kCarryKindNameSql, {name, kind}))
+            return false;
+        // A new step count remakes the steps, empty; the records keep what was written into them.
+        if (oldSteps != steps) {
+            if (!ExecQuery(DM->ProduceQuery, kDeleteStepsSql, {kind}))
+                return false;
+            for (int i = 1; i <= steps; ++i)
+                if (!ExecQuery(DM->ProduceQuery, kAddStepSql, {stepLabel(i), kind}))
+                    return false;
+        }
+        return true;
+    });
+    if (styleGone) {
+        SelectedId = QVariant();
+        toolkit::ShowStop(kPickToEdit);
+    }
+    if (!edited) {
+        DataRefresh();
+        return;
+    }
+    SelectedKind = kind;
+    SelectedProcess = QString::number(steps);
+    clearStyleFields();
+    Kind_Edit->setFocus();
+    DataRefresh();
+    cmdedit->setEnabled(false);
+}
+
+void TProduceForm::cmddeleteClick()
+{
+    if (!SelectedId.isValid()) {
+        toolkit::ShowStop(kPickToDelete);
+        return;
+    }
+    if (!toolkit::AskDelete())
+        return;
+    // The style goes with its steps; its piece-work records stay. A style already gone takes
+    // nobody's steps with it.
+    const bool deleted = RunInTransaction([&] {
+        if (!OpenQuery(DM->ProduceQuery, kStoredStyleSql, {SelectedId}))
+            return false;
+        if (DM->ProduceQuery->recordCount() == 0)
+            return true;
+        const QString kind = DM->ProduceQuery->field(0).asString();
+        return ExecQuery(DM->ProduceQuery, kDeleteSql, {SelectedId}) &&
+               ExecQuery(DM->ProduceQuery, kDeleteStepsSql, {kind});
+    });
+    if (deleted)
+        clearStyleFields();
+    DataRefresh();
+}
+
+void TProduceForm::cmdsearchClick()
+{
+    const QString text = Searchtxt->text();
+    if (text.isEmpty()) {
+        OpenQuery(DM->ProduceQuery, kSearchAllSql);
+        return;
+    }
+    const QString pattern = ContainsPattern(text);
+    OpenQuery(DM->ProduceQuery, kSearchSql, {pattern, pattern, pattern, pattern, pattern});
+}
+
+void TProduceForm::RzPageChange()
+{
+    if (RzPage->currentWidget() == ProductSheet) {
+        SelectedId = QVariant();
+        return;
+    }
+    const QDate today = QDate::currentDate();
+    year_edit_s->setValue(today.year());
+    month_edit_s->setValue(today.month());
+    if (!SelectedId.isValid()) {
+        RzPage->setCurrentWidget(ProductSheet);
+        return;
+    }
+    loadSteps();
+}
+
+bool TProduceForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (m_bulkRunning) {
+        // While the bulk update runs, the program's windows take no input and cannot close;
+        // windows that open meanwhile (a failure's box) work as usual.
+        auto* widget = qobject_cast<QWidget*>(watched);
+        const bool blockedWindow = widget && m_blockedWindows.contains(widget->window());
+        switch (event->type()) {
+        case QEvent::Shortcut: return true;
+        case QEvent::Close:
+            if (!blockedWindow)
+                break;
+            event->ignore();
+            return true;
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+            if (blockedWindow)
+                return true;
+            break;
+        default: break;
+        }
+    }
+    if (watched == ProductGrid->viewport() && event->type() == QEvent::MouseButtonDblClick)
+        ProductGridDblClick();
+    return toolkit::ChildWindow::eventFilter(watched, event);
+}
+
+void TProduceForm::setProgramWindowsEnabled(bool enabled)
+{
+    if (!enabled) {
+        m_blockedWindows.clear();
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            m_blockedWindows.append(window);
+            if (!window->isVisible())
+                continue;
+            // The windows' contents are greyed out; the windows themselves stay enabled, so that a
+            // box opened over one of them can be answered.
+            for (QObject* child : window->children()) {
+                auto* widget = qobject_cast<QWidget*>(child);
+                if (widget && !widget->isWindow() && widget->isEnabled()) {
+                    widget->setEnabled(false);
+                    m_disabledWidgets.append(widget);
+                }
+            }
+        }
+        qApp->installEventFilter(this);
+        return;
+    }
+    qApp->removeEventFilter(this);
+    for (const QPointer<QWidget>& widget : std::as_const(m_disabledWidgets))
+        if (widget)
+            widget->setEnabled(true);
+    m_disabledWidgets.clear();
+    m_blockedWindows.clear();
+}
+
+void TProduceForm::Button1Click()
+{
+    if (m_bulkRunning)
+        return;
+    if (toolkit::MessageBox(kAskBulkUpdate, kAskCaption, QMessageBox::Yes | QMessageBox::No,
+                            toolkit::MsgIcon::Question) != QMessageBox::Yes)
+        return;
+    m_bulkRunning = true;
+    setProgramWindowsEnabled(false);
+    ApplyMonthPrices(QDate::currentDate(), [this](int done, int total) {
+        ProgressBar->setMaximum(std::max(1, total));
+        ProgressBar->setValue(done);
+        QCoreApplication::processEvents();
+    });
+    setProgramWindowsEnabled(true);
+    m_bulkRunning = false;
+    ProgressBar->setValue(0);
+}
+
+// ---- Step tab ----------------------------------------------------------------------------------------
+
+void TProduceForm::loadSteps()
+{
+    m_loadedSteps.clear();
+    if (!OpenQuery(DM->ProcessDataSet, kStepsSql, {SelectedKind}))
+        return;
+    const data::DataSet* set = DM->ProcessDataSet;
+    const int id = set->findField(QStringLiteral("Id"));
+    const int name = set->findField(QStringLiteral("ProcessName"));
+    const int price = set->findField(QStringLiteral("Price"));
+    for (int row = 0; row < set->recordCount(); ++row)
+        m_loadedSteps.insert(set->value(row, id).toLongLong(), {set->value(row, name), set->value(row, price)});
+}
+
+void TProduceForm::month_edit_sChange(const QString& text)
+{
+    if (text.size() == 1)
+        static_cast<MonthSpinEdit*>(month_edit_s)->setEditText(QLatin1Char('0') + text);
+}
+
+bool TProduceForm::collectStepChanges(QList<StepChange>* changes)
+{
+    const data::DataSet* set = DM->ProcessDataSet;
+    if (!set->isActive())
+        return true;
+    const int id = set->findField(QStringLiteral("Id"));
+    const int label = set->findField(QStringLiteral("Process"));
+    const int name = set->findField(QStringLiteral("ProcessName"));
+    const int price = set->findField(QStringLiteral("Price"));
+    if (id < 0 || label < 0 || name < 0 || price < 0)
+        return true; // another result in the shared dataset: no step rows of this window
+    for (int row = 0; row < set->recordCount(); ++row) {
+        const std::optional<QVariant> typedPrice = priceValue(set->value(row, price));
+        if (!typedPrice) {
+            toolkit::ShowStop(badPriceText(set->value(row, label).toString()));
+            ProcessGrid->setCurrentIndex(ProcessGrid->model()->index(row, StepPrice));
+            return false;
+        }
+        const qlonglong key = set->value(row, id).toLongLong();
+        const QVariant typedName = set->value(row, name);
+        const auto loaded = m_loadedSteps.constFind(key);
+        if (loaded == m_loadedSteps.constEnd() || !sameValue(typedName, loaded->first) ||
+            !sameValue(*typedPrice, loaded->second))
+            changes->append({key, typedName, *typedPrice});
+    }
+    return true;
+}
+
+void TProduceForm::Process_cmdsaveClick()
+{
+    ProcessGrid->postEditor();
+    QList<StepChange> changes;
+    if (!collectStepChanges(&changes))
+        return;
+    const QString year = QString::number(year_edit_s->value());
+    const QString month = QStringLiteral("%1").arg(month_edit_s->value(), 2, 10, QLatin1Char('0'));
+    if (toolkit::MessageBox(askSaveText(year, month), kAskCaption, QMessageBox::Yes | QMessageBox::No,
+                            toolkit::MsgIcon::Question) != QMessageBox::Yes)
+        return;
+    if (!SaveStylePrices(SelectedId, changes, QDate(year_edit_s->value(), month_edit_s->value(), 1)))
+        return; // the changes stay in the list, to be saved again
+    loadSteps();
+}

@@ -1,0 +1,168 @@
+#pragma once
+
+#include "toolkit/ChildWindow.h"
+
+#include <QDate>
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QVariant>
+
+#include <functional>
+
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+class QWidget;
+
+namespace data {
+class DataSet;
+}
+namespace toolkit {
+class DataGrid;
+}
+
+// ---- Price application -----------------------------------------------------------------------------
+// The statements that write step names and prices into the piece-work records, shared by the
+// product window and the benchmark. Each runs in one transaction: a failure has been reported in
+// the standard box and leaves the database as it was.
+
+// A step row of the step list whose name or price the user changed.
+struct StepChange {
+    QVariant id;
+    QVariant name;  // text, or empty (null)
+    QVariant price; // a number, or empty (null) for an unpriced step
+};
+
+// The first day of a month and of the month after it: a month's records are those whose
+// ProcessDate lies between the two.
+QString MonthStart(const QDate& anyDay);
+QString NextMonthStart(const QDate& anyDay);
+
+// Writes the current names and prices of the steps 工序1..steps of the style numbered kind into
+// its records of the month of anyDay (one set-based statement, run on query). Joins the caller's
+// transaction.
+bool ApplyStylePrices(data::DataSet* query, const QString& kind, qint64 steps, const QDate& anyDay);
+
+// "保存": writes the changed step rows, then applies the names and prices now stored for the style
+// with key productId to its records of the month; one transaction.
+bool SaveStylePrices(const QVariant& productId, const QList<StepChange>& changes, const QDate& anyDay);
+
+// "批量更新工序单价": applies the stored names and prices of every style to the records of the month,
+// style after style in key order, in one transaction. progress(done, total) is called once before
+// the first style (done 0) and after each style.
+bool ApplyMonthPrices(const QDate& anyDay, const std::function<void(int done, int total)>& progress = {});
+
+// ---- The window ------------------------------------------------------------------------------------
+
+// The window "产品工序": the product styles with their process steps. The tab "产品款式" lists,
+// adds, edits, deletes and searches the styles (ProduceQuery); the tab "产品工序" shows the steps of
+// the chosen style (ProcessDataSet) for naming and pricing them, and saves them together with their
+// application to a month's piece-work records.
+class TProduceForm : public toolkit::ChildWindow {
+    Q_OBJECT
+public:
+    explicit TProduceForm(QWidget* parent = nullptr);
+    ~TProduceForm() override; // clears ProduceForm when it is this window
+
+    // A new product window owned by the entry window `owner`, also when one is open already:
+    // registered as ProduceForm, marked as opened from entry, presented in the workspace.
+    // Closing the owner (its ChildWindow::closed signal, or its destruction) closes this
+    // window without asking the owner to reload.
+    static TProduceForm* OpenFromEntry(toolkit::ChildWindow* owner);
+    bool OpenedFromEntry = false;
+
+    QTabWidget* RzPage;
+    QWidget* ProductSheet;
+    QWidget* ProcessSheet;
+
+    // Tab "产品款式".
+    toolkit::DataGrid* ProductGrid;
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QLabel* Label4;
+    QLabel* Label5;
+    QLineEdit* Kind_Edit;
+    QLineEdit* Process_Edit;
+    QLineEdit* KindName_Edit;
+    QLineEdit* ProductCount_Edit;
+    QDateEdit* ProductPicker;
+    QPushButton* cmdadd;
+    QPushButton* cmddelete;
+    QPushButton* cmdedit;
+    QPushButton* cmdexit;
+    QLineEdit* Searchtxt;
+    QPushButton* cmdsearch;
+    QPushButton* Button1;
+    QProgressBar* ProgressBar;
+
+    // Tab "产品工序".
+    toolkit::DataGrid* ProcessGrid;
+    QLabel* Label6;
+    QLabel* Label7;
+    QLabel* Label8;
+    QSpinBox* year_edit_s;
+    QSpinBox* month_edit_s;
+    QPushButton* Process_cmdsave;
+    QPushButton* process_cmdexit;
+
+    // The chosen style: the key, number and step count (as text) of the row last clicked in the
+    // style list. No key: no style chosen.
+    QVariant SelectedId;
+    QString SelectedKind;
+    QString SelectedProcess;
+
+    void DataRefresh();
+    void ProductGridMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& pos);
+    void ProductGridDblClick();
+    void Kind_EditKeyPress();
+    void Process_EditKeyPress();
+    void KindName_EditKeyPress();
+    void cmdaddClick();
+    void cmddeleteClick();
+    void cmdeditClick();
+    void cmdsearchClick();
+    void Button1Click();
+    void RzPageChange();
+    void month_edit_sChange(const QString& text);
+    void Process_cmdsaveClick();
+
+signals:
+    // Emitted when a window still marked as opened from entry closes: the owner reloads
+    // as at its opening.
+    void entryReloadRequested();
+
+protected:
+    void FormClose() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void buildStyleTab();
+    void buildStepTab();
+    void clearStyleFields();
+    // The checks of the style fields shared by add and edit; false after the refusal box.
+    bool styleFieldsValid();
+    // The style number is used by a style other than exceptId (invalid: any style); false when the
+    // statement failed.
+    bool kindTaken(const QString& kind, const QVariant& exceptId, bool* taken);
+    void loadSteps();
+    // The changed step rows of the step list; false after the refusal box of a bad price.
+    bool collectStepChanges(QList<StepChange>* changes);
+    void setProgramWindowsEnabled(bool enabled);
+
+    // The names and prices of the step rows as loaded, by key: what "保存" compares with.
+    QHash<qlonglong, QPair<QVariant, QVariant>> m_loadedSteps;
+    // While the bulk update runs: the program's windows, which take no input, and the controls
+    // greyed out in them.
+    QList<QWidget*> m_blockedWindows;
+    QList<QPointer<QWidget>> m_disabledWidgets;
+    bool m_bulkRunning = false;
+};
+
+extern TProduceForm* ProduceForm;
