@@ -403,8 +403,12 @@ void DataSet::close()
     m_columns.clear();
     m_fieldIndex.clear();
     m_rowCount = 0;
+    m_storedRows = 0;
+    m_base.clear();
     m_order.clear();
     m_sort.clear();
+    m_readHandle = nullptr;
+    m_maxKeyKnown = false;
     resetCursor();
     if (wasActive)
         emit rowsChanged();
@@ -494,7 +498,9 @@ bool DataSet::run(bool keepRows)
     if (!keepRows)
         return true;
     m_rowCount = rows;
+    m_storedRows = rows;
     m_active = true;
+    noteDatabaseState(db);
     resetCursor();
     emit rowsChanged();
     return true;
@@ -622,10 +628,10 @@ bool DataSet::setSort(const QString& sortText, QString* error)
             quint8 cls;
             double number;
         };
-        std::vector<Key> keys(static_cast<size_t>(m_rowCount));
+        std::vector<Key> keys(static_cast<size_t>(m_storedRows));
         const bool hasText = !col.strings.empty();
         const std::vector<quint32>* ranks = hasText ? &col.textRanks() : nullptr;
-        for (int r = 0; r < m_rowCount; ++r) {
+        for (int r = 0; r < m_storedRows; ++r) {
             const quint64 s = col.slot(r);
             switch (col.kind(r)) {
             case KInt: keys[size_t(r)] = {1, double(qint64(s))}; break;
@@ -635,8 +641,12 @@ bool DataSet::setSort(const QString& sortText, QString* error)
             default: keys[size_t(r)] = {0, 0}; break;
             }
         }
-        m_order.resize(size_t(m_rowCount));
-        std::iota(m_order.begin(), m_order.end(), 0u);
+        if (m_base.empty()) {
+            m_order.resize(size_t(m_rowCount));
+            std::iota(m_order.begin(), m_order.end(), 0u);
+        } else {
+            m_order = m_base;
+        }
         const auto less = [&keys](quint32 a, quint32 b) {
             const Key& x = keys[a];
             const Key& y = keys[b];
@@ -649,13 +659,211 @@ bool DataSet::setSort(const QString& sortText, QString* error)
     }
     if (m_rowCount) {
         if (m_order.empty()) {
-            m_current = currentRow;
+            m_current = m_base.empty()
+                            ? currentRow
+                            : int(std::find(m_base.begin(), m_base.end(), quint32(currentRow)) - m_base.begin());
         } else {
             m_current = int(std::find(m_order.begin(), m_order.end(), quint32(currentRow)) - m_order.begin());
         }
     }
     emit rowsChanged();
     emit currentChanged();
+    return true;
+}
+
+namespace {
+
+// The data version of the database file: it changes when another connection commits a change.
+qint64 dataVersion(sqlite3* db)
+{
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &st, nullptr) != SQLITE_OK)
+        return -1;
+    const qint64 version = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : -1;
+    sqlite3_finalize(st);
+    return version;
+}
+
+int sign(double d)
+{
+    return (d > 0) - (d < 0);
+}
+
+// Texts under NOCASE: bytes with ASCII capitals taken as small letters, then the shorter first.
+int compareNoCase(const QByteArray& a, const QByteArray& b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? uchar(c - 'A' + 'a') : uchar(c); };
+    for (qsizetype i = 0; i < n; ++i) {
+        const uchar x = lower(a[i]);
+        const uchar y = lower(b[i]);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+int compareBytes(const QByteArray& a, const QByteArray& b)
+{
+    const int c = std::memcmp(a.constData(), b.constData(), size_t(std::min(a.size(), b.size())));
+    if (c)
+        return c < 0 ? -1 : 1;
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+} // namespace
+
+void DataSet::noteDatabaseState(void* handle)
+{
+    auto* db = static_cast<sqlite3*>(handle);
+    m_readHandle = db;
+    m_readChanges = sqlite3_total_changes64(db);
+    m_readVersion = dataVersion(db);
+}
+
+int DataSet::compareRows(const std::vector<std::pair<int, OrderTerm>>& terms, int a, int b) const
+{
+    // SQLite's order of values: empty first, then numbers by value, then texts by the column's
+    // collation, then blobs by their bytes.
+    const auto rank = [](quint8 kind) { return kind == KNull ? 0 : kind == KText ? 2 : kind == KBlob ? 3 : 1; };
+    for (const auto& [column, term] : terms) {
+        const Column& col = *m_columns[size_t(column)];
+        const quint8 ka = col.kind(a);
+        const quint8 kb = col.kind(b);
+        int c = rank(ka) - rank(kb);
+        if (c == 0) {
+            const quint64 sa = col.slot(a);
+            const quint64 sb = col.slot(b);
+            switch (ka) {
+            case KInt:
+            case KReal:
+                if (ka == KInt && kb == KInt)
+                    c = qint64(sa) < qint64(sb) ? -1 : qint64(sa) > qint64(sb) ? 1 : 0;
+                else
+                    c = sign((ka == KInt ? double(qint64(sa)) : std::bit_cast<double>(sa)) -
+                             (kb == KInt ? double(qint64(sb)) : std::bit_cast<double>(sb)));
+                break;
+            case KText:
+                c = sa == sb      ? 0
+                    : term.noCase ? compareNoCase(col.strings[size_t(sa)], col.strings[size_t(sb)])
+                                  : compareBytes(col.strings[size_t(sa)], col.strings[size_t(sb)]);
+                break;
+            case KBlob: c = sa == sb ? 0 : compareBytes(col.strings[size_t(sa)], col.strings[size_t(sb)]); break;
+            default: break;
+            }
+        } else {
+            c = c < 0 ? -1 : 1;
+        }
+        if (c)
+            return term.descending ? -c : c;
+    }
+    return 0;
+}
+
+bool DataSet::patchRows(const RowPatch& patch)
+{
+    m_lastError = Error();
+    const auto refuse = [this](const QString& reason) {
+        m_lastError = Error{SQLITE_MISUSE, reason};
+        return false;
+    };
+    if (!m_active || !m_connection || !m_connection->isOpen())
+        return refuse(QStringLiteral("数据集没有打开"));
+    sqlite3* db = m_connection->handle();
+    if (db != m_readHandle || sqlite3_total_changes64(db) != m_readChanges + patch.changes ||
+        dataVersion(db) != m_readVersion)
+        return refuse(QStringLiteral("数据库在读取之后另有改动"));
+    const int key = findField(patch.keyField);
+    if (key < 0)
+        return refuse(QStringLiteral("没有名为 %1 的字段").arg(patch.keyField));
+    std::vector<std::pair<int, OrderTerm>> terms;
+    for (const OrderTerm& term : patch.order) {
+        const int column = findField(term.field);
+        if (column < 0)
+            return refuse(QStringLiteral("没有名为 %1 的字段").arg(term.field));
+        terms.emplace_back(column, term);
+    }
+    Column& keys = *m_columns[size_t(key)];
+    if (!m_maxKeyKnown) {
+        m_maxKey = 0;
+        for (int r = 0; r < m_rowCount; ++r) {
+            const int stored = baseRow(r);
+            if (keys.kind(stored) != KInt)
+                return refuse(QStringLiteral("字段 %1 不是整数").arg(patch.keyField));
+            m_maxKey = std::max(m_maxKey, qint64(keys.slot(stored)));
+        }
+        m_maxKeyKnown = true;
+    }
+
+    sqlite3_stmt* st = nullptr;
+    const QByteArray text = patch.sql.toUtf8();
+    int rc = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &st, nullptr);
+    if (rc != SQLITE_OK || !st) {
+        m_lastError = m_connection->failure(rc);
+        return false;
+    }
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(st, sqlite3_finalize);
+    const int columnCount = sqlite3_column_count(st);
+    if (columnCount != fieldCount())
+        return refuse(QStringLiteral("补读的语句与列表的字段不同"));
+    for (int c = 0; c < columnCount; ++c)
+        if (QString::fromUtf8(sqlite3_column_name(st, c)) != m_columns[size_t(c)]->name)
+            return refuse(QStringLiteral("补读的语句与列表的字段不同"));
+    QVariantList params = patch.params;
+    params << m_maxKey << patch.changedKey;
+    if (sqlite3_bind_parameter_count(st) != params.size())
+        return refuse(QStringLiteral("补读的语句要填入的数据个数不对"));
+    for (int i = 0; i < params.size(); ++i)
+        if ((rc = bindValue(st, i + 1, params.at(i))) != SQLITE_OK) {
+            m_lastError = m_connection->failure(rc);
+            return false;
+        }
+    // The rows come in after the rows held; nothing held changes until all of them are read.
+    std::vector<int> added;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        const int stored = m_storedRows + int(added.size());
+        for (int c = 0; c < columnCount; ++c)
+            m_columns[size_t(c)]->load(st, c, stored);
+        if (keys.kind(stored) != KInt)
+            return refuse(QStringLiteral("字段 %1 不是整数").arg(patch.keyField));
+        added.push_back(stored);
+    }
+    if (rc != SQLITE_DONE) {
+        m_lastError = m_connection->failure(rc);
+        return false;
+    }
+
+    if (m_base.empty()) {
+        m_base.resize(size_t(m_rowCount));
+        std::iota(m_base.begin(), m_base.end(), 0u);
+    }
+    // The changed row leaves its place; if it still belongs to the list it comes back with the
+    // rows read, in its new place.
+    if (patch.changedKey.isValid()) {
+        bool ok = false;
+        const qint64 changed = patch.changedKey.toLongLong(&ok);
+        if (ok && changed <= m_maxKey) {
+            const auto held = std::find_if(m_base.begin(), m_base.end(), [&keys, changed](quint32 r) {
+                return qint64(keys.slot(int(r))) == changed;
+            });
+            if (held != m_base.end())
+                m_base.erase(held);
+        }
+    }
+    for (const int stored : added) {
+        const auto place =
+            std::upper_bound(m_base.begin(), m_base.end(), quint32(stored),
+                             [this, &terms](quint32 a, quint32 b) { return compareRows(terms, int(a), int(b)) < 0; });
+        m_base.insert(place, quint32(stored));
+        m_maxKey = std::max(m_maxKey, qint64(keys.slot(stored)));
+    }
+    m_storedRows += int(added.size());
+    m_rowCount = int(m_base.size());
+    m_order.clear();
+    m_sort.clear();
+    noteDatabaseState(db);
+    resetCursor();
+    emit rowsChanged();
     return true;
 }
 

@@ -17,6 +17,30 @@ namespace data {
 class Connection;
 class DataSet;
 
+// One term of a statement's order: a field, its direction, and whether its texts compare without
+// regard to ASCII letter case (COLLATE NOCASE, as every text column of the program's tables does).
+struct OrderTerm {
+    QString field;
+    bool descending = false;
+    bool noCase = true;
+};
+
+// How a list that open() loaded is brought up to date after the caller changed rows of its table.
+struct RowPatch {
+    // An integer key that the database gives in rising order, one row each.
+    QString keyField;
+    // The order of the list's statement. Its terms must make the order total (end with the key).
+    QList<OrderTerm> order;
+    // A statement with the list statement's columns and conditions that returns its rows whose key
+    // is past ? or equals ?: the highest key held and changedKey are bound after params.
+    QString sql;
+    QVariantList params;
+    // The row the caller changed or deleted; invalid when rows were only added.
+    QVariant changedKey;
+    // How many rows the caller changed on the connection since the list was read.
+    qint64 changes = 0;
+};
+
 // One column of a dataset's current record, read as the caller needs it.
 class Field {
 public:
@@ -60,6 +84,14 @@ public:
     // Runs a statement that returns no rows; the dataset stays closed.
     bool execSql();
     void close();
+    // Brings the rows to what open() of the current statement would give now, without reading the
+    // whole table: rows past the highest key held are read and put in their places, the changed row
+    // is replaced, moved or removed; the cursor and the in-memory sort are reset as a reload resets
+    // them. Refused (false, nothing changed) when the rows may differ from the table in more than
+    // the patch covers: not open, or the database changed since the rows were read other than by
+    // the caller's `changes` on this connection; and when a field is missing or the statement fails
+    // (lastError() says why). The caller then loads the list again with open().
+    bool patchRows(const RowPatch& patch);
     bool isActive() const { return m_active; }
     Connection* connection() const { return m_connection; }
     // Why the last statement failed; no failure after one that succeeded.
@@ -106,7 +138,18 @@ signals:
 private:
     struct Column;
     friend class Field;
-    int physicalRow(int row) const { return m_order.empty() ? row : int(m_order[size_t(row)]); }
+    // Where the row at a position of the current order is stored.
+    int physicalRow(int row) const
+    {
+        if (!m_order.empty())
+            return int(m_order[size_t(row)]);
+        return m_base.empty() ? row : int(m_base[size_t(row)]);
+    }
+    // Where the row at a position of the statement's order is stored.
+    int baseRow(int row) const { return m_base.empty() ? row : int(m_base[size_t(row)]); }
+    // SQLite's order of two stored rows under the terms (given as column indexes): < 0, 0, > 0.
+    int compareRows(const std::vector<std::pair<int, OrderTerm>>& terms, int a, int b) const;
+    void noteDatabaseState(void* db);
     void resetCursor();
     bool run(bool keepRows);
 
@@ -117,7 +160,16 @@ private:
     std::vector<std::unique_ptr<Column>> m_columns;
     QHash<QString, int> m_fieldIndex; // lower-case name -> first column of that name
     int m_rowCount = 0;
-    std::vector<quint32> m_order; // empty: statement order
+    int m_storedRows = 0;         // rows held in the columns; rows a patch removed stay stored
+    std::vector<quint32> m_base;  // statement order -> stored row; empty: the rows as stored
+    std::vector<quint32> m_order; // current order -> stored row; empty: statement order
+    // The database as the rows were read: connection handle, its change counter, the file's
+    // data version, and the highest key held (once a patch has needed it).
+    void* m_readHandle = nullptr;
+    qint64 m_readChanges = 0;
+    qint64 m_readVersion = 0;
+    bool m_maxKeyKnown = false;
+    qint64 m_maxKey = 0;
     QString m_sort;
     int m_current = 0;
     bool m_eof = true;
