@@ -8,6 +8,7 @@
 #include "masterdata/Password.h"
 #include "masterdata/Worker.h"
 #include "piecework/Produce.h"
+#include "piecework/Salary.h"
 #include "platform/ProgramDir.h"
 #include "shell/About.h"
 #include "shell/DorvikFunction.h"
@@ -423,7 +424,7 @@ void TMainForm::SalaryQueryClick()
 void TMainForm::openDataAddForm()
 {
     emit childWindowRequested(QStringLiteral("TDataAddForm"));
-    // openChild(DataAddForm);
+    openChild(DataAddForm);
 }
 
 // The piece-work entry needs teams, styles and workers: the first that is missing is named, its

@@ -3,6 +3,7 @@
 #include "masterdata/Dept.h"
 #include "masterdata/Password.h"
 #include "masterdata/Worker.h"
+#include "piecework/Salary.h"
 #include "platform/AutoStart.h"
 #include "platform/DbFileBlock.h"
 #include "platform/ProfileFile.h"
@@ -531,6 +532,8 @@ void TestMainWindow::dataAddChecksInOrder()
         QVERIFY(DeptForm && form->childFrames().size() == 1);
     else if (window == QLatin1String("TWorkerForm"))
         QVERIFY(WorkerForm && form->childFrames().size() == 1);
+    else if (window == QLatin1String("TDataAddForm"))
+        QVERIFY(DataAddForm && form->childFrames().size() == 1 && form->childFrames().first()->widget() == DataAddForm);
     else
         QCOMPARE(DM->DmQuery->sql(), lastStatement);
 }

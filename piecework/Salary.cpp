@@ -1,0 +1,619 @@
+#include "piecework/Salary.h"
+
+#include "data/DataModule.h"
+#include "data/DataSet.h"
+#include "data/Sql.h"
+#include "piecework/Produce.h"
+#include "toolkit/DataGrid.h"
+#include "toolkit/MessageBox.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <cmath>
+
+TDataAddForm* DataAddForm = nullptr;
+
+namespace {
+
+// The record list: newest first. A search keeps the remembered sort and breaks its ties by key,
+// newest first, so that the order of a list is always the same.
+const QString kListSql = QStringLiteral("Select  * From Salary Order by id desc");
+const QString kSearchSelect = QStringLiteral("Select * From Salary");
+const QString kMachineFilter = QStringLiteral("Machineid = ?");
+const QString kKindFilter = QStringLiteral("KindId = ?");
+const QString kDefaultOrder = QStringLiteral("Id Desc");
+const QString kKeyField = QStringLiteral("id");
+
+// The opening steps and the look-ups.
+const QString kTeamsSql = QStringLiteral("Select DeptName From Dept");
+const QString kStylesSql = QStringLiteral("Select Kind From Product Order by Kind Desc");
+const QString kWorkerSql = QStringLiteral(
+    "Select WorkerName From Worker Where MachineId=? And Deptid =(Select id From Dept Where DeptName=?)");
+const QString kStyleSql = QStringLiteral("Select KindName,Process From Product Where Kind=?");
+const QString kStepNameSql = QStringLiteral("Select ProcessName From Process Where Productid=? And Process=?");
+const QString kStyleStepsSql = QStringLiteral("Select Process From Process Where Productid=?");
+
+// Adding, editing and deleting a record.
+const QString kAddSql =
+    QStringLiteral("Insert Into Salary (DeptName,MachineId,WorkerName,Kindid,KindName,Process,ProcessName,"
+                   "ProcessSize,ProductCount,ProcessDate) Values (?,?,?,?,?,?,?,?,?,?)");
+const QString kEditSql =
+    QStringLiteral("Update Salary Set DeptName=?,MachineId=?,WorkerName=?,Kindid=?,KindName=?,Process=?,"
+                   "ProcessName=?,ProcessSize=?,ProductCount=?,ProcessDate=? Where id=?");
+const QString kDeleteSql = QStringLiteral("Delete From Salary Where Id =?");
+
+const QString kTeamEmpty = QStringLiteral("对不起，班组不能为空!");
+const QString kMachineEmpty = QStringLiteral("对不起，车床位不能为空!");
+const QString kNoWorker = QStringLiteral("对不起，此车床位并未分配员工!");
+const QString kKindEmpty = QStringLiteral("对不起，款式号不能为空!");
+const QString kStepEmpty = QStringLiteral("对不起，工序号不能为空!");
+const QString kCountBad = QStringLiteral("对不起，数量不能为空并且必须为数字!");
+const QString kSizeBad = QStringLiteral("对不起，码数必须为数字!");
+const QString kPickToDelete = QStringLiteral("对不起，请选择所要删除的数据!");
+const QString kCannotAdd = QStringLiteral("对不起，数量必须为整数才能累加!");
+const QString kNotSaved = QStringLiteral("数据没有保存，所填内容仍在，请修改后重试。");
+
+const QString kStepPrefix = QStringLiteral("工序");
+const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
+
+// The value of a text that passes IsInteger: decimal, or hexadecimal taken as a 32-bit pattern.
+qint64 integerValue(const QString& text)
+{
+    QString t = text;
+    while (t.startsWith(QLatin1Char(' ')))
+        t.remove(0, 1);
+    for (const QString& prefix :
+         {QStringLiteral("0x"), QStringLiteral("0X"), QStringLiteral("$"), QStringLiteral("x"), QStringLiteral("X")})
+        if (t.startsWith(prefix))
+            return qint32(t.mid(prefix.size()).toUInt(nullptr, 16));
+    return t.toLongLong();
+}
+
+// Chooses the entry equal to text, or nothing when none is; runs no change action.
+void chooseItem(QComboBox* box, const QString& text)
+{
+    box->setCurrentIndex(box->findText(text, Qt::MatchFixedString));
+}
+
+QComboBox* makeDropDown(QWidget* parent, const QString& name, const QRect& geometry)
+{
+    auto* box = new QComboBox(parent);
+    box->setObjectName(name);
+    box->setGeometry(geometry);
+    return box;
+}
+
+QLineEdit* makeEdit(QWidget* parent, const QString& name, const QRect& geometry)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    edit->setGeometry(geometry);
+    return edit;
+}
+
+// A list statement: its conditions with their values and its order ("ProcessDate DESC").
+struct ListStatement {
+    QStringList conditions;
+    QVariantList params;
+    QString sortText;
+
+    QString where() const
+    {
+        return conditions.isEmpty() ? QString() : QStringLiteral(" Where ") + conditions.join(QStringLiteral(" And "));
+    }
+    QString orderBy() const
+    {
+        if (sortText.isEmpty())
+            return kDefaultOrder;
+        const QString field = sortText.section(QLatin1Char(' '), 0, 0);
+        if (field.compare(kKeyField, Qt::CaseInsensitive) == 0)
+            return sortText;
+        return sortText + QStringLiteral(", ") + kDefaultOrder;
+    }
+    QString sql() const { return kSearchSelect + where() + QStringLiteral(" Order By ") + orderBy(); }
+    // The rows of the list whose key is past ? or equals ?.
+    QString patchSql() const
+    {
+        const QString keys = QStringLiteral("(id > ? Or id = ?)");
+        return kSearchSelect + QStringLiteral(" Where ") +
+               (conditions.isEmpty()
+                    ? keys
+                    : QLatin1Char('(') + conditions.join(QStringLiteral(" And ")) + QStringLiteral(") And ") + keys);
+    }
+    QList<data::OrderTerm> order() const
+    {
+        QList<data::OrderTerm> terms;
+        for (const QString& term : orderBy().split(QLatin1Char(','))) {
+            const QStringList words = term.simplified().split(QLatin1Char(' '));
+            terms.append({words.at(0),
+                          words.size() > 1 && words.at(1).compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0});
+        }
+        return terms;
+    }
+};
+
+// The default list as a statement of the same kind: all records, newest first.
+ListStatement defaultList()
+{
+    return {};
+}
+
+// The search that has this statement text, when the window made it.
+bool matchesList(const data::DataSet* set, const QString& sql, const QVariantList& params)
+{
+    return set->isActive() && set->sql() == sql && set->params() == params;
+}
+
+} // namespace
+
+TDataAddForm::TDataAddForm(QWidget* parent) : ChildWindow(parent)
+{
+    DataAddForm = this;
+    m_write = new data::DataSet(QStringLiteral("DataAddWrite"), DM->connection(), this);
+    buildControls();
+    FormCreate();
+}
+
+TDataAddForm::~TDataAddForm()
+{
+    if (DataAddForm == this)
+        DataAddForm = nullptr;
+}
+
+Qt::WindowFlags TDataAddForm::frameFlags() const
+{
+    return Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+}
+
+void TDataAddForm::buildControls()
+{
+    setObjectName(QStringLiteral("DataAddForm"));
+    setWindowTitle(QStringLiteral("计件数据"));
+    setDesignedSize(790, 542);
+
+    SalaryGrid = new toolkit::DataGrid(this);
+    SalaryGrid->setObjectName(QStringLiteral("SalaryGrid"));
+    SalaryGrid->setGeometry(0, 0, 790, 300);
+    SalaryGrid->setRowSelect(false);
+    SalaryGrid->setMultiSelect(true);
+    SalaryGrid->setDataSource(DM->DataAddSource);
+    const auto column = [](const char* field, const QString& title, int width, const QString& mask = QString(),
+                           Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter) {
+        return toolkit::GridColumn{.fieldName = QLatin1String(field),
+                                   .title = title,
+                                   .width = width,
+                                   .displayMask = mask,
+                                   .alignment = alignment};
+    };
+    // The widths fill the grid's width beside its scroll bar.
+    SalaryGrid->setColumns({
+        column("DeptName", QStringLiteral("班组名称"), 72),
+        column("MachineId", QStringLiteral("车床位"), 52),
+        column("WorkerName", QStringLiteral("员工名称"), 72),
+        column("KindId", QStringLiteral("款式号"), 72),
+        column("KindName", QStringLiteral("款式名称"), 90),
+        column("Process", QStringLiteral("工序号"), 60),
+        column("ProcessName", QStringLiteral("工序名称"), 110),
+        column("ProcessSize", QStringLiteral("码数"), 48, QStringLiteral("0"), Qt::AlignCenter),
+        column("ProductCount", QStringLiteral("数量"), 60, QStringLiteral("0"), Qt::AlignRight | Qt::AlignVCenter),
+        column("ProcessDate", QStringLiteral("完成日期"), 96, kDateFormat),
+        toolkit::GridColumn{.fieldName = QStringLiteral("id"), .width = 0, .visible = false},
+    });
+
+    // "计件数据": team, machine place, style; step, size, date; quantity.
+    GroupBox1 = new QGroupBox(QStringLiteral("计件数据"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(8, 306, 774, 128);
+    const int labelW = 84, boxW = 150, rowH = 24;
+    const int col1 = 12, col2 = 268, col3 = 524;
+    const int row1 = 22, row2 = 58, row3 = 94;
+    const auto label = [this](const QString& name, const QString& text, int x, int y) {
+        return toolkit::makeFieldLabel(GroupBox1, name, text, QRect(x, y, 84, 24));
+    };
+    DeptName_Label = label(QStringLiteral("DeptName_Label"), QStringLiteral("班组名称："), col1, row1);
+    DeptName_ComboBox =
+        makeDropDown(GroupBox1, QStringLiteral("DeptName_ComboBox"), QRect(col1 + labelW, row1, boxW, rowH));
+    Machine_Label = label(QStringLiteral("Machine_Label"), QStringLiteral("车床位："), col2, row1);
+    Machine_Combobox =
+        makeDropDown(GroupBox1, QStringLiteral("Machine_Combobox"), QRect(col2 + labelW, row1, boxW, rowH));
+    Kind_Label = label(QStringLiteral("Kind_Label"), QStringLiteral("款式号："), col3, row1);
+    Kind_ComboBox = makeDropDown(GroupBox1, QStringLiteral("Kind_ComboBox"), QRect(col3 + labelW, row1, boxW, rowH));
+    Process_Label = label(QStringLiteral("Process_Label"), QStringLiteral("工 序 号："), col1, row2);
+    Process_combobox =
+        makeDropDown(GroupBox1, QStringLiteral("Process_combobox"), QRect(col1 + labelW, row2, boxW, rowH));
+    Size_Label = label(QStringLiteral("Size_Label"), QStringLiteral(" 码 数："), col2, row2);
+    process_size = makeEdit(GroupBox1, QStringLiteral("process_size"), QRect(col2 + labelW, row2, boxW, rowH));
+    Date_Label = label(QStringLiteral("Date_Label"), QStringLiteral(" 日  期："), col3, row2);
+    ProcessDate = new QDateEdit(GroupBox1);
+    ProcessDate->setObjectName(QStringLiteral("ProcessDate"));
+    ProcessDate->setGeometry(col3 + labelW, row2, boxW, rowH);
+    ProcessDate->setCalendarPopup(true);
+    ProcessDate->setDisplayFormat(kDateFormat);
+    Count_Label = label(QStringLiteral("Count_Label"), QStringLiteral(" 数  量："), col1, row3);
+    ProcessCount = makeEdit(GroupBox1, QStringLiteral("ProcessCount"), QRect(col1 + labelW, row3, boxW, rowH));
+    ProcessCount->installEventFilter(this);
+
+    // "查询": machine place and style.
+    GroupBox2 = new QGroupBox(QStringLiteral("查询"), this);
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    GroupBox2->setGeometry(8, 440, 774, 56);
+    Machine2_Label = toolkit::makeFieldLabel(GroupBox2, QStringLiteral("Machine2_Label"), QStringLiteral("车床位："),
+                                             QRect(col1, 22, labelW, rowH));
+    machine_ComboBox2 =
+        makeDropDown(GroupBox2, QStringLiteral("machine_ComboBox2"), QRect(col1 + labelW, 22, boxW, rowH));
+    Kind2_Label = toolkit::makeFieldLabel(GroupBox2, QStringLiteral("Kind2_Label"), QStringLiteral("款式号："),
+                                          QRect(col2, 22, labelW, rowH));
+    Kind_ComboBox2 = makeDropDown(GroupBox2, QStringLiteral("Kind_ComboBox2"), QRect(col2 + labelW, 22, boxW, rowH));
+    cmdsearch = toolkit::makePushButton(GroupBox2, QStringLiteral("cmdsearch"), QStringLiteral("查询"),
+                                        QRect(col3 + 40, 18, 96, 30));
+    Refresh = toolkit::makePushButton(GroupBox2, QStringLiteral("Refresh"), QStringLiteral("刷新"),
+                                      QRect(col3 + 146, 18, 96, 30));
+
+    // The row of buttons.
+    cmdadd = makeButton(QStringLiteral("cmdadd"), QStringLiteral("新增"), QRect(150, 504, 96, 30));
+    cmddel = makeButton(QStringLiteral("cmddel"), QStringLiteral("删除"), QRect(256, 504, 96, 30));
+    cmdedit = makeButton(QStringLiteral("cmdedit"), QStringLiteral("编辑"), QRect(362, 504, 96, 30));
+    cmdedit->setEnabled(false);
+    NewProduct = makeButton(QStringLiteral("NewProduct"), QStringLiteral("新增产品"), QRect(468, 504, 96, 30));
+    cmdexit = makeExitButton(QRect(574, 504, 96, 30));
+
+    // Grid, entry fields, buttons, search fields.
+    QWidget* order[] = {SalaryGrid,  DeptName_ComboBox, Machine_Combobox, Kind_ComboBox, Process_combobox, process_size,
+                        ProcessDate, ProcessCount,      cmdadd,           cmddel,        cmdedit,          NewProduct,
+                        cmdexit,     machine_ComboBox2, Kind_ComboBox2,   cmdsearch,     Refresh};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    // The change actions answer the user's choices only; choices the program makes run none.
+    connect(Machine_Combobox, &QComboBox::activated, this, &TDataAddForm::Machine_ComboboxChange);
+    connect(Kind_ComboBox, &QComboBox::activated, this, &TDataAddForm::Kind_ComboBoxChange);
+    connect(Process_combobox, &QComboBox::activated, this, &TDataAddForm::Process_comboboxChange);
+    connect(SalaryGrid, &toolkit::DataGrid::mousePressed, this, &TDataAddForm::SalaryGridMouseDown);
+    connect(SalaryGrid, &toolkit::DataGrid::titleClicked, this, &TDataAddForm::SalaryGridTitleClick);
+    connect(cmdadd, &QPushButton::clicked, this, &TDataAddForm::cmdaddClick);
+    connect(cmddel, &QPushButton::clicked, this, &TDataAddForm::cmddelClick);
+    connect(cmdedit, &QPushButton::clicked, this, &TDataAddForm::cmdeditClick);
+    connect(cmdsearch, &QPushButton::clicked, this, &TDataAddForm::cmdsearchClick);
+    connect(Refresh, &QPushButton::clicked, this, &TDataAddForm::RefreshClick);
+    connect(NewProduct, &QPushButton::clicked, this, &TDataAddForm::NewProductClick);
+    connect(cmdexit, &QPushButton::clicked, this, &TDataAddForm::closeWindow);
+}
+
+void TDataAddForm::FormCreate()
+{
+    for (QComboBox* box : {DeptName_ComboBox, Machine_Combobox, machine_ComboBox2, Kind_ComboBox, Kind_ComboBox2})
+        box->clear();
+    WorkerName.clear();
+    KindName.clear();
+    ProcessName.clear();
+    if (OpenQuery(DM->DmQuery, kTeamsSql))
+        for (int row = 0; row < DM->DmQuery->recordCount(); ++row)
+            DeptName_ComboBox->addItem(DM->DmQuery->value(row, 0).toString());
+    for (int place = 1; place <= 100; ++place) {
+        Machine_Combobox->addItem(QString::number(place));
+        machine_ComboBox2->addItem(QString::number(place));
+    }
+    if (OpenQuery(DM->DmQuery, kStylesSql))
+        for (int row = 0; row < DM->DmQuery->recordCount(); ++row) {
+            const QString kind = DM->DmQuery->value(row, 0).toString();
+            Kind_ComboBox->addItem(kind);
+            Kind_ComboBox2->addItem(kind);
+        }
+    for (QComboBox* box : {DeptName_ComboBox, Machine_Combobox, machine_ComboBox2, Kind_ComboBox, Kind_ComboBox2})
+        box->setCurrentIndex(-1);
+    RunningTotal = 0;
+    ProcessDate->setDate(QDate::currentDate());
+    DataRefresh();
+}
+
+void TDataAddForm::DataRefresh(const QString& sql, const QVariantList& params)
+{
+    if (sql.isEmpty())
+        OpenQuery(DM->DataAddQuery, kListSql);
+    else
+        OpenQuery(DM->DataAddQuery, sql, params);
+}
+
+// ---- Look-ups ----------------------------------------------------------------------------------------
+
+void TDataAddForm::Machine_ComboboxChange()
+{
+    const QString place = Machine_Combobox->currentText();
+    if (place.isEmpty())
+        return;
+    WorkerName.clear();
+    if (OpenQuery(DM->DmQuery, kWorkerSql, {place, DeptName_ComboBox->currentText()}) && !DM->DmQuery->isEmpty())
+        WorkerName = DM->DmQuery->value(0, 0).toString();
+}
+
+void TDataAddForm::Kind_ComboBoxChange()
+{
+    const QString kind = Kind_ComboBox->currentText();
+    if (kind.isEmpty())
+        return;
+    if (!OpenQuery(DM->DmQuery, kStyleSql, {kind}) || DM->DmQuery->isEmpty()) {
+        KindName.clear();
+        return;
+    }
+    KindName = DM->DmQuery->fieldByName(QStringLiteral("KindName")).asString();
+    const qint64 steps = DM->DmQuery->fieldByName(QStringLiteral("Process")).asInteger();
+    Process_combobox->clear();
+    for (qint64 step = 1; step <= steps; ++step)
+        Process_combobox->addItem(kStepPrefix + QString::number(step));
+    Process_combobox->setCurrentIndex(-1);
+}
+
+void TDataAddForm::Process_comboboxChange()
+{
+    const QString step = Process_combobox->currentText();
+    if (step.isEmpty())
+        return;
+    ProcessName.clear();
+    if (OpenQuery(DM->DmQuery, kStepNameSql, {Kind_ComboBox->currentText(), step}) && !DM->DmQuery->isEmpty())
+        ProcessName = DM->DmQuery->fieldByName(QStringLiteral("ProcessName")).asString();
+}
+
+// ---- The quantity box's running total ------------------------------------------------------------
+
+bool TDataAddForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ProcessCount && event->type() == QEvent::KeyPress)
+        return ProcessCountKeyPress(static_cast<QKeyEvent*>(event)->key());
+    return toolkit::ChildWindow::eventFilter(watched, event);
+}
+
+bool TDataAddForm::ProcessCountKeyPress(int key)
+{
+    // The number in the box; a box left empty or holding only the "+" of the last addition
+    // counts as nothing typed.
+    const QString text = ProcessCount->text();
+    const bool nothingTyped = text.isEmpty() || text == QLatin1String("+");
+    if (key == Qt::Key_Plus) {
+        if (!IsInteger(text)) {
+            toolkit::ShowStop(kCannotAdd);
+            return true;
+        }
+        RunningTotal += integerValue(text);
+        // The "+" is then typed into the emptied box: the next number reads +7.
+        ProcessCount->clear();
+        return false;
+    }
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (!nothingTyped && !IsInteger(text)) {
+            toolkit::ShowStop(kCannotAdd);
+            return true;
+        }
+        ProcessCount->setText(QString::number(RunningTotal + (nothingTyped ? 0 : integerValue(text))));
+        RunningTotal = 0;
+        return true;
+    }
+    return false;
+}
+
+// ---- The record list -------------------------------------------------------------------------------
+
+void TDataAddForm::SalaryGridTitleClick(int, const QString& sortText)
+{
+    if (!sortText.isEmpty())
+        SortText = sortText;
+}
+
+void TDataAddForm::SalaryGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, const QPoint&)
+{
+    const data::DataSet* list = DM->DataAddQuery;
+    // An empty list, or another result in the shared dataset: nothing to pick.
+    const QVariant id = KeyParam(list->fieldByName(kKeyField));
+    if (!id.isValid() || list->findField(QStringLiteral("ProcessDate")) < 0)
+        return;
+    const auto text = [list](const char* field) { return list->fieldByName(QLatin1String(field)).asString(); };
+    ClickedId = id;
+    chooseItem(DeptName_ComboBox, text("DeptName"));
+    chooseItem(Machine_Combobox, text("MachineId"));
+    WorkerName = text("WorkerName");
+    const QString kind = text("KindId");
+    chooseItem(Kind_ComboBox, kind);
+    KindName = text("KindName");
+    if (!kind.isEmpty()) {
+        // The step list of the record's style as stored, not the style's step count.
+        Process_combobox->clear();
+        if (OpenQuery(DM->DmQuery, kStyleStepsSql, {kind}))
+            for (int row = 0; row < DM->DmQuery->recordCount(); ++row)
+                Process_combobox->addItem(DM->DmQuery->value(row, 0).toString());
+    }
+    chooseItem(Process_combobox, text("Process"));
+    ProcessName = text("ProcessName");
+    process_size->setText(text("ProcessSize"));
+    const QDate date = list->fieldByName(QStringLiteral("ProcessDate")).asDate();
+    if (date.isValid())
+        ProcessDate->setDate(date);
+    ProcessCount->setText(text("ProductCount"));
+    cmdedit->setEnabled(true);
+}
+
+// ---- Add, edit, delete -------------------------------------------------------------------------------
+
+bool TDataAddForm::fieldsValid(bool checkWorker)
+{
+    const auto refuse = [](const QString& message, QWidget* focus) {
+        toolkit::ShowStop(message);
+        if (focus)
+            focus->setFocus();
+        return false;
+    };
+    if (DeptName_ComboBox->currentText().isEmpty())
+        return refuse(kTeamEmpty, DeptName_ComboBox);
+    if (Machine_Combobox->currentText().isEmpty())
+        return refuse(kMachineEmpty, Machine_Combobox);
+    if (checkWorker && WorkerName.isEmpty())
+        return refuse(kNoWorker, nullptr);
+    if (Kind_ComboBox->currentText().isEmpty())
+        return refuse(kKindEmpty, Kind_ComboBox);
+    if (Process_combobox->currentText().isEmpty())
+        return refuse(kStepEmpty, Process_combobox);
+    const QString count = ProcessCount->text();
+    if (count.isEmpty() || !IsInteger(count))
+        return refuse(kCountBad, ProcessCount);
+    return true;
+}
+
+bool TDataAddForm::recordValues(QVariantList* values)
+{
+    if (process_size->text().isEmpty())
+        process_size->setText(QStringLiteral("0"));
+    bool isNumber = false;
+    const double size = process_size->text().trimmed().toDouble(&isNumber);
+    if (!isNumber || !std::isfinite(size)) {
+        toolkit::ShowStop(kSizeBad);
+        process_size->setFocus();
+        return false;
+    }
+    // A whole size is stored as the whole number it is.
+    const QVariant storedSize =
+        size == std::floor(size) && std::fabs(size) < 1e15 ? QVariant(qint64(size)) : QVariant(size);
+    *values = {DeptName_ComboBox->currentText(),
+               Machine_Combobox->currentText().toLongLong(),
+               WorkerName,
+               Kind_ComboBox->currentText(),
+               KindName,
+               Process_combobox->currentText(),
+               ProcessName,
+               storedSize,
+               integerValue(ProcessCount->text()),
+               ProcessDate->date()};
+    return true;
+}
+
+void TDataAddForm::clearChoices()
+{
+    for (QComboBox* box : {DeptName_ComboBox, Machine_Combobox, Kind_ComboBox, Process_combobox})
+        box->setCurrentIndex(-1);
+    process_size->clear();
+    ProcessDate->setDate(QDate::currentDate());
+    ProcessCount->clear();
+    WorkerName.clear();
+    KindName.clear();
+    ProcessName.clear();
+}
+
+void TDataAddForm::reloadAfterChange(const QVariant& changedKey, int changes)
+{
+    // The list that a reload shows: the remembered search, or the default list.
+    ListStatement list = defaultList();
+    QString sql = kListSql;
+    QVariantList params;
+    if (!SearchSql.isEmpty()) {
+        sql = SearchSql;
+        params = SearchParams;
+        list.params = SearchParams;
+        list.sortText = m_searchSort;
+        list.conditions = m_searchConditions;
+    }
+    data::DataSet* set = DM->DataAddQuery;
+    if (matchesList(set, sql, params)) {
+        data::RowPatch patch{.keyField = kKeyField,
+                             .order = list.order(),
+                             .sql = list.patchSql(),
+                             .params = list.params,
+                             .changedKey = changedKey,
+                             .changes = changes};
+        if (set->patchRows(patch))
+            return;
+    }
+    DataRefresh(sql, params);
+}
+
+void TDataAddForm::cmdaddClick()
+{
+    if (!fieldsValid(true))
+        return;
+    QVariantList values;
+    if (!recordValues(&values))
+        return;
+    if (!ExecQuery(m_write, kAddSql, values)) {
+        // The fields stay as typed, for another try.
+        toolkit::ShowStop(kNotSaved);
+        return;
+    }
+    const QVariant added = m_write->lastInsertId();
+    process_size->clear();
+    ProcessDate->setDate(QDate::currentDate());
+    ProcessCount->clear();
+    reloadAfterChange(added, m_write->rowsAffected());
+    DeptName_ComboBox->setFocus();
+}
+
+void TDataAddForm::cmdeditClick()
+{
+    if (!fieldsValid(false))
+        return;
+    QVariantList values;
+    if (!recordValues(&values))
+        return;
+    if (!ExecQuery(m_write, kEditSql, values << ClickedId)) {
+        toolkit::ShowStop(kNotSaved);
+        return;
+    }
+    clearChoices();
+    reloadAfterChange(ClickedId, m_write->rowsAffected());
+    cmdedit->setEnabled(false);
+}
+
+void TDataAddForm::cmddelClick()
+{
+    if (!ClickedId.isValid()) {
+        toolkit::ShowStop(kPickToDelete);
+        return;
+    }
+    if (!toolkit::AskDelete())
+        return;
+    if (!ExecQuery(m_write, kDeleteSql, {ClickedId}))
+        return;
+    const QVariant deleted = ClickedId;
+    // The record is gone: a second "删除" has nothing to act on.
+    ClickedId = QVariant();
+    clearChoices();
+    reloadAfterChange(deleted, m_write->rowsAffected());
+    cmdedit->setEnabled(false);
+}
+
+// ---- Search ------------------------------------------------------------------------------------------
+
+void TDataAddForm::cmdsearchClick()
+{
+    ListStatement list;
+    list.sortText = SortText;
+    const QString place = machine_ComboBox2->currentText();
+    const QString kind = Kind_ComboBox2->currentText();
+    // Each chosen field filters on its own; none chosen: every record.
+    if (!place.isEmpty()) {
+        list.conditions << kMachineFilter;
+        list.params << place.toLongLong();
+    }
+    if (!kind.isEmpty()) {
+        list.conditions << kKindFilter;
+        list.params << kind;
+    }
+    SearchSql = list.sql();
+    SearchParams = list.params;
+    m_searchSort = list.sortText;
+    m_searchConditions = list.conditions;
+    DataRefresh(SearchSql, SearchParams);
+}
+
+void TDataAddForm::RefreshClick()
+{
+    DataRefresh();
+}
+
+void TDataAddForm::NewProductClick()
+{
+    TProduceForm* form = TProduceForm::OpenFromEntry(this);
+    connect(form, &TProduceForm::entryReloadRequested, this, &TDataAddForm::FormCreate);
+}
