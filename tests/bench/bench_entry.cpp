@@ -1,0 +1,188 @@
+#include "bench_entry.h"
+
+#include "data/DataModule.h"
+#include "data/DataSet.h"
+#include "data/Sql.h"
+#include "piecework/Salary.h"
+#include "toolkit/DataGrid.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <sqlite3.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+const char* const kListSql = "Select  * From Salary Order by id desc";
+const QString kAddSql =
+    QStringLiteral("Insert Into Salary (DeptName,MachineId,WorkerName,Kindid,KindName,Process,ProcessName,"
+                   "ProcessSize,ProductCount,ProcessDate) Values (?,?,?,?,?,?,?,?,?,?)");
+
+bool g_cpu = false;
+volatile quint64 g_sink = 0;
+
+double now()
+{
+    timespec t{};
+    clock_gettime(g_cpu ? CLOCK_PROCESS_CPUTIME_ID : CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The list statement stepped on the raw engine, every column of every row read.
+qint64 rawList(sqlite3* db)
+{
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, kListSql, -1, &st, nullptr) != SQLITE_OK)
+        return -1;
+    const int columns = sqlite3_column_count(st);
+    qint64 rows = 0;
+    quint64 sum = 0;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        for (int c = 0; c < columns; ++c) {
+            switch (sqlite3_column_type(st, c)) {
+            case SQLITE_INTEGER: sum += quint64(sqlite3_column_int64(st, c)); break;
+            case SQLITE_FLOAT: sum += quint64(sqlite3_column_double(st, c)); break;
+            case SQLITE_TEXT: sum += quint64(sqlite3_column_bytes(st, c)) + sqlite3_column_text(st, c)[0]; break;
+            default: ++sum; break;
+            }
+        }
+        ++rows;
+    }
+    sqlite3_finalize(st);
+    g_sink = sum; // the reads are not left out
+    return rows;
+}
+
+// The id shown in the first row of the window's list.
+qint64 topId(const TDataAddForm* form)
+{
+    const QAbstractItemModel* model = form->SalaryGrid->model();
+    return model->rowCount() ? model->index(0, 10).data().toLongLong() : 0;
+}
+
+qint64 maxId()
+{
+    if (!OpenQuery(DM->DmQuery, QStringLiteral("Select max(id) From Salary")))
+        return -1;
+    return DM->DmQuery->field(0).asInteger();
+}
+
+// The checks of the main window's "计件数据", then the window until its list is shown.
+TDataAddForm* openWindow()
+{
+    for (const char* sql :
+         {"Select count(*)  From Dept", "Select count(*) As id From Product", "Select count(*) As id From Worker"})
+        if (!OpenQuery(DM->DmQuery, QString::fromLatin1(sql)) || DM->DmQuery->field(0).asInteger() == 0)
+            return nullptr;
+    auto* form = new TDataAddForm;
+    form->show();
+    QApplication::processEvents();
+    return form;
+}
+
+void choose(QComboBox* box, int index)
+{
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+}
+
+} // namespace
+
+int benchEntry(const QString& dbPath, int repeat, bool cpuClock)
+{
+    g_cpu = cpuClock;
+    sqlite3* raw = nullptr;
+    if (sqlite3_open_v2(dbPath.toUtf8().constData(), &raw, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        std::fprintf(stderr, "entry: cannot open %s\n", dbPath.toUtf8().constData());
+        return 1;
+    }
+    const qint64 firstNewId = maxId() + 1;
+    int failed = 0;
+
+    // Opening the window against the raw engine.
+    std::vector<double> opens, raws;
+    qint64 rows = 0;
+    for (int r = 0; r < repeat && !failed; ++r) {
+        double start = now();
+        rows = rawList(raw);
+        raws.push_back(now() - start);
+        start = now();
+        TDataAddForm* form = openWindow();
+        opens.push_back(now() - start);
+        if (!form || form->SalaryGrid->model()->rowCount() != rows) {
+            std::fprintf(stderr, "entry: the window does not show the %lld records\n", static_cast<long long>(rows));
+            failed = 1;
+        }
+        delete form;
+    }
+    if (!failed)
+        std::printf("open_entry_window rows=%lld ours=%.3f raw=%.3f ratio=%.2f\n", static_cast<long long>(rows),
+                    median(opens), median(raws), median(opens) / median(raws));
+
+    // One record through the window until its list shows it, against insert and full reload.
+    std::vector<double> ours, naive;
+    TDataAddForm* form = failed ? nullptr : openWindow();
+    if (form) {
+        choose(form->DeptName_ComboBox, 0);
+        choose(form->Machine_Combobox, 0);
+        choose(form->Kind_ComboBox, 0);
+        choose(form->Process_combobox, 0);
+        if (form->WorkerName.isEmpty()) {
+            std::fprintf(stderr, "entry: no worker at the first place of the first team\n");
+            failed = 1;
+        }
+    }
+    for (int r = 0; r < repeat && form && !failed; ++r) {
+        form->ProcessCount->setText(QStringLiteral("12"));
+        const qint64 shownBefore = form->SalaryGrid->model()->rowCount();
+        double start = now();
+        form->cmdadd->click();
+        QApplication::processEvents();
+        ours.push_back(now() - start);
+        if (form->SalaryGrid->model()->rowCount() != shownBefore + 1 || topId(form) != maxId()) {
+            std::fprintf(stderr, "entry: the list does not show the added record\n");
+            failed = 1;
+        }
+
+        const QVariantList values{QStringLiteral("一组"),
+                                  1,
+                                  QStringLiteral("工人"),
+                                  QStringLiteral("K"),
+                                  QStringLiteral("款"),
+                                  QStringLiteral("工序1"),
+                                  QStringLiteral("步"),
+                                  0,
+                                  12,
+                                  QDate::currentDate()};
+        start = now();
+        if (!ExecQuery(DM->DataAddQuery, kAddSql, values) ||
+            !OpenQuery(DM->DataAddQuery, QString::fromLatin1(kListSql)))
+            failed = 1;
+        QApplication::processEvents();
+        naive.push_back(now() - start);
+    }
+    delete form;
+    if (!failed && !ours.empty())
+        std::printf("add_entry rows=%lld ours=%.4f naive=%.4f ratio=%.3f\n", static_cast<long long>(rows), median(ours),
+                    median(naive), median(ours) / median(naive));
+
+    // The records added here are removed again.
+    ExecQuery(DM->DmQuery, QStringLiteral("Delete From Salary Where id >= ?"), {firstNewId});
+    sqlite3_close(raw);
+    return failed;
+}
