@@ -138,8 +138,13 @@ int benchEntry(const QString& dbPath, int repeat, bool cpuClock)
     std::vector<double> ours, naive;
     TDataAddForm* form = failed ? nullptr : openWindow();
     if (form) {
-        choose(form->DeptName_ComboBox, 0);
-        choose(form->Machine_Combobox, 0);
+        // A team and place that have a worker.
+        if (OpenQuery(DM->DmQuery, QStringLiteral("Select DeptName, MachineId From Dept, Worker "
+                                                  "Where Dept.id = Worker.DeptId Order By Worker.id Limit 1")) &&
+            !DM->DmQuery->isEmpty()) {
+            choose(form->DeptName_ComboBox, form->DeptName_ComboBox->findText(DM->DmQuery->field(0).asString()));
+            choose(form->Machine_Combobox, form->Machine_Combobox->findText(DM->DmQuery->field(1).asString()));
+        }
         choose(form->Kind_ComboBox, 0);
         choose(form->Process_combobox, 0);
         if (form->WorkerName.isEmpty()) {
