@@ -138,14 +138,8 @@ struct ListStatement {
     }
 };
 
-// The default list as a statement of the same kind: all records, newest first.
-ListStatement defaultList()
-{
-    return {};
-}
-
-// The search that has this statement text, when the window made it.
-bool matchesList(const data::DataSet* set, const QString& sql, const QVariantList& params)
+// The dataset holds the result of this statement with these values.
+bool holdsList(const data::DataSet* set, const QString& sql, const QVariantList& params)
 {
     return set->isActive() && set->sql() == sql && set->params() == params;
 }
@@ -505,18 +499,15 @@ void TDataAddForm::clearChoices()
 void TDataAddForm::reloadAfterChange(const QVariant& changedKey, int changes)
 {
     // The list that a reload shows: the remembered search, or the default list.
-    ListStatement list = defaultList();
+    // (The default list has no conditions and the default order, newest first.)
+    ListStatement list;
     QString sql = kListSql;
-    QVariantList params;
     if (!SearchSql.isEmpty()) {
+        list = {m_searchConditions, SearchParams, m_searchSort};
         sql = SearchSql;
-        params = SearchParams;
-        list.params = SearchParams;
-        list.sortText = m_searchSort;
-        list.conditions = m_searchConditions;
     }
     data::DataSet* set = DM->DataAddQuery;
-    if (matchesList(set, sql, params)) {
+    if (holdsList(set, sql, list.params)) {
         data::RowPatch patch{.keyField = kKeyField,
                              .order = list.order(),
                              .sql = list.patchSql(),
@@ -526,7 +517,7 @@ void TDataAddForm::reloadAfterChange(const QVariant& changedKey, int changes)
         if (set->patchRows(patch))
             return;
     }
-    DataRefresh(sql, params);
+    DataRefresh(sql, list.params);
 }
 
 void TDataAddForm::cmdaddClick()
