@@ -4,6 +4,7 @@
 #include "data/DataSet.h"
 #include "data/Sql.h"
 #include "piecework/Salary.h"
+#include "shell/MAIN.h"
 #include "toolkit/DataGrid.h"
 
 #include <QApplication>
@@ -82,17 +83,20 @@ qint64 maxId()
     return DM->DmQuery->field(0).asInteger();
 }
 
-// The checks of the main window's "计件数据", then the window until its list is shown.
-TDataAddForm* openWindow()
+// "计件数据" on the main window's menu: its checks, then the window in the workspace until its
+// list is shown.
+TDataAddForm* openWindow(TMainForm* mainForm)
 {
-    for (const char* sql :
-         {"Select count(*)  From Dept", "Select count(*) As id From Product", "Select count(*) As id From Worker"})
-        if (!OpenQuery(DM->DmQuery, QString::fromLatin1(sql)) || DM->DmQuery->field(0).asInteger() == 0)
-            return nullptr;
-    auto* form = new TDataAddForm;
-    form->show();
+    mainForm->DataAdd->trigger();
     QApplication::processEvents();
-    return form;
+    return DataAddForm;
+}
+
+void closeWindow(TDataAddForm* form)
+{
+    form->closeWindow();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
 }
 
 void choose(QComboBox* box, int index)
@@ -111,6 +115,13 @@ int benchEntry(const QString& dbPath, int repeat, bool cpuClock)
         std::fprintf(stderr, "entry: cannot open %s\n", dbPath.toUtf8().constData());
         return 1;
     }
+    // The main window with its own data module, as the program runs; the caller's comes back at
+    // the end.
+    TDM* callersModule = DM;
+    auto* mainForm = new TMainForm;
+    MainForm = mainForm;
+    mainForm->show();
+    QApplication::processEvents();
     const qint64 firstNewId = maxId() + 1;
     int failed = 0;
 
@@ -122,13 +133,14 @@ int benchEntry(const QString& dbPath, int repeat, bool cpuClock)
         rows = rawList(raw);
         raws.push_back(now() - start);
         start = now();
-        TDataAddForm* form = openWindow();
+        TDataAddForm* form = openWindow(mainForm);
         opens.push_back(now() - start);
-        if (!form || form->SalaryGrid->model()->rowCount() != rows) {
+        if (!form || !form->isVisible() || form->SalaryGrid->model()->rowCount() != rows) {
             std::fprintf(stderr, "entry: the window does not show the %lld records\n", static_cast<long long>(rows));
             failed = 1;
         }
-        delete form;
+        if (form)
+            closeWindow(form);
     }
     if (!failed)
         std::printf("open_entry_window rows=%lld ours=%.3f raw=%.3f ratio=%.2f\n", static_cast<long long>(rows),
@@ -136,7 +148,7 @@ int benchEntry(const QString& dbPath, int repeat, bool cpuClock)
 
     // One record through the window until its list shows it, against insert and full reload.
     std::vector<double> ours, naive;
-    TDataAddForm* form = failed ? nullptr : openWindow();
+    TDataAddForm* form = failed ? nullptr : openWindow(mainForm);
     if (form) {
         // A team and place that have a worker.
         if (OpenQuery(DM->DmQuery, QStringLiteral("Select DeptName, MachineId From Dept, Worker "
@@ -181,13 +193,16 @@ int benchEntry(const QString& dbPath, int repeat, bool cpuClock)
         QApplication::processEvents();
         naive.push_back(now() - start);
     }
-    delete form;
+    if (form)
+        closeWindow(form);
     if (!failed && !ours.empty())
         std::printf("add_entry rows=%lld ours=%.4f naive=%.4f ratio=%.3f\n", static_cast<long long>(rows), median(ours),
                     median(naive), median(ours) / median(naive));
 
     // The records added here are removed again.
     ExecQuery(DM->DmQuery, QStringLiteral("Delete From Salary Where id >= ?"), {firstNewId});
+    delete mainForm; // and its data module
+    DM = callersModule;
     sqlite3_close(raw);
     return failed;
 }
