@@ -9,6 +9,7 @@
 #include "masterdata/Worker.h"
 #include "piecework/Produce.h"
 #include "platform/ProgramDir.h"
+#include "reports/Query.h"
 #include "shell/About.h"
 #include "shell/DorvikFunction.h"
 #include "shell/Login.h"
@@ -417,7 +418,7 @@ void TMainForm::UserRoleClick()
 void TMainForm::SalaryQueryClick()
 {
     emit childWindowRequested(QStringLiteral("TQueryForm"));
-    // openChild(QueryForm);
+    openChild(QueryForm);
 }
 
 void TMainForm::openDataAddForm()
