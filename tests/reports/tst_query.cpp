@@ -72,6 +72,7 @@ private slots:
     void monthlyDetail();
     void summaries();
     void printPreviewsTheRowsShownInTheirOrder();
+    void rejectedStatementLeavesTheListEmpty();
 
 private:
     TQueryForm* open()
@@ -519,6 +520,23 @@ void TestQuery::printPreviewsTheRowsShownInTheirOrder()
     }
     QCOMPARE(names, (QStringList{"O'Brien", "王五", "李四", "张三"}));
     QCOMPARE(summary, QStringLiteral("共 4 条数据 ￥62.500 元"));
+}
+
+void TestQuery::rejectedStatementLeavesTheListEmpty()
+{
+    open();
+    click(form->RefreshWorker);
+    QCOMPARE(shownCounts(), kAllListed);
+    env->exec(QStringLiteral("DROP TABLE Product"));
+    click(form->RefreshWorker);
+    const QStringList texts = env->boxes.takeTexts();
+    QCOMPARE(texts.size(), 1);
+    QVERIFY2(texts.first().startsWith(QStringLiteral("操作数据表时出错")), qPrintable(texts.first()));
+    QCOMPARE(form->SalaryGrid->model()->rowCount(), 0);
+    QCOMPARE(form->SalaryGrid->footerText(ColAmount), QStringLiteral("￥0.000"));
+    // The window goes on working: the summary does not need the style table.
+    goToPage(5);
+    QCOMPARE(form->SalaryMonthGrid->model()->rowCount(), 4);
 }
 
 QTEST_MAIN(TestQuery)
