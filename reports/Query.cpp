@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -107,9 +108,10 @@ constexpr int kWidth = 787;
 constexpr int kHeight = 455;
 constexpr int kGridWidth = 776;
 constexpr int kGridHeight = 379;
-constexpr int kRow1 = kGridHeight + 6;
-constexpr int kRow2 = kGridHeight + 32;
-constexpr int kRowHeight = 24;
+constexpr int kRow1 = kGridHeight + 2;
+constexpr int kRow2 = kGridHeight + 25;
+constexpr int kOneRow = kGridHeight + 12; // the pages with one row of controls
+constexpr int kRowHeight = 22;
 
 // The month spin edit shows its month with two digits (03).
 class MonthSpinEdit : public QSpinBox {
@@ -183,27 +185,35 @@ QSpinBox* makeSpin(QWidget* parent, const QString& name, const QRect& geometry, 
     return spin;
 }
 
-// Column widths in the proportions of the design widths, filling the grid's width.
-void fitColumns(toolkit::DataGrid* grid, int available)
+// Column widths in the proportions of the design widths, filling the grid's width. A column with
+// a least width (a footer total that must stay readable) gets at least that much; the others share
+// the rest in their proportions.
+void fitColumns(toolkit::DataGrid* grid, int available, const QHash<int, int>& least = {})
 {
+    QList<int> shared;
     int total = 0;
     for (int c = 0; c < grid->gridColumnCount(); ++c)
-        if (grid->gridColumn(c).visible)
+        if (grid->gridColumn(c).visible) {
+            shared << c;
             total += grid->gridColumn(c).width;
+        }
     if (total <= 0)
         return;
+    for (auto it = least.constBegin(); it != least.constEnd(); ++it)
+        if (shared.contains(it.key()) && grid->gridColumn(it.key()).width * available / total < it.value()) {
+            grid->setColumnWidth(it.key(), it.value());
+            shared.removeOne(it.key());
+            available -= it.value();
+            total -= grid->gridColumn(it.key()).width;
+        }
     int used = 0;
-    int last = -1;
-    for (int c = 0; c < grid->gridColumnCount(); ++c) {
-        if (!grid->gridColumn(c).visible)
-            continue;
-        const int width = grid->gridColumn(c).width * available / total;
+    for (int c : shared) {
+        const int width = total > 0 ? grid->gridColumn(c).width * available / total : 0;
         grid->setColumnWidth(c, width);
         used += width;
-        last = c;
     }
-    if (last >= 0)
-        grid->setColumnWidth(last, grid->columnWidth(last) + available - used);
+    if (!shared.isEmpty())
+        grid->setColumnWidth(shared.last(), grid->columnWidth(shared.last()) + available - used);
 }
 
 } // namespace
@@ -334,7 +344,14 @@ void TQueryForm::buildGrids()
     // The columns share the grid's width in the proportions of their design widths (the width
     // less the frame, the row indicator and a vertical scroll bar).
     const int available = kGridWidth - 4 - 12 - style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    fitColumns(SalaryGrid, available);
+    // Dates and the footer totals of a large workshop stay readable; the texts give way.
+    const auto textWidth = [this](const QString& text) {
+        return SalaryGrid->fontMetrics().horizontalAdvance(text) + 10;
+    };
+    fitColumns(SalaryGrid, available,
+               {{7, textWidth(QStringLiteral("2004-03-31"))},
+                {9, textWidth(QStringLiteral("99999999"))},
+                {11, textWidth(QStringLiteral("￥9,999,999.999"))}});
     fitColumns(SalaryMonthGrid, available);
     SalaryMonthGrid->hide();
 }
@@ -392,10 +409,10 @@ void TQueryForm::buildKindPage()
 {
     QWidget* page = KindSheet;
     Label3 = toolkit::makeFieldLabel(page, QStringLiteral("Label3"), QStringLiteral("款式号："),
-                                     QRect(8, kRow1 + 10, 64, kRowHeight));
-    Kind_ComboBox = makeList(page, QStringLiteral("Kind_ComboBox"), QRect(74, kRow1 + 10, 130, kRowHeight));
-    Process_ComboBox = makeList(page, QStringLiteral("Process_ComboBox"), QRect(214, kRow1 + 10, 100, kRowHeight));
-    addPageButtons(page, kRow1 + 10, &SearchKind, QStringLiteral("SearchKind"), &RefreshKind,
+                                     QRect(8, kOneRow, 64, kRowHeight));
+    Kind_ComboBox = makeList(page, QStringLiteral("Kind_ComboBox"), QRect(74, kOneRow, 130, kRowHeight));
+    Process_ComboBox = makeList(page, QStringLiteral("Process_ComboBox"), QRect(214, kOneRow, 100, kRowHeight));
+    addPageButtons(page, kOneRow, &SearchKind, QStringLiteral("SearchKind"), &RefreshKind,
                    QStringLiteral("RefreshKind"), &BitBtn5, QStringLiteral("BitBtn5"), &BitBtn6,
                    QStringLiteral("BitBtn6"));
     connect(Kind_ComboBox, &QComboBox::currentIndexChanged, this, &TQueryForm::Kind_ComboBoxChange);
@@ -408,9 +425,9 @@ void TQueryForm::buildDeptPage()
 {
     QWidget* page = DeptSheet;
     Label2 = toolkit::makeFieldLabel(page, QStringLiteral("Label2"), QStringLiteral("班组名称："),
-                                     QRect(8, kRow1 + 10, 80, kRowHeight));
-    DeptName_ComboBox = makeList(page, QStringLiteral("DeptName_ComboBox"), QRect(90, kRow1 + 10, 150, kRowHeight));
-    addPageButtons(page, kRow1 + 10, &SerachDept, QStringLiteral("SerachDept"), &RefreshDept,
+                                     QRect(8, kOneRow, 80, kRowHeight));
+    DeptName_ComboBox = makeList(page, QStringLiteral("DeptName_ComboBox"), QRect(90, kOneRow, 150, kRowHeight));
+    addPageButtons(page, kOneRow, &SerachDept, QStringLiteral("SerachDept"), &RefreshDept,
                    QStringLiteral("RefreshDept"), &BitBtn4, QStringLiteral("BitBtn4"), &DeptExit,
                    QStringLiteral("DeptExit"));
     connect(SerachDept, &QPushButton::clicked, this, &TQueryForm::SerachDeptClick);
@@ -422,11 +439,11 @@ void TQueryForm::buildQuickPage()
 {
     QWidget* page = QSearchSheet;
     Label4 = toolkit::makeFieldLabel(page, QStringLiteral("Label4"), QStringLiteral("查询条件："),
-                                     QRect(8, kRow1 + 10, 80, kRowHeight));
+                                     QRect(8, kOneRow, 80, kRowHeight));
     Qsearch_Edit = new QLineEdit(page);
     Qsearch_Edit->setObjectName(QStringLiteral("Qsearch_Edit"));
-    Qsearch_Edit->setGeometry(90, kRow1 + 10, 220, kRowHeight);
-    addPageButtons(page, kRow1 + 10, &Qsearch, QStringLiteral("Qsearch"), &RefreshQsearch,
+    Qsearch_Edit->setGeometry(90, kOneRow, 220, kRowHeight);
+    addPageButtons(page, kOneRow, &Qsearch, QStringLiteral("Qsearch"), &RefreshQsearch,
                    QStringLiteral("RefreshQsearch"), &BitBtn7, QStringLiteral("BitBtn7"), &QsearchExit,
                    QStringLiteral("QsearchExit"));
     // The search text comes first in the page's tab order.
@@ -442,7 +459,7 @@ void TQueryForm::buildQuickPage()
 void TQueryForm::buildMonthPage()
 {
     QWidget* page = MonthSheet;
-    const int y = kRow1 + 10;
+    const int y = kOneRow;
     Label5 = toolkit::makeFieldLabel(page, QStringLiteral("Label5"), QStringLiteral("选择日期："),
                                      QRect(8, y, 80, kRowHeight));
     year_edit = makeSpin(page, QStringLiteral("year_edit"), QRect(90, y, 70, kRowHeight), 2003, 9999, 2003, false);
@@ -463,7 +480,7 @@ void TQueryForm::buildMonthPage()
 void TQueryForm::buildSummaryPage()
 {
     QWidget* page = SalaryMonth_Sheet;
-    const int y = kRow1 + 10;
+    const int y = kOneRow;
     Label8 = toolkit::makeFieldLabel(page, QStringLiteral("Label8"), QStringLiteral("选择日期："),
                                      QRect(8, y, 80, kRowHeight));
     year_edit_s = makeSpin(page, QStringLiteral("year_edit_s"), QRect(90, y, 70, kRowHeight), 2003, 9999, 2003, false);
