@@ -73,6 +73,7 @@ private slots:
     void summaries();
     void printPreviewsTheRowsShownInTheirOrder();
     void rejectedStatementLeavesTheListEmpty();
+    void summariesUseTheirIndexes();
 
 private:
     TQueryForm* open()
@@ -537,6 +538,25 @@ void TestQuery::rejectedStatementLeavesTheListEmpty()
     // The window goes on working: the summary does not need the style table.
     goToPage(5);
     QCOMPARE(form->SalaryMonthGrid->model()->rowCount(), 4);
+}
+
+// The month's summary finds its records through the date index; the summary over all months walks
+// the index in grouping order instead of sorting every record.
+void TestQuery::summariesUseTheirIndexes()
+{
+    const auto plan = [this](const QString& sql, const QVariantList& params) {
+        QStringList steps;
+        for (const QVariantList& row : env->rows(QStringLiteral("EXPLAIN QUERY PLAN ") + sql, params))
+            steps << row.last().toString();
+        return steps.join(QStringLiteral("; "));
+    };
+    const QString month = plan(querysql::kSummaryMonth, {QStringLiteral("2004-03-01"), QStringLiteral("2004-04-01")});
+    QVERIFY2(month.contains(QStringLiteral("INDEX Salary_ProcessDate")), qPrintable(month));
+    for (const QString& sql : {querysql::kSummaryAll, querysql::kSummaryListPrice}) {
+        const QString all = plan(sql, {});
+        QVERIFY2(all.contains(QStringLiteral("INDEX Salary_WorkerGroup")) && !all.contains(QStringLiteral("GROUP BY")),
+                 qPrintable(all));
+    }
 }
 
 QTEST_MAIN(TestQuery)
