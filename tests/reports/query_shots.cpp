@@ -1,12 +1,16 @@
 // Saves pictures of the query window over sample data of a workshop into the folder given as the
-// first argument: the page "按员工查询" listing every record and the page "工资月度统计"; for a person
+// first argument: the page "按员工查询" listing every record, the second page of its report's preview
+// and the page "工资月度统计"; for a person
 // to look at (run under Xvfb with the xcb platform).
 
 #include "SampleData.h"
 #include "data/DataModule.h"
 #include "reports/Query.h"
+#include "reports/Report.h"
 #include "testsupport/TestProgramDir.h"
+#include "toolkit/ReportPreview.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QTabWidget>
@@ -41,6 +45,17 @@ int main(int argc, char** argv)
     form->RzPage->setCurrentIndex(0);
     QTest::qWait(300);
     form->grab().save(QDir(folder).filePath(QStringLiteral("query_page0.png")));
+    {
+        const toolkit::ReportLayout layout = TQuickReport::instance()->Prepare();
+        toolkit::ReportPreviewDialog preview(layout);
+        preview.setWindowState(Qt::WindowNoState);
+        preview.resize(900, 1000);
+        preview.show();
+        QTest::qWait(300);
+        preview.findChild<QAction*>(QStringLiteral("NextPageAction"))->trigger();
+        QTest::qWait(100);
+        preview.grab().save(QDir(folder).filePath(QStringLiteral("query_preview.png")));
+    }
     form->RzPage->setCurrentIndex(5);
     QTest::qWait(300);
     form->grab().save(QDir(folder).filePath(QStringLiteral("query_page5.png")));
