@@ -70,3 +70,8 @@ CREATE INDEX Salary_KindStepDate ON Salary(KindId, Process, ProcessDate);
 CREATE INDEX Salary_ProcessDate ON Salary(ProcessDate);
 -- A team rename carries the new name into the records.
 CREATE INDEX Salary_DeptName ON Salary(DeptName);
+-- The wage summary per worker, team and machine place: walking this index gives the records in
+-- the order of the grouping, with every column the summary reads, so the summary over all months
+-- needs neither a sort of the records nor the table itself. A month's summary keeps to the month
+-- index (its grouping terms are written so that they cannot take their order from this one).
+CREATE INDEX Salary_WorkerGroup ON Salary(WorkerName, DeptName, MachineId, KindId, Process, ProductCount, ProcessPrice);

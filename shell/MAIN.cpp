@@ -10,6 +10,7 @@
 #include "piecework/Produce.h"
 #include "piecework/Salary.h"
 #include "platform/ProgramDir.h"
+#include "reports/Query.h"
 #include "shell/About.h"
 #include "shell/DorvikFunction.h"
 #include "shell/Login.h"
@@ -418,7 +419,7 @@ void TMainForm::UserRoleClick()
 void TMainForm::SalaryQueryClick()
 {
     emit childWindowRequested(QStringLiteral("TQueryForm"));
-    // openChild(QueryForm);
+    openChild(QueryForm);
 }
 
 void TMainForm::openDataAddForm()

@@ -8,13 +8,22 @@
 #include <QFileDialog>
 #include <QFont>
 #include <QGuiApplication>
+#include <QImage>
+#include <QLabel>
+#include <QPageSetupDialog>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrintPreviewDialog>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QScreen>
+#include <QScrollArea>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QToolBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace toolkit {
 
@@ -174,40 +183,169 @@ void saveReportPdfAs(const ReportLayout& layout, QWidget* parent)
         ShowStop(QStringLiteral("无法保存PDF文件:\n") + QDir::toNativeSeparators(path) + QStringLiteral("\n") + error);
 }
 
-void previewReport(const ReportLayout& layout, QWidget* parent)
+namespace {
+
+// The screen's resolution in pixels per millimetre.
+double screenDotsPerMm(const QWidget* widget)
+{
+    const QScreen* screen = widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
+    return (screen ? screen->logicalDotsPerInch() : 96.0) / 25.4;
+}
+
+} // namespace
+
+ReportPreviewDialog::ReportPreviewDialog(const ReportLayout& layout, QWidget* parent)
+    : QDialog(parent), m_layout(layout), m_printer(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
     ensureReportFonts();
+    setObjectName(QStringLiteral("ReportPreview"));
+    setWindowTitle(QStringLiteral("打印预览"));
     const ReportPageSettings& settings = layout.settings();
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageLayout(paperLayout(settings));
-    printer.setFullPage(true);
-    printer.setCopyCount(settings.copies);
-    printer.setDuplex(QPrinter::DuplexNone);
-    printer.setPrintRange(QPrinter::AllPages);
-    printer.setPaperSource(QPrinter::Auto);
-    printer.setDocName(settings.title);
+    m_printer->setPageLayout(paperLayout(settings));
+    m_printer->setFullPage(true);
+    m_printer->setCopyCount(settings.copies);
+    m_printer->setDuplex(QPrinter::DuplexNone);
+    m_printer->setPrintRange(QPrinter::AllPages);
+    m_printer->setPaperSource(QPrinter::Auto);
+    m_printer->setDocName(settings.title);
 
-    QPrintPreviewDialog dialog(&printer, parent);
-    dialog.setWindowTitle(QStringLiteral("打印预览"));
-    PreviewPainter painter(layout);
-    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested,
-                     [&painter](QPrinter* target) { painter.paint(target); });
+    auto* toolBar = new QToolBar(this);
+    toolBar->setObjectName(QStringLiteral("PreviewToolBar"));
+    const auto action = [this, toolBar](const char* name, const QString& text, auto slot) {
+        QAction* a = toolBar->addAction(text);
+        a->setObjectName(QString::fromLatin1(name));
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    action("WholePageAction", QStringLiteral("整页"), [this] { setZoom(Zoom::WholePage); });
+    action("ActualSizeAction", QStringLiteral("100%"), [this] { setZoom(Zoom::Factor, 1.0); });
+    action("PageWidthAction", QStringLiteral("页宽"), [this] { setZoom(Zoom::PageWidth); });
+    action("ZoomInAction", QStringLiteral("放大"),
+           [this] { setZoom(Zoom::Factor, scale() / screenDotsPerMm(this) * 1.25); });
+    action("ZoomOutAction", QStringLiteral("缩小"),
+           [this] { setZoom(Zoom::Factor, scale() / screenDotsPerMm(this) / 1.25); });
+    toolBar->addSeparator();
+    action("FirstPageAction", QStringLiteral("首页"), [this] { setCurrentPage(1); });
+    action("PreviousPageAction", QStringLiteral("上一页"), [this] { setCurrentPage(m_page - 1); });
+    m_pageEdit = new QSpinBox(toolBar);
+    m_pageEdit->setObjectName(QStringLiteral("PageEdit"));
+    m_pageEdit->setRange(1, std::max(1, pageCount()));
+    m_pageEdit->setKeyboardTracking(false);
+    toolBar->addWidget(m_pageEdit);
+    m_pageTotal = new QLabel(QStringLiteral(" / %1 ").arg(pageCount()), toolBar);
+    toolBar->addWidget(m_pageTotal);
+    connect(m_pageEdit, &QSpinBox::valueChanged, this, [this](int page) { setCurrentPage(page); });
+    action("NextPageAction", QStringLiteral("下一页"), [this] { setCurrentPage(m_page + 1); });
+    action("LastPageAction", QStringLiteral("末页"), [this] { setCurrentPage(pageCount()); });
+    toolBar->addSeparator();
+    action("PageSetupAction", QStringLiteral("页面设置"), [this] { pageSetup(); });
+    action("PrintAction", QStringLiteral("打印"), [this] { print(); });
+    QAction* save = action("SavePdfAction", QStringLiteral("保存为PDF"), [this] { saveReportPdfAs(m_layout, this); });
+    save->setToolTip(QStringLiteral("将报表保存为PDF文件"));
+    action("ClosePreviewAction", QStringLiteral("关闭"), [this] { reject(); });
 
-    if (auto* toolBar = dialog.findChild<QToolBar*>()) {
-        toolBar->addSeparator();
-        QAction* save = toolBar->addAction(QStringLiteral("保存为PDF"));
-        save->setObjectName(kPreviewSavePdfAction);
-        save->setToolTip(QStringLiteral("将报表保存为PDF文件"));
-        QObject::connect(save, &QAction::triggered, &dialog,
-                         [&layout, &dialog]() { saveReportPdfAs(layout, &dialog); });
-        QAction* close = toolBar->addAction(QStringLiteral("关闭"));
-        close->setObjectName(kPreviewCloseAction);
-        QObject::connect(close, &QAction::triggered, &dialog, &QDialog::reject);
-    }
+    m_view = new QLabel;
+    m_view->setObjectName(QStringLiteral("PageView"));
+    m_view->setAlignment(Qt::AlignCenter);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("PageArea"));
+    m_scroll->setAlignment(Qt::AlignCenter);
+    m_scroll->setBackgroundRole(QPalette::Dark);
+    m_scroll->setWidget(m_view);
+
+    auto* layoutBox = new QVBoxLayout(this);
+    layoutBox->setContentsMargins(0, 0, 0, 0);
+    layoutBox->setSpacing(0);
+    layoutBox->addWidget(toolBar);
+    layoutBox->addWidget(m_scroll, 1);
+
     // Large by default: the whole screen where a window manager maximizes, most of it otherwise.
     if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
-        dialog.resize(screen->availableGeometry().size() * 0.9);
-    dialog.setWindowState(dialog.windowState() | Qt::WindowMaximized);
+        resize(screen->availableGeometry().size() * 0.9);
+    setWindowState(windowState() | Qt::WindowMaximized);
+    render();
+}
+
+ReportPreviewDialog::~ReportPreviewDialog() = default;
+
+int ReportPreviewDialog::pageCount() const
+{
+    return m_layout.pageCount();
+}
+
+void ReportPreviewDialog::setCurrentPage(int page)
+{
+    page = std::clamp(page, 1, std::max(1, pageCount()));
+    if (page == m_page)
+        return;
+    m_page = page;
+    render();
+}
+
+void ReportPreviewDialog::setZoom(Zoom mode, double factor)
+{
+    m_zoom = mode;
+    m_factor = std::clamp(factor, 0.1, 8.0);
+    render();
+}
+
+double ReportPreviewDialog::scale() const
+{
+    const QSizeF paper = m_layout.paperSize();
+    const QSize area = m_scroll->viewport()->size() - QSize(16, 16);
+    switch (m_zoom) {
+    case Zoom::WholePage: return std::max(0.5, std::min(area.width() / paper.width(), area.height() / paper.height()));
+    case Zoom::PageWidth: return std::max(0.5, area.width() / paper.width());
+    case Zoom::Factor: break;
+    }
+    return screenDotsPerMm(this) * m_factor;
+}
+
+// Paints the page in view, and only it, at the zoom in use.
+void ReportPreviewDialog::render()
+{
+    {
+        const QSignalBlocker quiet(m_pageEdit);
+        m_pageEdit->setValue(m_page);
+    }
+    const double dotsPerMm = scale();
+    const QSizeF paper = m_layout.paperSize();
+    QImage image(QSize(int(paper.width() * dotsPerMm), int(paper.height() * dotsPerMm)), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    if (pageCount() > 0) {
+        QPainter painter(&image);
+        paintReportPage(painter, m_layout.page(m_page - 1), dotsPerMm, dotsPerMm);
+        ++m_painted;
+    }
+    m_view->setPixmap(QPixmap::fromImage(std::move(image)));
+    m_view->adjustSize();
+}
+
+void ReportPreviewDialog::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    if (m_zoom != Zoom::Factor)
+        render();
+}
+
+void ReportPreviewDialog::pageSetup()
+{
+    QPageSetupDialog dialog(m_printer.get(), this);
+    dialog.exec();
+}
+
+void ReportPreviewDialog::print()
+{
+    QPrintDialog dialog(m_printer.get(), this);
+    dialog.setMinMax(1, std::max(1, pageCount()));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    printReport(m_layout, m_printer.get());
+}
+
+void previewReport(const ReportLayout& layout, QWidget* parent)
+{
+    ReportPreviewDialog dialog(layout, parent);
     dialog.exec();
 }
 

@@ -2,7 +2,14 @@
 
 #include "toolkit/ReportEngine.h"
 
+#include <QDialog>
+
+#include <memory>
+
+class QLabel;
 class QPagedPaintDevice;
+class QScrollArea;
+class QSpinBox;
 class QPainter;
 class QPrinter;
 class QWidget;
@@ -50,5 +57,43 @@ void previewReport(const ReportLayout& layout, QWidget* parent = nullptr);
 // Object names of the preview's own actions.
 inline const QString kPreviewSavePdfAction = QStringLiteral("SavePdfAction");
 inline const QString kPreviewCloseAction = QStringLiteral("ClosePreviewAction");
+
+// The preview window: one page at a time, painted when it is shown, so that a report of a thousand
+// pages opens at once and takes no more memory than the page in view.
+class ReportPreviewDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit ReportPreviewDialog(const ReportLayout& layout, QWidget* parent = nullptr);
+    ~ReportPreviewDialog() override;
+
+    int pageCount() const;
+    int currentPage() const { return m_page; } // 1-based
+    void setCurrentPage(int page);             // kept within the first and the last page
+    enum class Zoom { WholePage, PageWidth, Factor };
+    void setZoom(Zoom mode, double factor = 1.0);
+    // Pages painted since the preview opened (for the first page and each page turned to).
+    int paintedPages() const { return m_painted; }
+    QPrinter* printer() const { return m_printer.get(); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void render();
+    double scale() const; // screen pixels per millimetre
+    void print();
+    void pageSetup();
+
+    const ReportLayout& m_layout;
+    std::unique_ptr<QPrinter> m_printer;
+    QScrollArea* m_scroll;
+    QLabel* m_view;
+    QSpinBox* m_pageEdit;
+    QLabel* m_pageTotal;
+    int m_page = 1;
+    Zoom m_zoom = Zoom::WholePage;
+    double m_factor = 1.0;
+    int m_painted = 0;
+};
 
 } // namespace toolkit

@@ -8,8 +8,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
-#include <QPrintPreviewDialog>
-#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QtTest>
 
@@ -39,6 +37,7 @@ private slots:
 
     void previewShowsThePagesAndSavesPdf();
     void previewOfTheMonthlyReport();
+    void previewPaintsOnlyThePagesLookedAt();
     void printerFailureIsReported();
     void previewRepaintsReportAFailureOnce();
 
@@ -73,15 +72,12 @@ void ReportPreviewTest::previewShowsThePagesAndSavesPdf()
     bool fileDialogSeen = false;
     bool closed = false;
     onModal([&](QWidget* modal) {
-        auto* dialog = qobject_cast<QPrintPreviewDialog*>(modal);
+        auto* dialog = qobject_cast<toolkit::ReportPreviewDialog*>(modal);
         if (!dialog)
             return;
-        auto* view = dialog->findChild<QPrintPreviewWidget*>();
-        pages = view ? view->pageCount() : -1;
-        if (view) {
-            view->setCurrentPage(pages);
-            pageAfterLast = view->currentPage();
-        }
+        pages = dialog->pageCount();
+        dialog->setCurrentPage(pages + 1);
+        pageAfterLast = dialog->currentPage();
         auto* save = dialog->findChild<QAction*>(toolkit::kPreviewSavePdfAction);
         auto* close = dialog->findChild<QAction*>(toolkit::kPreviewCloseAction);
         if (!save || !close)
@@ -115,15 +111,42 @@ void ReportPreviewTest::previewOfTheMonthlyReport()
     // A closed wage summary still previews as one page.
     int pages = -1;
     onModal([&](QWidget* modal) {
-        auto* dialog = qobject_cast<QPrintPreviewDialog*>(modal);
+        auto* dialog = qobject_cast<toolkit::ReportPreviewDialog*>(modal);
         if (!dialog)
             return;
-        if (auto* view = dialog->findChild<QPrintPreviewWidget*>())
-            pages = view->pageCount();
+        pages = dialog->pageCount();
         dialog->reject();
     });
     TSalaryReport::instance()->Preview();
     QCOMPARE(pages, 1);
+}
+
+void ReportPreviewTest::previewPaintsOnlyThePagesLookedAt()
+{
+    addRecords(m_dir->dbPath(), 35 * 9 + 1); // ten pages
+    QVERIFY(openDetail());
+    int pages = -1, opening = -1, afterTurns = -1, current = -1, last = -1;
+    onModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<toolkit::ReportPreviewDialog*>(modal);
+        if (!dialog)
+            return;
+        pages = dialog->pageCount();
+        opening = dialog->paintedPages();
+        dialog->findChild<QAction*>(QStringLiteral("NextPageAction"))->trigger();
+        dialog->findChild<QAction*>(QStringLiteral("NextPageAction"))->trigger();
+        current = dialog->currentPage();
+        afterTurns = dialog->paintedPages();
+        dialog->findChild<QAction*>(QStringLiteral("LastPageAction"))->trigger();
+        last = dialog->currentPage();
+        dialog->reject();
+    });
+    TQuickReport::instance()->Preview();
+    QCOMPARE(pages, 10);
+    // Opening paints the first page (again as the window takes its size), never the others.
+    QVERIFY2(opening >= 1 && opening <= 3, qPrintable(QString::number(opening)));
+    QCOMPARE(current, 3);
+    QCOMPARE(afterTurns, opening + 2);
+    QCOMPARE(last, 10);
 }
 
 void ReportPreviewTest::printerFailureIsReported()

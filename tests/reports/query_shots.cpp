@@ -1,0 +1,64 @@
+// Saves pictures of the query window over sample data of a workshop into the folder given as the
+// first argument: the page "按员工查询" listing every record, the second page of its report's preview
+// and the page "工资月度统计"; for a person
+// to look at (run under Xvfb with the xcb platform).
+
+#include "SampleData.h"
+#include "data/DataModule.h"
+#include "reports/Query.h"
+#include "reports/Report.h"
+#include "testsupport/TestProgramDir.h"
+#include "toolkit/ReportPreview.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QTabWidget>
+#include <QTest>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QFont::insertSubstitutions(QStringLiteral("宋体"), {QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
+                                                        QStringLiteral("WenQuanYi Zen Hei")});
+    QFont font(QStringLiteral("宋体"));
+    font.setPointSize(9);
+    app.setFont(font);
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+
+    testsupport::TestProgramDir dir;
+    dir.registerDataSource();
+    sample::Options options;
+    options.rows = 20000;
+    options.months = 3;
+    QString error;
+    if (!sample::createSampleDatabase(dir.dbPath(), options, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return 1;
+    }
+    TDM dm;
+    auto* form = new TQueryForm;
+    form->show();
+    form->RzPage->setCurrentIndex(3);
+    form->RzPage->setCurrentIndex(0);
+    QTest::qWait(300);
+    form->grab().save(QDir(folder).filePath(QStringLiteral("query_page0.png")));
+    {
+        const toolkit::ReportLayout layout = TQuickReport::instance()->Prepare();
+        toolkit::ReportPreviewDialog preview(layout);
+        preview.setWindowState(Qt::WindowNoState);
+        preview.resize(900, 1000);
+        preview.show();
+        QTest::qWait(300);
+        preview.findChild<QAction*>(QStringLiteral("NextPageAction"))->trigger();
+        QTest::qWait(100);
+        preview.grab().save(QDir(folder).filePath(QStringLiteral("query_preview.png")));
+    }
+    form->RzPage->setCurrentIndex(5);
+    QTest::qWait(300);
+    form->grab().save(QDir(folder).filePath(QStringLiteral("query_page5.png")));
+    delete form;
+    return 0;
+}
