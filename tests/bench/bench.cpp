@@ -12,6 +12,7 @@
 //   sort_entry_list rows=N ours=0.12
 //   peak_rss_mb=150
 #include "SampleData.h"
+#include "bench_export.h"
 #include "bench_produce.h"
 
 #include "data/Connection.h"
@@ -296,6 +297,8 @@ int main(int argc, char** argv)
                 peakReset ? "" : " (includes making the sample database)");
     std::fprintf(stderr, "checksum %llu\n", static_cast<unsigned long long>(checksum));
     if (benchProduce(dbPath, args.rows, args.months, args.repeat, args.cpu, folder.path()) != 0)
+        return 1;
+    if (benchExport(dbPath, args.repeat, args.cpu, folder.path()) != 0)
         return 1;
     sqlite3_close(raw);
     return 0;
