@@ -8,6 +8,7 @@ packages=(
   libxlsxwriter-dev unzip
   fonts-arphic-uming fonts-wqy-zenhei
   poppler-utils
+  dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do
