@@ -107,7 +107,7 @@ Decimal decimalOf(qint64 value)
 }
 
 // Writes the decimal rounded to at most maxDecimals (at least minDecimals shown), with at least
-// one integer digit and no grouping; returns the end of the text. Room: 24 + 2 + decimals bytes.
+// one integer digit and no grouping; returns the end of the text.
 char* writeDecimal(char* out, Decimal d, int minDecimals, int maxDecimals)
 {
     if (maxDecimals < 400)
@@ -260,7 +260,10 @@ private:
     {
         Cell cell;
         cell.kind = Cell::Number;
-        m_number.resize(48 + std::min(maxDecimals, 400));
+        // Room for the sign, every integer digit (up to 309 of a double), the point and the decimals.
+        const qsizetype room = 8 + qsizetype(std::abs(d.point)) + d.count + std::max(minDecimals, 0);
+        if (m_number.size() < room)
+            m_number.resize(room);
         char* end = writeDecimal(m_number.data(), d, minDecimals, maxDecimals);
         cell.text = m_number.constData();
         cell.size = end - m_number.constData();

@@ -329,8 +329,8 @@ void TestGridExport::exportFollowsTitleSort()
 // Amounts carry the decimals the grid shows, rounded as the grid rounds them.
 void TestGridExport::numbersMatchTheDisplayRounding()
 {
-    const QList<double> prices = {2.675,          0.0005,     -0.0005,    -0.0004, 1e-7,    0.1 + 0.2,
-                                  123456789.0125, 99999.9995, 1e15 + 0.5, 7,       -3.14159};
+    const QList<double> prices = {2.675,      0.0005,     -0.0005, -0.0004,  1e-7,  0.1 + 0.2, 123456789.0125,
+                                  99999.9995, 1e15 + 0.5, 7,       -3.14159, 1e300, -2.5e-300};
     testsupport::execSql(m_dir->dbPath(), QStringLiteral("DELETE FROM Salary"));
     for (double price : prices)
         testsupport::execSql(m_dir->dbPath(), kInsert, {QStringLiteral("x"), 1, price, QStringLiteral("2024-03-01")});
