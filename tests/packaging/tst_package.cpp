@@ -59,6 +59,7 @@ private slots:
     void cleanupTestCase();
     void packageHoldsProgramAndDesktopEntry();
     void installedProgramKeepsItsDataInTheUsersFolder();
+    void namedDataFolderKeepsTheDemoApart();
 
 private:
     QProcessEnvironment userEnvironment() const;
@@ -207,6 +208,43 @@ void TestPackage::installedProgramKeepsItsDataInTheUsersFolder()
     first.kill();
     QVERIFY(first.waitForFinished(10000));
     QCOMPARE(listing(m_root), installed);
+}
+
+// The demo's way of starting (./run --demo): the built program with a data folder, data source and
+// configuration folder of its own uses them alone; the database and settings beside the program
+// stay as they were.
+void TestPackage::namedDataFolderKeepsTheDemoApart()
+{
+    const QString demo = m_work.filePath(QStringLiteral("demo"));
+    QVERIFY(QDir().mkpath(demo + QStringLiteral("/config")));
+    QVERIFY(QDir().mkpath(demo + QStringLiteral("/runtime")));
+    QVERIFY(QFile::copy(buildDir() + QStringLiteral("/shipped/DorvikSalary.mdb"),
+                        demo + QStringLiteral("/DorvikSalary.mdb")));
+    const QStringList beside = {QStringLiteral("/DorvikSalary.mdb"), QStringLiteral("/Config.ini")};
+    QList<QByteArray> before;
+    for (const QString& name : beside)
+        before << testsupport::readFile(buildDir() + name);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("DORVIK_DATA_DIR"), demo);
+    env.insert(QStringLiteral("DORVIK_REGISTRY"), demo + QStringLiteral("/registry.json"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), demo + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), demo + QStringLiteral("/runtime"));
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(buildDir() + QStringLiteral("/Dorvik"), {});
+    QVERIFY(program.waitForStarted());
+    const QString database = demo + QStringLiteral("/DorvikSalary.mdb");
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        testsupport::readFile(demo + QStringLiteral("/registry.json")).contains("\"" + database.toUtf8() + "\""),
+        program.readAllStandardError().constData(), 30000);
+    QVERIFY(testsupport::readFile(demo + QStringLiteral("/Config.ini")).contains("CreateDns=1"));
+    QVERIFY(QFileInfo::exists(demo + QStringLiteral("/config/autostart/Dorvik.desktop")));
+    program.kill();
+    QVERIFY(program.waitForFinished(10000));
+    for (int i = 0; i < beside.size(); ++i)
+        QCOMPARE(testsupport::readFile(buildDir() + beside.at(i)), before.at(i));
 }
 
 QTEST_GUILESS_MAIN(TestPackage)
