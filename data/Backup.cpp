@@ -156,7 +156,7 @@ QString checkDatabase(sqlite3* db)
 
 QString backupFilePath()
 {
-    return platform::programFile(QStringLiteral("backup/DorvikSalary.mdb"));
+    return platform::dataFile(QStringLiteral("backup/DorvikSalary.mdb"));
 }
 
 CopyOutcome backupDatabase(Connection& connection, const QString& backupFile)

@@ -584,6 +584,36 @@ QVariant DataSet::value(int row, int column) const
     return m_columns[size_t(column)]->value(physicalRow(row));
 }
 
+DataSet::RawValue DataSet::rawValue(int row, int column) const
+{
+    RawValue raw;
+    if (row < 0 || row >= m_rowCount || column < 0 || column >= fieldCount())
+        return raw;
+    const Column& c = *m_columns[size_t(column)];
+    const int physical = physicalRow(row);
+    const quint64 s = c.slot(physical);
+    switch (c.kind(physical)) {
+    case KInt:
+        raw.kind = RawValue::Integer;
+        raw.integer = qint64(s);
+        break;
+    case KReal:
+        raw.kind = RawValue::Real;
+        raw.real = std::bit_cast<double>(s);
+        break;
+    case KText:
+    case KBlob: {
+        const QByteArray& bytes = c.strings[size_t(s)];
+        raw.kind = c.kind(physical) == KText ? RawValue::Text : RawValue::Blob;
+        raw.bytes = bytes.constData();
+        raw.size = bytes.size();
+        break;
+    }
+    default: break;
+    }
+    return raw;
+}
+
 bool DataSet::isNull(int row, int column) const
 {
     if (row < 0 || row >= m_rowCount || column < 0 || column >= fieldCount())

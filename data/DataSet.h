@@ -122,6 +122,16 @@ public:
     // The value at a 0-based position in the current order; an invalid QVariant for null.
     QVariant value(int row, int column) const;
     bool isNull(int row, int column) const;
+    // A value as it is held, for code that writes many values out: no QVariant is made and a text
+    // stays in its UTF-8 bytes, valid while the dataset keeps its rows.
+    struct RawValue {
+        enum Kind : quint8 { Null, Integer, Real, Text, Blob } kind = Null;
+        qint64 integer = 0;
+        double real = 0;
+        const char* bytes = nullptr; // Text and Blob; a text is followed by a zero byte
+        qsizetype size = 0;
+    };
+    RawValue rawValue(int row, int column) const;
     // Replaces one value in memory (the dataset does not write it to the database).
     void setValue(int row, int column, const QVariant& value);
 

@@ -5,8 +5,10 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   libsqlite3-dev
+  libxlsxwriter-dev unzip
   fonts-arphic-uming fonts-wqy-zenhei
   poppler-utils
+  dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -85,12 +85,12 @@ void restoreActiveWindow()
 
 QString DatabaseFilePath()
 {
-    return platform::programFile(QStringLiteral("DorvikSalary.mdb"));
+    return platform::dataFile(QStringLiteral("DorvikSalary.mdb"));
 }
 
 QString ConfigFilePath()
 {
-    return platform::programFile(QStringLiteral("Config.ini"));
+    return platform::dataFile(QStringLiteral("Config.ini"));
 }
 
 QString AutoRunProgramPath()

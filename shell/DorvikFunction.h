@@ -7,8 +7,8 @@
 // The application title: the single-instance guard finds a running copy by it.
 inline const QString kApplicationTitle = QStringLiteral("Tavik");
 
-QString DatabaseFilePath();   // DorvikSalary.mdb in the program folder
-QString ConfigFilePath();     // Config.ini in the program folder
+QString DatabaseFilePath();   // DorvikSalary.mdb in the data folder
+QString ConfigFilePath();     // Config.ini in the data folder
 QString AutoRunProgramPath(); // the program file the autorun entry starts
 
 // The single-instance guard of this run, over the user's runtime folder and the database file.

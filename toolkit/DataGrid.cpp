@@ -3,16 +3,21 @@
 #include "data/DataSet.h"
 #include "data/DataSource.h"
 #include "toolkit/DisplayMask.h"
+#include "toolkit/GridExport.h"
 #include "toolkit/MessageBox.h"
 
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+
+#include <memory>
 
 namespace toolkit {
 
@@ -367,6 +372,21 @@ QString DataGrid::footerText(int column) const
     const GridColumn& c = gridColumn(column);
     const QString mask = c.footerMask.isEmpty() ? c.displayMask : c.footerMask;
     return formatNumber(m_model->columnSum(column), mask.isEmpty() ? QStringLiteral("0.###") : mask);
+}
+
+QMenu* DataGrid::createContextMenu(QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    QAction* exportAction = menu->addAction(QStringLiteral("导出..."));
+    exportAction->setObjectName(QStringLiteral("ExportAction"));
+    connect(exportAction, &QAction::triggered, this, [this] { exportGridInteractively(this); });
+    return menu;
+}
+
+void DataGrid::contextMenuEvent(QContextMenuEvent* event)
+{
+    std::unique_ptr<QMenu> menu(createContextMenu(this));
+    menu->exec(event->globalPos());
 }
 
 void DataGrid::mousePressEvent(QMouseEvent* event)

@@ -6,6 +6,8 @@
 #include <QTableView>
 #include <QVector>
 
+class QMenu;
+
 namespace data {
 class DataSet;
 class DataSource;
@@ -106,6 +108,9 @@ public:
     int selectedColumn() const;
     QString selectedFieldText() const;
 
+    // The grid's context menu: "导出..." writes what the grid shows to a CSV or XLSX file.
+    QMenu* createContextMenu(QWidget* parent);
+
     void setFooterVisible(bool visible);
     bool footerVisible() const { return m_footerVisible; }
     QString footerText(int column) const;
@@ -128,6 +133,7 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void updateGeometries() override;

@@ -169,26 +169,36 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error)
             sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         return false;
     };
-    if (options.rows < 0 || options.months < 1 || options.months > kMaxMonths) {
+    if (options.rows < 0 || options.months < 1 || options.months > kMaxMonths || options.teams < 1 ||
+        options.teams > kTeams || options.workers < options.teams || options.workers > options.teams * 100 ||
+        options.styles < 1 || options.stepsPerStyle < 1 || options.stepsPerStyle > kOperationCount) {
         if (error)
-            *error = QStringLiteral("rows must be 0 or more and months 1 to %1").arg(kMaxMonths);
+            *error = QStringLiteral("rows must be 0 or more, months 1 to %1, teams 1 to %2 with 1 to 100 workers "
+                                    "each, styles 1 or more with 1 to %3 steps")
+                         .arg(kMaxMonths)
+                         .arg(kTeams)
+                         .arg(kOperationCount);
         return false;
     }
+    const int teamCount = options.teams;
+    const int workerCount = options.workers;
+    const int styleCount = options.styles;
+    const int stepCount = options.stepsPerStyle;
     Random random(options.seed);
     const int months = options.months;
     const QDate firstMonth = firstMonthOf(options);
     const QDate today = QDate::currentDate();
 
     // The workshop: teams, workers at distinct machine places within their team, styles with steps.
-    std::vector<Team> teams(kTeams);
-    for (int t = 0; t < kTeams; ++t)
+    std::vector<Team> teams(static_cast<size_t>(teamCount));
+    for (int t = 0; t < teamCount; ++t)
         teams[size_t(t)].name = kTeamNames[size_t(t)];
 
     std::vector<Worker> workers;
-    workers.reserve(kWorkers);
+    workers.reserve(static_cast<size_t>(workerCount));
     std::set<std::string> usedNames;
-    const int perTeam = kWorkers / kTeams;
-    for (int t = 0; t < kTeams; ++t) {
+    for (int t = 0; t < teamCount; ++t) {
+        const int perTeam = workerCount * (t + 1) / teamCount - workerCount * t / teamCount;
         std::array<int, 100> places;
         std::iota(places.begin(), places.end(), 1);
         for (int i = 0; i < perTeam; ++i)
@@ -204,21 +214,21 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error)
         }
     }
 
-    std::vector<Style> styles(kStyles);
-    for (int s = 0; s < kStyles; ++s) {
+    std::vector<Style> styles(static_cast<size_t>(styleCount));
+    for (int s = 0; s < styleCount; ++s) {
         Style& style = styles[size_t(s)];
         const Category& category = kCategories[random.below(int(std::size(kCategories)))];
         style.kind = std::string(category.prefix) + std::to_string(1001 + s);
         style.name = std::string(kWearers[random.below(int(std::size(kWearers)))]) +
                      kCuts[random.below(int(std::size(kCuts)))] + category.name;
-        style.startMonth = int(qint64(s) * months / kStyles);
-        // kStepsPerStyle of the operations, in the order the garment goes through them.
+        style.startMonth = int(qint64(s) * months / styleCount);
+        // stepCount of the operations, in the order the garment goes through them.
         std::array<int, kOperationCount> ops;
         std::iota(ops.begin(), ops.end(), 0);
-        for (int i = 0; i < kStepsPerStyle; ++i)
+        for (int i = 0; i < stepCount; ++i)
             std::swap(ops[size_t(i)], ops[size_t(random.between(i, kOperationCount - 1))]);
-        std::sort(ops.begin(), ops.begin() + kStepsPerStyle);
-        for (int i = 0; i < kStepsPerStyle; ++i) {
+        std::sort(ops.begin(), ops.begin() + stepCount);
+        for (int i = 0; i < stepCount; ++i) {
             const Operation& op = kOperations[ops[size_t(i)]];
             const int price = std::max(10, op.priceMilli * random.between(70, 150) / 100);
             style.steps.push_back({"工序" + std::to_string(i + 1), op.name, price});
@@ -227,7 +237,7 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error)
 
     // A style is worked on in the month it starts and the months either side of it.
     std::vector<std::vector<int>> activeStyles(static_cast<size_t>(months));
-    for (int s = 0; s < kStyles; ++s) {
+    for (int s = 0; s < styleCount; ++s) {
         const int start = styles[size_t(s)].startMonth;
         for (int m = std::max(0, start - 1); m <= std::min(months - 1, start + 1); ++m)
             activeStyles[size_t(m)].push_back(s);
@@ -286,7 +296,7 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error)
             const std::string produced =
                 dateText(firstMonth.addMonths(style.startMonth - 1).addDays(random.between(0, 27)));
             insertProduct.text(1, style.kind);
-            insertProduct.integer(2, kStepsPerStyle);
+            insertProduct.integer(2, stepCount);
             insertProduct.text(3, style.name);
             insertProduct.integer(4, qint64(random.between(5, 200)) * 100);
             insertProduct.text(5, produced);
@@ -346,12 +356,12 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error)
         for (qint64 d = 0; d < dayCount; ++d) {
             const Day& day = days[size_t(d)];
             const qint64 count = options.rows * (d + 1) / dayCount - options.rows * d / dayCount;
-            const bool priced = day.month < months - 1;
+            const bool priced = day.month < months - 1 || options.priceLastMonth;
             const std::vector<int>& active = activeStyles[size_t(day.month)];
             for (qint64 i = 0; i < count; ++i) {
-                const Worker& worker = workers[size_t(random.below(kWorkers))];
+                const Worker& worker = workers[size_t(random.below(workerCount))];
                 const Style& style = styles[size_t(active[size_t(random.below(int(active.size())))])];
-                const Step& step = style.steps[size_t(random.below(kStepsPerStyle))];
+                const Step& step = style.steps[size_t(random.below(stepCount))];
                 // One record in ten leaves the size empty, which the entry stores as 0.
                 const int size = random.below(10) == 0 ? 0 : kSizes[random.below(int(std::size(kSizes)))];
                 insertRecord.text(1, teams[size_t(worker.team)].name);
@@ -381,6 +391,19 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error)
     if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
         return fail(QStringLiteral("cannot commit"));
     return true;
+}
+
+Options demoOptions()
+{
+    Options options;
+    options.rows = 12'000;
+    options.months = 3;
+    options.teams = 4;
+    options.workers = 40;
+    options.styles = 12;
+    options.stepsPerStyle = 8;
+    options.priceLastMonth = true;
+    return options;
 }
 
 bool createSampleDatabase(const QString& path, const Options& options, QString* error, const QString& schemaPath)

@@ -29,7 +29,19 @@ struct Options {
     int months = 24;         // months the records span (1 to kMaxMonths), ending with lastMonth
     QDate lastMonth;         // any day of the last month; invalid: the current month
     quint64 seed = 20040301; // a different seed gives a different workshop of the same size
+    // The size of the workshop: teams (1 to kTeams), workers spread evenly over them (at most 100 in
+    // a team), styles and the steps of each (1 to 24).
+    int teams = kTeams;
+    int workers = kWorkers;
+    int styles = kStyles;
+    int stepsPerStyle = kStepsPerStyle;
+    // Prices are applied to every month's records but the last; with this, to the last one too.
+    bool priceLastMonth = false;
 };
+
+// A small workshop to show the program with: four teams, forty workers, a dozen styles of eight
+// named and priced steps, three months of records up to today with every price applied.
+Options demoOptions();
 
 // The schema file the database is made from (data/schema.sql of the source tree).
 QString defaultSchemaPath();

@@ -15,6 +15,7 @@
 //   add_entry rows=N ours=0.0040 naive=1.2000 ratio=0.003
 #include "SampleData.h"
 #include "bench_entry.h"
+#include "bench_export.h"
 #include "bench_produce.h"
 #include "bench_query.h"
 
@@ -307,6 +308,8 @@ int main(int argc, char** argv)
     if (benchProduce(dbPath, args.rows, args.months, args.repeat, args.cpu, folder.path()) != 0)
         return 1;
     if (benchQuery(dbPath, args.rows, args.months, args.repeat, args.cpu) != 0)
+        return 1;
+    if (benchExport(dbPath, args.repeat, args.cpu, folder.path()) != 0)
         return 1;
     // Last: it runs on the main window's own data module.
     if (benchEntry(dbPath, args.repeat, args.cpu) != 0)

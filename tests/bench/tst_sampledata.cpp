@@ -35,9 +35,12 @@ void SampleDataTest::fillsAConsistentWorkshop_data()
     QTest::addColumn<qint64>("rows");
     QTest::addColumn<int>("months");
     QTest::addColumn<QDate>("lastMonth");
-    QTest::newRow("two years up to this month") << qint64(2000) << 24 << QDate();
-    QTest::newRow("three months up to March 2004") << qint64(300) << 3 << QDate(2004, 3, 15);
-    QTest::newRow("one leap February") << qint64(50) << 1 << QDate(2024, 2, 29);
+    QTest::addColumn<bool>("demo");
+    QTest::newRow("two years up to this month") << qint64(2000) << 24 << QDate() << false;
+    QTest::newRow("three months up to March 2004") << qint64(300) << 3 << QDate(2004, 3, 15) << false;
+    QTest::newRow("one leap February") << qint64(50) << 1 << QDate(2024, 2, 29) << false;
+    const sample::Options demo = sample::demoOptions();
+    QTest::newRow("demo workshop") << demo.rows << demo.months << QDate() << true;
 }
 
 void SampleDataTest::fillsAConsistentWorkshop()
@@ -45,30 +48,36 @@ void SampleDataTest::fillsAConsistentWorkshop()
     QFETCH(qint64, rows);
     QFETCH(int, months);
     QFETCH(QDate, lastMonth);
+    QFETCH(bool, demo);
     const QString db = m_dir.filePath(QStringLiteral("workshop.mdb"));
-    sample::Options options;
+    sample::Options options = demo ? sample::demoOptions() : sample::Options();
     options.rows = rows;
     options.months = months;
     options.lastMonth = lastMonth;
     QString error;
     QVERIFY2(sample::createSampleDatabase(db, options, &error), qPrintable(error));
+    const qint64 teams = options.teams, workers = options.workers, styles = options.styles;
+    const int steps = options.stepsPerStyle;
+    if (demo) // a workshop a new user takes in at a glance
+        QCOMPARE((QList<qint64>{teams, workers, styles, steps}), (QList<qint64>{4, 40, 12, 8}));
 
     // The size of the workshop.
-    QCOMPARE(scalar(db, "select count(*) from Dept"), qint64(sample::kTeams));
-    QCOMPARE(scalar(db, "select count(distinct DeptName) from Dept"), qint64(sample::kTeams));
-    QCOMPARE(scalar(db, "select count(*) from Worker"), qint64(sample::kWorkers));
-    QCOMPARE(scalar(db, "select count(*) from Product"), qint64(sample::kStyles));
-    QCOMPARE(scalar(db, "select count(*) from Process"), qint64(sample::kStyles * sample::kStepsPerStyle));
+    QCOMPARE(scalar(db, "select count(*) from Dept"), teams);
+    QCOMPARE(scalar(db, "select count(distinct DeptName) from Dept"), teams);
+    QCOMPARE(scalar(db, "select count(*) from Worker"), workers);
+    QCOMPARE(scalar(db, "select count(*) from Product"), styles);
+    QCOMPARE(scalar(db, "select count(*) from Process"), styles * steps);
     QCOMPARE(scalar(db, "select count(*) from Salary"), rows);
     QCOMPARE(queryRows(db, "select User, Password, Role from UserData"),
              (QList<QVariantList>{{QString::fromUtf8(sample::kAdminUser), QString::fromUtf8(sample::kAdminPassword),
                                    QStringLiteral("系统管理员")}}));
 
     // Workers: unique names, every team full, distinct machine places "1".."100" within a team.
-    QCOMPARE(scalar(db, "select count(distinct WorkerName) from Worker"), qint64(sample::kWorkers));
-    QCOMPARE(scalar(db, "select count(*) from Worker w join Dept d on d.id = w.DeptId"), qint64(sample::kWorkers));
-    QCOMPARE(scalar(db, "select count(*) from (select DeptId from Worker group by DeptId having count(*) <> ?)",
-                    {sample::kWorkers / sample::kTeams}),
+    QCOMPARE(scalar(db, "select count(distinct WorkerName) from Worker"), workers);
+    QCOMPARE(scalar(db, "select count(*) from Worker w join Dept d on d.id = w.DeptId"), workers);
+    QCOMPARE(scalar(db,
+                    "select count(*) from (select DeptId from Worker group by DeptId having count(*) not in (?, ?))",
+                    {workers / teams, (workers + teams - 1) / teams}),
              0);
     QCOMPARE(scalar(db, "select count(*) from Worker where cast(MachineId as integer) not between 1 and 100 "
                         "or cast(cast(MachineId as integer) as text) <> MachineId or EnterDate is null"),
@@ -77,17 +86,17 @@ void SampleDataTest::fillsAConsistentWorkshop()
              0);
 
     // Styles: unique numbers, steps labelled 工序1..工序15 with a name and a price of three decimals.
-    QCOMPARE(scalar(db, "select count(distinct Kind) from Product"), qint64(sample::kStyles));
+    QCOMPARE(scalar(db, "select count(distinct Kind) from Product"), styles);
     QCOMPARE(scalar(db,
                     "select count(*) from Product p where p.Process <> ? or p.KindName = '' "
                     "or (select count(distinct s.Process) from Process s where s.ProductId = p.Kind) <> ?",
-                    {sample::kStepsPerStyle, sample::kStepsPerStyle}),
+                    {steps, steps}),
              0);
     QCOMPARE(scalar(db,
                     "select count(*) from Process where Process <> '工序' || cast(substr(Process, 3) as integer) "
                     "or cast(substr(Process, 3) as integer) not between 1 and ? or ProcessName = '' "
                     "or not Price > 0 or round(Price, 3) <> Price",
-                    {sample::kStepsPerStyle}),
+                    {steps}),
              0);
 
     // Every record: a worker of its team at its machine place, a step of its style with the names
@@ -105,7 +114,7 @@ void SampleDataTest::fillsAConsistentWorkshop()
                         "or ProcessDate is null or date(ProcessDate) is not ProcessDate"),
              0);
 
-    // The months asked for, each with records; prices applied to all but the last month.
+    // The months asked for, each with records; prices applied to all but the last month, or to all.
     const QDate first = sample::firstMonthOf(options);
     const QDate last = sample::lastMonthOf(options);
     QCOMPARE(first, last.addMonths(1 - months));
@@ -121,9 +130,9 @@ void SampleDataTest::fillsAConsistentWorkshop()
                     "select count(*) from Salary a join Process b on b.ProductId = a.KindId "
                     "and b.Process = a.Process where case when a.ProcessDate >= ? then a.ProcessPrice is not null "
                     "else a.ProcessPrice is null or a.ProcessPrice <> b.Price end",
-                    {last.toString(Qt::ISODate)}),
+                    {options.priceLastMonth ? QStringLiteral("9999-12-31") : last.toString(Qt::ISODate)}),
              0);
-    QVERIFY(scalar(db, "select count(*) from Salary where ProcessPrice is null") > 0);
+    QCOMPARE(scalar(db, "select count(*) from Salary where ProcessPrice is null") > 0, !options.priceLastMonth);
 
     // Entered in date order: the newest record has the highest number.
     QCOMPARE(scalar(db, "select count(*) from Salary a join Salary b on b.id = a.id + 1 "
