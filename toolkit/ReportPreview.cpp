@@ -311,6 +311,11 @@ void ReportPreviewDialog::render()
     const double dotsPerMm = scale();
     const QSizeF paper = m_layout.paperSize();
     QImage image(QSize(int(paper.width() * dotsPerMm), int(paper.height() * dotsPerMm)), QImage::Format_RGB32);
+    // The image's resolution is the zoom's, so that text grows and shrinks with the page as on
+    // paper; at the default screen resolution a label would keep its size and run into the
+    // field beside it at any zoom below the screen's own.
+    image.setDotsPerMeterX(qRound(dotsPerMm * 1000.0));
+    image.setDotsPerMeterY(qRound(dotsPerMm * 1000.0));
     image.fill(Qt::white);
     if (pageCount() > 0) {
         QPainter painter(&image);

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
+#include <QLabel>
 #include <QPrinter>
 #include <QtTest>
 
@@ -27,6 +28,22 @@ void onModal(std::function<void(QWidget*)> work)
     });
 }
 
+// The share of the page's width that ink covers between two heights (in millimetres) of the page
+// shown in the preview.
+double inkedShare(toolkit::ReportPreviewDialog* dialog, double topMm, double bottomMm, double paperHeightMm)
+{
+    const QImage page = dialog->findChild<QLabel*>(QStringLiteral("PageView"))->pixmap().toImage();
+    const double dotsPerMm = page.height() / paperHeightMm;
+    int left = page.width(), right = -1;
+    for (int y = int(topMm * dotsPerMm); y < int(bottomMm * dotsPerMm); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if (qGray(page.pixel(x, y)) < 128) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    return right < left ? 0.0 : double(right - left + 1) / page.width();
+}
+
 } // namespace
 
 class ReportPreviewTest : public QObject {
@@ -38,6 +55,7 @@ private slots:
     void previewShowsThePagesAndSavesPdf();
     void previewOfTheMonthlyReport();
     void previewPaintsOnlyThePagesLookedAt();
+    void textScalesWithTheZoom();
     void printerFailureIsReported();
     void previewRepaintsReportAFailureOnce();
 
@@ -147,6 +165,32 @@ void ReportPreviewTest::previewPaintsOnlyThePagesLookedAt()
     QCOMPARE(current, 3);
     QCOMPARE(afterTurns, opening + 2);
     QCOMPARE(last, 10);
+}
+
+// The title covers the same share of the page at every zoom, as on paper: text that kept its
+// screen size made labels run into the fields beside them in the whole-page view.
+void ReportPreviewTest::textScalesWithTheZoom()
+{
+    addRecords(m_dir->dbPath(), 3);
+    QVERIFY(openDetail());
+    QList<double> shares;
+    onModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<toolkit::ReportPreviewDialog*>(modal);
+        if (!dialog)
+            return;
+        const double paperHeight = 297.0;
+        for (const char* zoom : {"ActualSizeAction", "ZoomOutAction", "ZoomOutAction", "ZoomInAction"}) {
+            dialog->findChild<QAction*>(QString::fromLatin1(zoom))->trigger();
+            shares << inkedShare(dialog, 13.5, 20.8, paperHeight); // the title, under the 10 mm margin
+        }
+        dialog->reject();
+    });
+    TQuickReport::instance()->Preview();
+    QCOMPARE(shares.size(), 4);
+    QVERIFY2(shares[0] > 0.05, qPrintable(QString::number(shares[0])));
+    for (double share : shares)
+        QVERIFY2(std::abs(share - shares[0]) < 0.1 * shares[0],
+                 qPrintable(QStringLiteral("%1 against %2").arg(share).arg(shares[0])));
 }
 
 void ReportPreviewTest::printerFailureIsReported()
