@@ -83,3 +83,25 @@ bool IsInteger(const QString& text)
     }
     return negative ? value <= qint64(1) << 31 : value < qint64(1) << 31;
 }
+
+qint64 IntegerValue(const QString& text)
+{
+    QString t = text;
+    while (t.startsWith(QLatin1Char(' ')))
+        t.remove(0, 1);
+    for (const QString& prefix :
+         {QStringLiteral("0x"), QStringLiteral("0X"), QStringLiteral("$"), QStringLiteral("x"), QStringLiteral("X")})
+        if (t.startsWith(prefix))
+            return qint32(t.mid(prefix.size()).toUInt(nullptr, 16));
+    return t.toLongLong();
+}
+
+QString MonthStart(const QDate& anyDay)
+{
+    return QDate(anyDay.year(), anyDay.month(), 1).toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+QString NextMonthStart(const QDate& anyDay)
+{
+    return QDate(anyDay.year(), anyDay.month(), 1).addMonths(1).toString(QStringLiteral("yyyy-MM-dd"));
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QVariant>
 
@@ -23,3 +24,10 @@ inline const QString kLikeEscape = QStringLiteral(" ESCAPE '\\'");
 // signed 32-bit range, or a hexadecimal one ("$", "x", "X", "0x", "0X" and up to eight significant
 // digits), and nothing after the last digit.
 bool IsInteger(const QString& text);
+// The value of a text that passes IsInteger: decimal, or hexadecimal taken as a 32-bit pattern.
+qint64 IntegerValue(const QString& text);
+
+// The first day of a month and of the month after it ("yyyy-MM-dd"): a month's records are those
+// whose ProcessDate lies between the two, a condition the date index serves.
+QString MonthStart(const QDate& anyDay);
+QString NextMonthStart(const QDate& anyDay);

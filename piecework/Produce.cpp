@@ -6,6 +6,7 @@
 #include "toolkit/DataGrid.h"
 #include "toolkit/DisplayMask.h"
 #include "toolkit/MessageBox.h"
+#include "toolkit/MonthSpinEdit.h"
 
 #include <QApplication>
 #include <QDateEdit>
@@ -108,19 +109,6 @@ QString stepLabel(int step)
     return kStepPrefix + QString::number(step);
 }
 
-// The value of a text that passes IsInteger: decimal, or hexadecimal taken as a 32-bit pattern.
-qint64 integerValue(const QString& text)
-{
-    QString t = text;
-    while (t.startsWith(QLatin1Char(' ')))
-        t.remove(0, 1);
-    for (const QString& prefix :
-         {QStringLiteral("0x"), QStringLiteral("0X"), QStringLiteral("$"), QStringLiteral("x"), QStringLiteral("X")})
-        if (t.startsWith(prefix))
-            return qint32(t.mid(prefix.size()).toUInt(nullptr, 16));
-    return t.toLongLong();
-}
-
 // A price as the user may give it: empty (unpriced), or a number of at least 0 with up to three
 // decimals. A typed text becomes a number; nothing when the value is not a price.
 std::optional<QVariant> priceValue(const QVariant& value)
@@ -160,16 +148,6 @@ bool sameValue(const QVariant& a, const QVariant& b)
     return a.toString() == b.toString();
 }
 
-// The month spin edit shows its month with two digits (03).
-class MonthSpinEdit : public QSpinBox {
-public:
-    using QSpinBox::QSpinBox;
-    void setEditText(const QString& text) { lineEdit()->setText(text); }
-
-protected:
-    QString textFromValue(int value) const override { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
-};
-
 QLineEdit* makeEdit(QWidget* parent, const QString& name, const QRect& geometry)
 {
     auto* edit = new QLineEdit(parent);
@@ -181,16 +159,6 @@ QLineEdit* makeEdit(QWidget* parent, const QString& name, const QRect& geometry)
 } // namespace
 
 // ---- Price application -----------------------------------------------------------------------------
-
-QString MonthStart(const QDate& anyDay)
-{
-    return QDate(anyDay.year(), anyDay.month(), 1).toString(QStringLiteral("yyyy-MM-dd"));
-}
-
-QString NextMonthStart(const QDate& anyDay)
-{
-    return QDate(anyDay.year(), anyDay.month(), 1).addMonths(1).toString(QStringLiteral("yyyy-MM-dd"));
-}
 
 bool ApplyStylePrices(data::DataSet* query, const QString& kind, qint64 steps, const QDate& anyDay)
 {
@@ -438,7 +406,7 @@ void TProduceForm::buildStepTab()
     year_edit_s->setRange(2003, 9999);
     year_edit_s->setValue(2003);
     Label7 = toolkit::makeFieldLabel(page, QStringLiteral("Label7"), QStringLiteral("年"), QRect(184, 302, 18, 22));
-    month_edit_s = new MonthSpinEdit(page);
+    month_edit_s = new toolkit::MonthSpinEdit(page);
     month_edit_s->setObjectName(QStringLiteral("month_edit_s"));
     month_edit_s->setGeometry(204, 300, 56, 24);
     month_edit_s->setRange(1, 12);
@@ -564,7 +532,7 @@ bool TProduceForm::styleFieldsValid()
         Process_Edit->setFocus();
         return false;
     }
-    if (integerValue(steps) > kMaxSteps) {
+    if (IntegerValue(steps) > kMaxSteps) {
         toolkit::ShowStop(kTooManySteps);
         Process_Edit->setFocus();
         return false;
@@ -600,12 +568,12 @@ void TProduceForm::cmdaddClick()
     }
     if (ProductCount_Edit->text().trimmed().isEmpty())
         ProductCount_Edit->setText(QStringLiteral("0"));
-    const qint64 steps = integerValue(Process_Edit->text());
+    const qint64 steps = IntegerValue(Process_Edit->text());
     // The style and its step rows are stored together or not at all.
     const bool added = RunInTransaction([&] {
         if (!ExecQuery(
                 DM->ProduceQuery, kAddSql,
-                {kind, steps, KindName_Edit->text(), integerValue(ProductCount_Edit->text()), ProductPicker->date()}))
+                {kind, steps, KindName_Edit->text(), IntegerValue(ProductCount_Edit->text()), ProductPicker->date()}))
             return false;
         for (int i = 1; i <= steps; ++i)
             if (!ExecQuery(DM->ProduceQuery, kAddStepSql, {stepLabel(i), kind}))
@@ -637,7 +605,7 @@ void TProduceForm::cmdeditClick()
     }
     if (ProductCount_Edit->text().trimmed().isEmpty())
         ProductCount_Edit->setText(QStringLiteral("0"));
-    const qint64 steps = integerValue(Process_Edit->text());
+    const qint64 steps = IntegerValue(Process_Edit->text());
     const QString name = KindName_Edit->text();
     bool styleGone = false;
     // The style, its number and name in its records, and its steps change together or not at all.
@@ -651,7 +619,7 @@ void TProduceForm::cmdeditClick()
         const QString oldKind = DM->ProduceQuery->field(0).asString();
         const qint64 oldSteps = DM->ProduceQuery->field(1).asInteger();
         if (!ExecQuery(DM->ProduceQuery, kEditSql,
-                       {kind, steps, name, integerValue(ProductCount_Edit->text()), ProductPicker->date(), SelectedId}))
+                       {kind, steps, name, IntegerValue(ProductCount_Edit->text()), ProductPicker->date(), SelectedId}))
             return false;
         // A new number takes the style's steps and piece-work records along.
         if (oldKind != kind && (!ExecQuery(DM->ProduceQuery, kCarryStepsSql, {kind, oldKind}) ||
@@ -835,7 +803,7 @@ void TProduceForm::loadSteps()
 void TProduceForm::month_edit_sChange(const QString& text)
 {
     if (text.size() == 1)
-        static_cast<MonthSpinEdit*>(month_edit_s)->setEditText(QLatin1Char('0') + text);
+        static_cast<toolkit::MonthSpinEdit*>(month_edit_s)->setEditText(QLatin1Char('0') + text);
 }
 
 bool TProduceForm::collectStepChanges(QList<StepChange>* changes)

@@ -38,11 +38,6 @@ struct StepChange {
     QVariant price; // a number, or empty (null) for an unpriced step
 };
 
-// The first day of a month and of the month after it: a month's records are those whose
-// ProcessDate lies between the two.
-QString MonthStart(const QDate& anyDay);
-QString NextMonthStart(const QDate& anyDay);
-
 // Writes the current names and prices of the steps 工序1..steps of the style numbered kind into
 // its records of the month of anyDay (one set-based statement, run on query). Joins the caller's
 // transaction.

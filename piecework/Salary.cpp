@@ -62,19 +62,6 @@ const QString kNotSaved = QStringLiteral("数据没有保存，所填内容仍�
 const QString kStepPrefix = QStringLiteral("工序");
 const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
 
-// The value of a text that passes IsInteger: decimal, or hexadecimal taken as a 32-bit pattern.
-qint64 integerValue(const QString& text)
-{
-    QString t = text;
-    while (t.startsWith(QLatin1Char(' ')))
-        t.remove(0, 1);
-    for (const QString& prefix :
-         {QStringLiteral("0x"), QStringLiteral("0X"), QStringLiteral("$"), QStringLiteral("x"), QStringLiteral("X")})
-        if (t.startsWith(prefix))
-            return qint32(t.mid(prefix.size()).toUInt(nullptr, 16));
-    return t.toLongLong();
-}
-
 // Chooses the entry equal to text, or nothing when none is; runs no change action.
 void chooseItem(QComboBox* box, const QString& text)
 {
@@ -374,7 +361,7 @@ bool TDataAddForm::ProcessCountKeyPress(int key)
             toolkit::ShowStop(kCannotAdd);
             return true;
         }
-        RunningTotal += integerValue(text);
+        RunningTotal += IntegerValue(text);
         // The "+" is then typed into the emptied box: the next number reads +7.
         ProcessCount->clear();
         return false;
@@ -384,7 +371,7 @@ bool TDataAddForm::ProcessCountKeyPress(int key)
             toolkit::ShowStop(kCannotAdd);
             return true;
         }
-        ProcessCount->setText(QString::number(RunningTotal + (nothingTyped ? 0 : integerValue(text))));
+        ProcessCount->setText(QString::number(RunningTotal + (nothingTyped ? 0 : IntegerValue(text))));
         RunningTotal = 0;
         return true;
     }
@@ -479,7 +466,7 @@ bool TDataAddForm::recordValues(QVariantList* values)
                Process_combobox->currentText(),
                ProcessName,
                storedSize,
-               integerValue(ProcessCount->text()),
+               IntegerValue(ProcessCount->text()),
                ProcessDate->date()};
     return true;
 }

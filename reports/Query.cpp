@@ -9,6 +9,7 @@
 #include "toolkit/DisplayMask.h"
 #include "toolkit/Fonts.h"
 #include "toolkit/MessageBox.h"
+#include "toolkit/MonthSpinEdit.h"
 #include "toolkit/ReportPreview.h"
 
 #include <QApplication>
@@ -113,16 +114,6 @@ constexpr int kRow2 = kGridHeight + 25;
 constexpr int kOneRow = kGridHeight + 12; // the pages with one row of controls
 constexpr int kRowHeight = 22;
 
-// The month spin edit shows its month with two digits (03).
-class MonthSpinEdit : public QSpinBox {
-public:
-    using QSpinBox::QSpinBox;
-    void setEditText(const QString& text) { lineEdit()->setText(text); }
-
-protected:
-    QString textFromValue(int value) const override { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
-};
-
 // The wait cursor while a statement that may take a while runs over a large table.
 class BusyCursor {
 public:
@@ -177,7 +168,7 @@ QStringList machinePlaces()
 QSpinBox* makeSpin(QWidget* parent, const QString& name, const QRect& geometry, int low, int high, int value,
                    bool month)
 {
-    QSpinBox* spin = month ? new MonthSpinEdit(parent) : new QSpinBox(parent);
+    QSpinBox* spin = month ? new toolkit::MonthSpinEdit(parent) : new QSpinBox(parent);
     spin->setObjectName(name);
     spin->setGeometry(geometry);
     spin->setRange(low, high);
@@ -652,8 +643,8 @@ void TQueryForm::QsearchClick()
 void TQueryForm::MonthSearchClick()
 {
     const QDate month = chosenMonth(year_edit, month_edit);
-    const QString from = month.toString(QStringLiteral("yyyy-MM-dd"));
-    const QString to = month.addMonths(1).toString(QStringLiteral("yyyy-MM-dd"));
+    const QString from = MonthStart(month);
+    const QString to = NextMonthStart(month);
     const QString worker = Worker_ComboBox->currentText();
     if (!worker.isEmpty())
         openDetail(kDetailWorkerMonthSql, {worker, from, to});
@@ -664,8 +655,7 @@ void TQueryForm::MonthSearchClick()
 void TQueryForm::SalaryMonth_searchClick()
 {
     const QDate month = chosenMonth(year_edit_s, month_edit_s);
-    openSummary(querysql::kSummaryMonth, {month.toString(QStringLiteral("yyyy-MM-dd")),
-                                          month.addMonths(1).toString(QStringLiteral("yyyy-MM-dd"))});
+    openSummary(querysql::kSummaryMonth, {MonthStart(month), NextMonthStart(month)});
 }
 
 void TQueryForm::RefreshWorkerClick()
@@ -681,13 +671,13 @@ void TQueryForm::SalaryMonth_refreshClick()
 void TQueryForm::month_editChange(const QString& text)
 {
     if (text.size() == 1)
-        static_cast<MonthSpinEdit*>(month_edit)->setEditText(QLatin1Char('0') + text);
+        static_cast<toolkit::MonthSpinEdit*>(month_edit)->setEditText(QLatin1Char('0') + text);
 }
 
 void TQueryForm::month_edit_sChange(const QString& text)
 {
     if (text.size() == 1)
-        static_cast<MonthSpinEdit*>(month_edit_s)->setEditText(QLatin1Char('0') + text);
+        static_cast<toolkit::MonthSpinEdit*>(month_edit_s)->setEditText(QLatin1Char('0') + text);
 }
 
 // The report is laid out over the dataset as the grid shows it (rows and order), under the busy

@@ -183,8 +183,8 @@ int benchQuery(const QString& dbPath, qint64 rows, int months, int repeat, bool 
     options.months = months;
     // The last whole month of the records.
     const QDate month = sample::lastMonthOf(options).addMonths(months > 1 ? -1 : 0);
-    const QString from = QDate(month.year(), month.month(), 1).toString(QStringLiteral("yyyy-MM-dd"));
-    const QString to = QDate(month.year(), month.month(), 1).addMonths(1).toString(QStringLiteral("yyyy-MM-dd"));
+    const QString from = MonthStart(month);
+    const QString to = NextMonthStart(month);
     quint64 checksum = 0;
 
     // The detail base statement over all records, into SalaryQuery.
