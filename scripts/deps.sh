@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the program and the tests need, skipping those present.
 set -euo pipefail
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   libsqlite3-dev
   libxlsxwriter-dev unzip
