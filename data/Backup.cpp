@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
 #include <QTemporaryFile>
 
 #include <sqlite3.h>
@@ -74,19 +73,17 @@ int copyPages(sqlite3* destination, sqlite3* source)
     return rc == SQLITE_DONE ? finish : rc;
 }
 
-// The reason for a failed SQLite operation, in the user's words.
+// The reason for a failed SQLite operation on the backup or the live file, in the user's words: the
+// engine's cause, except where a copy's file needs other words than the database's.
 QString reasonOf(int rc, bool writing)
 {
     switch (rc & 0xff) {
-    case SQLITE_FULL: return QStringLiteral("磁盘空间不足。");
     case SQLITE_READONLY:
     case SQLITE_PERM:
     case SQLITE_AUTH: return QStringLiteral("没有写入文件的权限。");
     case SQLITE_CANTOPEN:
         return writing ? QStringLiteral("无法打开或创建文件，可能没有写入的权限。")
                        : QStringLiteral("无法打开文件，可能没有读取的权限。");
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED: return kInUseText + QStringLiteral("。");
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT: return QStringLiteral("文件不是完好的数据库。");
     case SQLITE_IOERR: return QStringLiteral("读写文件时出错（磁盘已满或损坏）。");
@@ -124,21 +121,14 @@ bool rollBackInterruptedCopy(const QString& livePath)
 // Empty when the database is sound and holds this program's tables; otherwise the reason.
 QString checkDatabase(sqlite3* db)
 {
-    sqlite3_stmt* st = nullptr;
-    int rc = sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &st, nullptr);
-    QSet<QString> tables;
-    while (rc == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-        tables.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))).toLower());
-    if (rc == SQLITE_OK)
-        rc = sqlite3_finalize(st);
-    else
-        sqlite3_finalize(st);
+    int rc = SQLITE_OK;
+    const QString missing = missingProgramTable(db, &rc);
     if (rc != SQLITE_OK)
         return reasonOf(rc, false);
-    for (const QString& table : Connection::kProgramTables)
-        if (!tables.contains(table.toLower()))
-            return QStringLiteral("文件不是本系统的数据库（缺少数据表 %1）。").arg(table);
+    if (!missing.isEmpty())
+        return QStringLiteral("文件不是本系统的数据库（缺少数据表 %1）。").arg(missing);
 
+    sqlite3_stmt* st = nullptr;
     // Every page must read back sound: a damaged copy must not replace good data.
     rc = sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &st, nullptr);
     QString verdict;

@@ -1,5 +1,6 @@
 #include "data/Connection.h"
 
+#include "platform/DbFileBlock.h"
 #include "platform/RegistryStore.h"
 
 #include <QFile>
@@ -15,22 +16,38 @@ namespace data {
 namespace {
 
 std::atomic<int> g_defaultBusyTimeout{Connection::kStandardBusyTimeout};
+std::atomic<quint64> g_lastGeneration{0};
 
-// The first of the program's tables that the database lacks; empty when it has them all or when
-// it cannot be read.
-QString missingProgramTable(sqlite3* db)
+QString versionText(int version)
 {
+    return QStringLiteral("%1.%2.%3").arg(version / 1000000).arg(version / 1000 % 1000).arg(version % 1000);
+}
+
+// True when the file begins with the closing marker: a header that could not be written back (the
+// file is read-only, or another program put the marker there).
+bool beginsWithClosingMarker(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(16) == platform::closingMarkerBlock();
+}
+
+} // namespace
+
+QString missingProgramTable(sqlite3* db, int* rc)
+{
+    int result = SQLITE_OK;
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &st, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(st);
-        return QString();
-    }
     QSet<QString> tables;
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
-        tables.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))).toLower());
+    result = sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &st, nullptr);
+    if (result == SQLITE_OK) {
+        while ((result = sqlite3_step(st)) == SQLITE_ROW)
+            tables.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))).toLower());
+        result = result == SQLITE_DONE ? SQLITE_OK : result;
+    }
     sqlite3_finalize(st);
-    if (rc != SQLITE_DONE)
+    if (rc)
+        *rc = result;
+    if (result != SQLITE_OK)
         return QString();
     for (const QString& table : Connection::kProgramTables)
         if (!tables.contains(table.toLower()))
@@ -38,12 +55,21 @@ QString missingProgramTable(sqlite3* db)
     return QString();
 }
 
-QString versionText(int version)
+bool isProgramDatabaseFile(const QString& path)
 {
-    return QStringLiteral("%1.%2.%3").arg(version / 1000000).arg(version / 1000 % 1000).arg(version % 1000);
+    if (!QFileInfo(path).isFile())
+        return false;
+    const QByteArray file = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+    sqlite3* db = nullptr;
+    bool ours = false;
+    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(db, Connection::defaultBusyTimeout());
+        int rc = SQLITE_OK;
+        ours = missingProgramTable(db, &rc).isEmpty() && rc == SQLITE_OK;
+    }
+    sqlite3_close(db);
+    return ours;
 }
-
-} // namespace
 
 const QString Connection::kDataSourceKey = QStringLiteral("Software\\ODBC\\ODBC.INI\\Dorvik");
 const QStringList Connection::kProgramTables = {QStringLiteral("UserData"), QStringLiteral("Dept"),
@@ -112,6 +138,8 @@ sqlite3* Connection::handle(Error* error)
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, m_busyTimeout);
     m_handle = db;
+    m_path = path;
+    m_generation = ++g_lastGeneration;
     return m_handle;
 }
 
@@ -120,6 +148,7 @@ void Connection::close()
     // Closing rolls back a transaction left open; the datasets hold no statement between calls.
     sqlite3_close_v2(m_handle);
     m_handle = nullptr;
+    m_generation = 0;
 }
 
 bool Connection::execute(const char* statement, Error* error)
@@ -144,6 +173,10 @@ bool Connection::inTransaction() const
 
 Error Connection::failure(int rc) const
 {
+    // The closing marker still heads a file that the start could not write the header back into.
+    if ((rc & 0xff) == SQLITE_NOTADB && m_handle && sqlite3_db_readonly(m_handle, "main") == 1 &&
+        beginsWithClosingMarker(m_path))
+        return Error{SQLITE_READONLY, readOnlyMarkedFileText()};
     if ((rc & 0xff) == SQLITE_ERROR && m_handle) {
         // A statement the program's own database would run fails here: the file is another's.
         const QString missing = missingProgramTable(m_handle);
@@ -159,9 +192,9 @@ QString engineVersionProblem(int runningVersion, int builtVersion)
         runningVersion = sqlite3_libversion_number();
     if (builtVersion < 0)
         builtVersion = SQLITE_VERSION_NUMBER;
-    if (runningVersion == builtVersion)
+    if (runningVersion >= builtVersion)
         return QString();
-    return QStringLiteral("本程序使用的 SQLite 数据库引擎是 %1 版，与编译程序时的 %2 版不同，程序不能启动。"
+    return QStringLiteral("本程序使用的 SQLite 数据库引擎是 %1 版，比编译程序时的 %2 版旧，程序不能启动。"
                           "请重新安装本程序。")
         .arg(versionText(runningVersion), versionText(builtVersion));
 }

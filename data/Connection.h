@@ -24,6 +24,11 @@ public:
     // The open SQLite handle, connecting first when needed; nullptr with the reason when that fails.
     sqlite3* handle(Error* error = nullptr);
     bool isOpen() const { return m_handle != nullptr; }
+    // Tells one opening of a database from every other in this process: a new number each time a
+    // connection opens (a reopen of the same file after a restore included), 0 while closed.
+    // SQLite may hand back the same handle address and restart its counters after a reopen, so
+    // only this number shows that rows read earlier came from another opening.
+    quint64 generation() const { return m_generation; }
     void close();
 
     // Runs one statement that returns no rows (BEGIN, COMMIT, ROLLBACK ...).
@@ -49,11 +54,22 @@ public:
 
 private:
     sqlite3* m_handle = nullptr;
+    quint64 m_generation = 0;
+    QString m_path;
     int m_busyTimeout;
 };
 
-// Empty when the SQLite library in use is the one the program was built against; otherwise the
-// refusal to show at start-up. The arguments exist for tests.
+// The first of the program's tables that the open database lacks; empty when it holds them all.
+// When the table list cannot be read, empty as well, with SQLite's result code in *rc.
+QString missingProgramTable(sqlite3* db, int* rc = nullptr);
+
+// True when the file is an SQLite database that holds every table of this program. It is opened
+// read-only for the check and never changed.
+bool isProgramDatabaseFile(const QString& path);
+
+// Empty when the SQLite library in use is at least the one the program was built against (newer
+// libraries read and write the same files); otherwise the refusal to show at start-up. The
+// arguments exist for tests.
 QString engineVersionProblem(int runningVersion = -1, int builtVersion = -1);
 
 } // namespace data

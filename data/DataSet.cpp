@@ -407,7 +407,7 @@ void DataSet::close()
     m_base.clear();
     m_order.clear();
     m_sort.clear();
-    m_readHandle = nullptr;
+    m_readGeneration = 0;
     m_maxKeyKnown = false;
     resetCursor();
     if (wasActive)
@@ -477,9 +477,10 @@ bool DataSet::run(bool keepRows)
         }
     }
 
-    // The connection's counters still tell of an earlier statement until this one changes a row.
+    // The connection's counters still tell of an earlier statement until this one changes a row;
+    // the last key is cleared so that a new row whose key equals an earlier insert's still tells.
     const sqlite3_int64 changesBefore = sqlite3_total_changes64(db);
-    const sqlite3_int64 rowidBefore = sqlite3_last_insert_rowid(db);
+    sqlite3_set_last_insert_rowid(db, 0);
     int rows = 0;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         if (!keepRows)
@@ -492,15 +493,14 @@ bool DataSet::run(bool keepRows)
         return fail(m_connection->failure(rc));
     if (sqlite3_total_changes64(db) != changesBefore) {
         m_rowsAffected = int(sqlite3_changes64(db));
-        if (sqlite3_last_insert_rowid(db) != rowidBefore)
-            m_lastInsertId = sqlite3_last_insert_rowid(db);
+        m_lastInsertId = sqlite3_last_insert_rowid(db);
     }
     if (!keepRows)
         return true;
     m_rowCount = rows;
     m_storedRows = rows;
     m_active = true;
-    noteDatabaseState(db);
+    noteDatabaseState();
     resetCursor();
     emit rowsChanged();
     return true;
@@ -743,10 +743,10 @@ int compareBytes(const QByteArray& a, const QByteArray& b)
 
 } // namespace
 
-void DataSet::noteDatabaseState(void* handle)
+void DataSet::noteDatabaseState()
 {
-    auto* db = static_cast<sqlite3*>(handle);
-    m_readHandle = db;
+    sqlite3* db = m_connection->handle();
+    m_readGeneration = m_connection->generation();
     m_readChanges = sqlite3_total_changes64(db);
     m_readVersion = dataVersion(db);
 }
@@ -800,8 +800,8 @@ bool DataSet::patchRows(const RowPatch& patch)
     if (!m_active || !m_connection || !m_connection->isOpen())
         return refuse(QStringLiteral("数据集没有打开"));
     sqlite3* db = m_connection->handle();
-    if (db != m_readHandle || sqlite3_total_changes64(db) != m_readChanges + patch.changes ||
-        dataVersion(db) != m_readVersion)
+    if (m_connection->generation() != m_readGeneration ||
+        sqlite3_total_changes64(db) != m_readChanges + patch.changes || dataVersion(db) != m_readVersion)
         return refuse(QStringLiteral("数据库在读取之后另有改动"));
     const int key = findField(patch.keyField);
     if (key < 0)
@@ -891,7 +891,7 @@ bool DataSet::patchRows(const RowPatch& patch)
     m_rowCount = int(m_base.size());
     m_order.clear();
     m_sort.clear();
-    noteDatabaseState(db);
+    noteDatabaseState();
     resetCursor();
     emit rowsChanged();
     return true;

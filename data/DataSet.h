@@ -159,7 +159,7 @@ private:
     int baseRow(int row) const { return m_base.empty() ? row : int(m_base[size_t(row)]); }
     // SQLite's order of two stored rows under the terms (given as column indexes): < 0, 0, > 0.
     int compareRows(const std::vector<std::pair<int, OrderTerm>>& terms, int a, int b) const;
-    void noteDatabaseState(void* db);
+    void noteDatabaseState();
     void resetCursor();
     bool run(bool keepRows);
 
@@ -173,9 +173,9 @@ private:
     int m_storedRows = 0;         // rows held in the columns; rows a patch removed stay stored
     std::vector<quint32> m_base;  // statement order -> stored row; empty: the rows as stored
     std::vector<quint32> m_order; // current order -> stored row; empty: statement order
-    // The database as the rows were read: connection handle, its change counter, the file's
+    // The database as the rows were read: the connection's opening, its change counter, the file's
     // data version, and the highest key held (once a patch has needed it).
-    void* m_readHandle = nullptr;
+    quint64 m_readGeneration = 0;
     qint64 m_readChanges = 0;
     qint64 m_readVersion = 0;
     bool m_maxKeyKnown = false;

@@ -66,4 +66,9 @@ QString notThisProgramsDatabaseText(const QString& missingTable)
     return missingTable.isEmpty() ? text : text + QStringLiteral("（缺少数据表 %1）").arg(missingTable);
 }
 
+QString readOnlyMarkedFileText()
+{
+    return QStringLiteral("数据库文件是只读的，程序不能打开它（上次关闭时留下的标记无法去掉）");
+}
+
 } // namespace data

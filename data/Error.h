@@ -21,5 +21,6 @@ inline const QString kInUseText = QStringLiteral("数据库正被其他程序使
 QString noDataSourceText();
 QString fileMissingText(const QString& path);
 QString notThisProgramsDatabaseText(const QString& missingTable = QString());
+QString readOnlyMarkedFileText();
 
 } // namespace data

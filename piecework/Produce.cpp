@@ -802,8 +802,7 @@ void TProduceForm::loadSteps()
 
 void TProduceForm::month_edit_sChange(const QString& text)
 {
-    if (text.size() == 1)
-        static_cast<toolkit::MonthSpinEdit*>(month_edit_s)->setEditText(QLatin1Char('0') + text);
+    static_cast<toolkit::MonthSpinEdit*>(month_edit_s)->padTypedDigit(text);
 }
 
 bool TProduceForm::collectStepChanges(QList<StepChange>* changes)

@@ -1,5 +1,6 @@
 #include "shell/DorvikFunction.h"
 
+#include "data/Connection.h"
 #include "platform/AutoStart.h"
 #include "platform/DbFileBlock.h"
 #include "platform/ProfileFile.h"
@@ -10,6 +11,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QWidget>
 
 #include <cstdio>
@@ -81,6 +83,30 @@ void restoreActiveWindow()
     window->activateWindow();
 }
 
+bool sameFile(const QString& a, const QString& b)
+{
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    if (first.exists() && second.exists())
+        return first.canonicalFilePath() == second.canonicalFilePath();
+    return first.absoluteFilePath() == second.absoluteFilePath();
+}
+
+// A program folder copied elsewhere, or a data folder that moved, still finds the data source naming
+// the former folder's file: the header steps would reach one file and the statements another. A
+// data source that names a file follows the data folder the program runs with; one that is not
+// registered stays so.
+void pointDataSourceAtDataFolder()
+{
+    auto dorvik = platform::RegistryStore::openKey(kDorvikKey, false);
+    if (!dorvik)
+        return;
+    const auto dbq = dorvik->value(QStringLiteral("DBQ"));
+    const QString named = dbq ? dbq->data.toString() : QString();
+    if (named.isEmpty() || !sameFile(named, DatabaseFilePath()))
+        dorvik->writeString(QStringLiteral("DBQ"), DatabaseFilePath());
+}
+
 } // namespace
 
 QString DatabaseFilePath()
@@ -136,6 +162,10 @@ void WriteDbMarker()
     // Another copy still works on the file: the marker would make it unreadable under that copy.
     if (platform::SingleInstance::instance().databaseHeldElsewhere(DatabaseFilePath()))
         return;
+    // Only this program's own database gets the marker: another program's SQLite file that was
+    // refused at start must stay readable by its own program.
+    if (!data::isProgramDatabaseFile(DatabaseFilePath()))
+        return;
     platform::writeDbFileBlock(DatabaseFilePath(), platform::closingMarkerBlock());
 }
 
@@ -151,7 +181,7 @@ void SetupAutoRun()
 void CreateDataSource()
 {
     if (config().readInt(kSection, QStringLiteral("CreateDns"), 0) != 0)
-        return;
+        return pointDataSourceAtDataFolder();
     // Marked first, so that a registration that fails is not tried again at later starts.
     config().writeInt(kSection, QStringLiteral("CreateDns"), 1);
 

@@ -309,6 +309,11 @@ void TestDataSet::countsTellOfTheLastStatementOnly()
     QCOMPARE(set->rowsAffected(), 0);
     QCOMPARE(set->lastInsertId(), 0);
 
+    // A new row whose key equals the previous insert's key, in another table, still tells its key.
+    set->setSql(QStringLiteral("Insert Into Worker (id, WorkerName) Values (?, ?)"), {id, QStringLiteral("张三")});
+    QVERIFY(set->execSql());
+    QCOMPARE(set->lastInsertId(), id);
+
     set->setSql(QStringLiteral("Insert Into Dept (DeptName) Values (?)"), {QStringLiteral("二组")});
     QVERIFY(set->execSql());
     set->setSql(QStringLiteral("Insert Into Worker (EnterDate) Values (?)"), {QStringLiteral("2004-3-9")});

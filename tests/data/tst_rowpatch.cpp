@@ -1,3 +1,4 @@
+#include "data/Backup.h"
 #include "data/DataModule.h"
 #include "data/Sql.h"
 #include "testsupport/BoxAnswerer.h"
@@ -95,6 +96,7 @@ private slots:
     void patchedEqualsReloaded_data();
     void patchedEqualsReloaded();
     void refusedAfterAnotherChange();
+    void refusedAfterARestore();
 
 private:
     std::unique_ptr<testsupport::TestProgramDir> m_dir;
@@ -213,6 +215,36 @@ void TestRowPatch::refusedAfterAnotherChange()
     // A list of another statement's columns is not patched.
     QVERIFY(OpenQuery(set, QStringLiteral("Select id, WorkerName From Salary Order By id desc")));
     QVERIFY(!set->patchRows(list.patch(QVariant(), 0)));
+}
+
+// A restore closes the connection and puts another file in place; SQLite may hand back the same
+// handle with its counters started again. A list read before the restore must be read again: a
+// patch would keep the old file's rows, and an edit by key would then reach another record.
+void TestRowPatch::refusedAfterARestore()
+{
+    const List list{QString(), {}, QStringLiteral("id desc")};
+    data::DataSet* set = DM->DataAddQuery;
+    QVERIFY(OpenQuery(set, list.sql()));
+    const QList<QVariantList> before = rowsOf(set);
+
+    // The restored database: the same records but for the newest, replaced by another of another key.
+    const QString backup = m_dir->path() + QStringLiteral("/backup.mdb");
+    QVERIFY(testsupport::writeFile(backup, m_pristine));
+    testsupport::execSql(backup, QStringLiteral("Delete From Salary Where id=7"));
+    testsupport::execSql(backup, kInsert, {"三组", 9, "restored", 1, 1, "2004-04-01"});
+    QVERIFY(data::restoreDatabase(*DM->connection(), backup).ok);
+
+    data::DataSet writer(QStringLiteral("writer"), DM->connection());
+    QVERIFY(ExecQuery(&writer, kInsert, {"一组", 1, "Zed", 1, 1, "2004-03-03"}));
+    QVERIFY(!set->patchRows(list.patch(writer.lastInsertId(), 1)));
+    QCOMPARE(rowsOf(set), before);
+    QVERIFY(OpenQuery(set, list.sql()));
+    QVERIFY(set->patchRows(list.patch(QVariant(), 0)));
+    data::DataSet reloaded(QStringLiteral("reloaded"), DM->connection());
+    reloaded.setSql(list.sql());
+    QVERIFY(reloaded.open());
+    QCOMPARE(rowsOf(set), rowsOf(&reloaded));
+    QCOMPARE(set->recordCount(), before.size() + 1);
 }
 
 QTEST_MAIN(TestRowPatch)

@@ -14,6 +14,8 @@
 #include <memory>
 #include <thread>
 
+#include <unistd.h>
+
 using testsupport::BoxAnswerer;
 using testsupport::TestProgramDir;
 
@@ -74,6 +76,32 @@ QStringList teamsIn(const QString& dbPath)
         names << row.first().toString();
     return names;
 }
+
+// The program as a user who may only read the database: the superuser writes any file whatever its
+// permissions, so a test run as root takes another user's identity for the statement (the folder and
+// the data source made readable to it) and takes its own back at the end.
+class OrdinaryUser {
+public:
+    OrdinaryUser(const QString& folder, const QString& registry)
+    {
+        if (geteuid() != 0)
+            return;
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                                          QFile::ExeOther);
+        QFile::setPermissions(registry, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+        m_switched = setegid(65534) == 0 && seteuid(65534) == 0; // nobody, nogroup
+    }
+    ~OrdinaryUser()
+    {
+        if (m_switched && (seteuid(0) != 0 || setegid(0) != 0))
+            qFatal("could not take the superuser's identity back");
+    }
+    OrdinaryUser(const OrdinaryUser&) = delete;
+    OrdinaryUser& operator=(const OrdinaryUser&) = delete;
+
+private:
+    bool m_switched = false;
+};
 
 } // namespace
 
@@ -323,6 +351,9 @@ void TestSql::failureBoxNamesTheCause_data()
         << "store unreadable" << select << QVariantList() << "数据源 Dorvik 没有注册，或者它的登记无法读取";
     QTest::newRow("text file in place of the database") << "text file" << select << QVariantList() << notOurs;
     QTest::newRow("closing marker left at the head") << "marker" << select << QVariantList() << notOurs;
+    QTest::newRow("closing marker on a read-only file")
+        << "marker read-only" << select << QVariantList()
+        << "数据库文件是只读的，程序不能打开它（上次关闭时留下的标记无法去掉）";
     QTest::newRow("database of another program")
         << "foreign" << select << QVariantList() << notOurs + QStringLiteral("（缺少数据表 UserData）");
     QTest::newRow("read-only") << "read-only" << insert << team << "数据库文件是只读的，不能写入";
@@ -351,6 +382,7 @@ void TestSql::failureBoxNamesTheCause()
     QFETCH(QString, cause);
     testsupport::execSql(m_dir->dbPath(), QStringLiteral("Insert Into Dept (DeptName) Values ('原有')"));
     OtherProgram other(m_dir->dbPath());
+    std::unique_ptr<OrdinaryUser> reader;
     if (setup == QLatin1String("no file")) {
         QVERIFY(QFile::remove(m_dir->dbPath()));
     } else if (setup == QLatin1String("no data source")) {
@@ -363,6 +395,13 @@ void TestSql::failureBoxNamesTheCause()
         QFile db(m_dir->dbPath());
         QVERIFY(db.open(QIODevice::ReadWrite));
         QCOMPARE(db.write(platform::closingMarkerBlock()), 16);
+    } else if (setup == QLatin1String("marker read-only")) {
+        QFile db(m_dir->dbPath());
+        QVERIFY(db.open(QIODevice::ReadWrite));
+        QCOMPARE(db.write(platform::closingMarkerBlock()), 16);
+        db.close();
+        QVERIFY(QFile::setPermissions(m_dir->dbPath(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        reader = std::make_unique<OrdinaryUser>(m_dir->path(), m_dir->registryPath());
     } else if (setup == QLatin1String("foreign")) {
         QVERIFY(testsupport::writeFile(m_dir->dbPath(), QByteArray())); // an empty database to SQLite
         testsupport::execSql(m_dir->dbPath(), QStringLiteral("Create Table Notes (id INTEGER PRIMARY KEY, text TEXT)"));
@@ -377,6 +416,9 @@ void TestSql::failureBoxNamesTheCause()
     const QStringList before = setup.isEmpty() ? teamsIn(m_dir->dbPath()) : QStringList();
     const bool ok = sql.startsWith(QLatin1String("Select")) ? OpenQuery(DM->DmQuery, sql, params)
                                                             : ExecQuery(DM->DmQuery, sql, params);
+    DM->connection()->close();
+    reader.reset();
+    QFile::setPermissions(m_dir->dbPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
     QVERIFY(!ok);
     QVERIFY(DM->DmQuery->lastError().failed());
     cause.replace(QStringLiteral("<db>"), QDir::toNativeSeparators(m_dir->dbPath()));
@@ -415,12 +457,15 @@ void TestSql::engineVersionIsChecked_data()
     QTest::addColumn<QString>("problem");
     QTest::newRow("the library of this build") << -1 << -1 << "";
     QTest::newRow("same version") << 3040001 << 3040001 << "";
-    QTest::newRow("newer library")
-        << 3041002 << 3040001
-        << "本程序使用的 SQLite 数据库引擎是 3.41.2 版，与编译程序时的 3.40.1 版不同，程序不能启动。请重新安装本程序。";
+    // A newer library reads and writes the same files; an older one may lack what the program uses.
+    QTest::newRow("newer library") << 3041002 << 3040001 << "";
+    QTest::newRow("newer major release") << 3045000 << 3040001 << "";
     QTest::newRow("older library") << 3039004 << 3040001
-                                   << "本程序使用的 SQLite 数据库引擎是 3.39.4 版，与编译程序时的 3.40.1 "
-                                      "版不同，程序不能启动。请重新安装本程序。";
+                                   << "本程序使用的 SQLite 数据库引擎是 3.39.4 版，比编译程序时的 3.40.1 "
+                                      "版旧，程序不能启动。请重新安装本程序。";
+    QTest::newRow("older patch level") << 3040000 << 3040001
+                                       << "本程序使用的 SQLite 数据库引擎是 3.40.0 版，比编译程序时的 3.40.1 "
+                                          "版旧，程序不能启动。请重新安装本程序。";
 }
 
 void TestSql::engineVersionIsChecked()

@@ -146,6 +146,8 @@ private slots:
     void failedDataSourceRegistrationIsReportedOnce();
     void unwritableConfigAndDatabaseStillReachTheLogin();
     void startWithTheMarkerOpensTheDatabase();
+    void anotherProgramsDatabaseIsNeverMarked();
+    void dataSourceFollowsTheDataFolder();
     void endingPathsLeaveTheRightBlock_data();
     void endingPathsLeaveTheRightBlock();
     void missingDatabaseIsNeverCreated();
@@ -334,6 +336,62 @@ void TestStartup::startWithTheMarkerOpensTheDatabase()
     QCOMPARE(form.result(), int(QDialog::Accepted));
     QCOMPARE(LoginRole, QStringLiteral("普通操作员"));
     QCOMPARE(m_boxes->take().size(), 0);
+}
+
+// Started on another program's SQLite file, the program refuses it and must leave it readable by its
+// own program: no closing marker over its header at the end.
+void TestStartup::anotherProgramsDatabaseIsNeverMarked()
+{
+    m_dir->registerDataSource();
+    QVERIFY(testsupport::writeFile(m_dir->dbPath(), QByteArray())); // an empty database to SQLite
+    testsupport::execSql(m_dir->dbPath(), QStringLiteral("Create Table Notes (id INTEGER PRIMARY KEY, text TEXT)"));
+    testsupport::execSql(m_dir->dbPath(), QStringLiteral("Insert Into Notes (text) Values ('kept')"));
+    const QByteArray foreign = testsupport::readFile(m_dir->dbPath());
+    whenLoginShows([](TLoginForm* form) {
+        form->User_edit->setText(QStringLiteral("anna"));
+        form->Password_edit->setText(QStringLiteral("pw"));
+        form->CmdLogin->click(); // the look-up fails (not this program's database), then the log-in
+        form->CmdExit->click();
+    });
+    QCOMPARE(RunProgram(*qApp), 0);
+    const QStringList boxes = m_boxes->takeTexts();
+    QCOMPARE(boxes.size(), 2);
+    QVERIFY2(boxes[0].contains(QStringLiteral("数据库文件不是本系统的数据库")), qPrintable(boxes[0]));
+    QCOMPARE(testsupport::readFile(m_dir->dbPath()), foreign);
+    WriteDbMarker();
+    QCOMPARE(testsupport::readFile(m_dir->dbPath()), foreign);
+}
+
+// A copied program folder finds the data source naming the former folder's database: the start
+// points it at the database of the folder it runs with, so that the header steps and the
+// statements reach the same file, and the former folder's file is left alone.
+void TestStartup::dataSourceFollowsTheDataFolder()
+{
+    QTemporaryDir former;
+    const QString formerDb = former.filePath(QStringLiteral("DorvikSalary.mdb"));
+    m_dir->createDatabase();
+    QVERIFY(QFile::copy(m_dir->dbPath(), formerDb));
+    const QByteArray formerBytes = testsupport::readFile(formerDb);
+    testsupport::execSql(m_dir->dbPath(),
+                         QStringLiteral("Insert Into UserData (User,Password,Role) Values ('anna','pw','普通操作员')"));
+    QVERIFY(platform::writeDbFileBlock(m_dir->dbPath(), platform::closingMarkerBlock()));
+    QVERIFY(testsupport::writeFile(ConfigFilePath(), "[Dorvik]\r\nAutoRun=1\r\nCreateConfig=1\r\nCreateDns=1\r\n"));
+    m_dir->registerDataSource();
+    RegistryStore::openKey(QStringLiteral("Software\\ODBC\\ODBC.INI\\Dorvik"), false)
+        ->writeString(QStringLiteral("DBQ"), formerDb);
+
+    TLoginForm form;
+    QCOMPARE(RegistryStore::openKey(QStringLiteral("Software\\ODBC\\ODBC.INI\\Dorvik"), false)
+                 ->value(QStringLiteral("DBQ"))
+                 ->data.toString(),
+             DatabaseFilePath());
+    QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")), platform::databaseHeaderBlock());
+    form.User_edit->setText(QStringLiteral("anna"));
+    form.Password_edit->setText(QStringLiteral("pw"));
+    form.CmdLogin->click();
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QCOMPARE(m_boxes->take().size(), 0);
+    QCOMPARE(testsupport::readFile(formerDb), formerBytes);
 }
 
 void TestStartup::endingPathsLeaveTheRightBlock_data()
