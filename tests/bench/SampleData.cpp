@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdint>
 #include <memory>
 #include <numeric>
 #include <set>
@@ -34,8 +36,23 @@ private:
     quint64 m_state;
 };
 
-const std::array<const char*, kTeams> kTeamNames = {"裁剪组",   "缝纫一组", "缝纫二组", "缝纫三组", "缝纫四组",
-                                                    "缝纫五组", "缝纫六组", "锁钉组",   "整烫组",   "包装组"};
+// Teams by the work they do: the cutting room, the sewing lines and the finishing floor
+// (buttons, pressing, inspection, packing). A small workshop takes the first few.
+enum Station { Cut, Sew, Finish, StationCount };
+struct TeamKind {
+    const char* name;
+    Station station;
+};
+const std::array<TeamKind, kTeams> kTeamKinds = {{{"裁剪组", Cut},
+                                                  {"缝纫一组", Sew},
+                                                  {"缝纫二组", Sew},
+                                                  {"后道组", Finish},
+                                                  {"缝纫三组", Sew},
+                                                  {"缝纫四组", Sew},
+                                                  {"缝纫五组", Sew},
+                                                  {"锁钉组", Finish},
+                                                  {"整烫组", Finish},
+                                                  {"包装组", Finish}}};
 
 const char* const kSurnames[] = {"王", "李", "张", "刘", "陈", "杨", "黄", "赵", "吴", "周", "徐", "孙",  "马", "朱",
                                  "胡", "郭", "何", "高", "林", "罗", "郑", "梁", "谢", "宋", "唐", "许",  "韩", "冯",
@@ -45,31 +62,244 @@ const char* const kGivenNames[] = {"秀英", "桂英", "秀兰", "玉兰", "桂�
                                    "丽华", "建华", "海燕", "春梅", "小红", "晓燕", "金凤", "玉梅", "美玲", "淑珍",
                                    "建国", "志强", "伟",   "军",   "勇",   "杰",   "涛",   "明",   "超",   "磊"};
 
-struct Category {
-    const char* prefix; // of the style number
-    const char* name;
-};
-const Category kCategories[] = {{"CS", "衬衫"}, {"XK", "西裤"},    {"JK", "夹克"}, {"LYQ", "连衣裙"}, {"TX", "T恤"},
-                                {"FY", "风衣"}, {"NZK", "牛仔裤"}, {"WY", "卫衣"}, {"XF", "西服"},    {"MJ", "马甲"}};
-const char* const kWearers[] = {"男式", "女式", "儿童"};
-const char* const kCuts[] = {"休闲", "商务", "修身", "宽松", "加厚", "春秋", "短袖", "长袖"};
-
-// Operations in the order a garment goes through them, each with a typical piece price in 1/1000 yuan.
+// One operation of a garment: its name, its standard time in tenths of a minute, who does it, and
+// whether every style of the garment has it (the others are extras a style may or may not have).
 struct Operation {
     const char* name;
-    int priceMilli;
+    int tenths;
+    Station station;
+    bool core;
 };
-const Operation kOperations[] = {{"裁片", 120},   {"打线钉", 40},  {"粘衬", 60},    {"锁边", 90},    {"拼缝", 150},
-                                 {"合肩缝", 80},  {"做领", 350},   {"上领", 300},   {"做袖", 280},   {"绱袖", 320},
-                                 {"合侧缝", 180}, {"做口袋", 260}, {"上拉链", 220}, {"压明线", 140}, {"上腰", 240},
-                                 {"卷底边", 110}, {"锁眼", 50},    {"钉扣", 45},    {"打套结", 35},  {"缝商标", 30},
-                                 {"剪线头", 25},  {"整烫", 200},   {"检验", 60},    {"包装", 40}};
-constexpr int kOperationCount = int(sizeof(kOperations) / sizeof(kOperations[0]));
+constexpr bool C = true;  // every style has the step
+constexpr bool X = false; // an extra
 
-const int kSizes[] = {150, 155, 160, 165, 170, 175, 180, 185};
+enum class Sizes { Adult, Child, Baby };
+struct Wearer {
+    const char* name;
+    Sizes sizes;
+};
+
+// A kind of garment: the prefix of its style numbers, its name, who wears it, the cuts it comes in,
+// and its operations in sewing order. At most 15 core operations, at least 16 in all, so that
+// the benchmark's 15 steps are the core ones and a demo style of 16 has them all.
+struct Garment {
+    const char* prefix;
+    const char* name;
+    std::vector<Wearer> wearers;
+    std::vector<const char*> cuts;
+    std::vector<Operation> operations;
+};
+
+const Wearer kMan{"男式", Sizes::Adult}, kWoman{"女式", Sizes::Adult}, kChild{"儿童", Sizes::Child},
+    kBoy{"男童", Sizes::Child}, kGirl{"女童", Sizes::Child}, kBaby{"婴儿", Sizes::Baby};
+
+const std::vector<Garment>& garments()
+{
+    static const std::vector<Garment> list = {
+        {"CS",
+         "衬衫",
+         {kMan, kWoman, kBoy},
+         {"商务", "休闲", "修身", "牛津纺", "格子"},
+         {{"裁片", 12, Cut, C},   {"粘衬", 8, Cut, X},      {"做领", 35, Sew, C},   {"做克夫", 25, Sew, C},
+          {"做门襟", 15, Sew, C}, {"做胸袋", 12, Sew, X},   {"做袖衩", 20, Sew, C}, {"做过肩", 15, Sew, X},
+          {"合肩缝", 10, Sew, C}, {"绱领", 30, Sew, C},     {"绱袖", 25, Sew, C},   {"合侧缝", 20, Sew, C},
+          {"绱克夫", 25, Sew, C}, {"卷底边", 12, Sew, C},   {"缝商标", 5, Sew, X},  {"锁眼", 8, Finish, C},
+          {"钉扣", 8, Finish, C}, {"剪线头", 8, Finish, X}, {"检验", 6, Finish, X}, {"整烫", 18, Finish, C},
+          {"包装", 6, Finish, C}}},
+        {"PL",
+         "POLO衫",
+         {kMan, kWoman, kChild},
+         {"短袖", "长袖", "珠地", "商务", "休闲"},
+         {{"裁片", 10, Cut, C},
+          {"打号", 5, Cut, X},
+          {"做门襟", 35, Sew, C},
+          {"合肩缝", 12, Sew, C},
+          {"绱罗纹领", 30, Sew, C},
+          {"压领口", 12, Sew, X},
+          {"绱袖", 25, Sew, C},
+          {"绱袖口罗纹", 18, Sew, C},
+          {"合侧缝", 22, Sew, C},
+          {"做侧衩", 15, Sew, X},
+          {"卷底边", 14, Sew, C},
+          {"缝商标", 5, Sew, X},
+          {"锁眼", 8, Finish, C},
+          {"钉扣", 8, Finish, C},
+          {"剪线头", 8, Finish, C},
+          {"检验", 6, Finish, X},
+          {"整烫", 12, Finish, C},
+          {"包装", 6, Finish, C}}},
+        {"WY",
+         "连帽卫衣",
+         {kMan, kWoman, kChild},
+         {"加绒", "宽松", "休闲", "印花"},
+         {{"裁片", 12, Cut, C},
+          {"打号", 5, Cut, X},
+          {"做袋鼠兜", 30, Sew, C},
+          {"合肩缝", 12, Sew, C},
+          {"做帽", 35, Sew, C},
+          {"打气眼", 8, Finish, X},
+          {"绱帽", 35, Sew, C},
+          {"绱袖", 28, Sew, C},
+          {"合侧缝", 25, Sew, C},
+          {"绱袖口罗纹", 20, Sew, C},
+          {"绱下摆罗纹", 22, Sew, C},
+          {"缝商标", 5, Sew, X},
+          {"穿帽绳", 8, Finish, C},
+          {"剪线头", 8, Finish, C},
+          {"检验", 6, Finish, X},
+          {"整烫", 12, Finish, C},
+          {"包装", 6, Finish, C}}},
+        {"XK",
+         "西裤",
+         {kMan, kWoman},
+         {"商务", "修身", "直筒", "九分"},
+         {{"裁片", 12, Cut, C},     {"粘衬", 6, Cut, X},      {"锁边", 15, Sew, X},       {"做后袋", 45, Sew, C},
+          {"做斜插袋", 35, Sew, C}, {"做门襟", 30, Sew, C},   {"绱门襟拉链", 15, Sew, C}, {"合侧缝", 20, Sew, C},
+          {"合下裆缝", 18, Sew, C}, {"合前后裆", 15, Sew, C}, {"做腰头", 20, Sew, C},     {"绱腰头", 30, Sew, C},
+          {"钉串带", 12, Sew, X},   {"缲脚口", 15, Sew, C},   {"锁眼", 5, Finish, C},     {"钉扣", 5, Finish, C},
+          {"打套结", 8, Finish, X}, {"剪线头", 8, Finish, X}, {"检验", 6, Finish, X},     {"整烫", 25, Finish, C},
+          {"包装", 6, Finish, C}}},
+        {"NZK",
+         "牛仔裤",
+         {kMan, kWoman, kChild},
+         {"直筒", "修身", "阔腿", "小脚"},
+         {{"裁片", 10, Cut, C},       {"锁边", 12, Sew, X},       {"做月牙袋", 25, Sew, C},  {"做表袋", 10, Sew, X},
+          {"做门襟", 25, Sew, C},     {"绱门襟拉链", 15, Sew, C}, {"拼后育克", 12, Sew, C},  {"钉后贴袋", 25, Sew, C},
+          {"合侧缝", 18, Sew, C},     {"合下裆缝", 20, Sew, C},   {"合前后裆", 15, Sew, C},  {"绱腰头", 30, Sew, C},
+          {"钉串带", 15, Sew, C},     {"卷脚口", 12, Sew, C},     {"打套结", 10, Finish, C}, {"锁眼", 5, Finish, X},
+          {"钉工字扣", 5, Finish, C}, {"打铆钉", 8, Finish, X},   {"剪线头", 8, Finish, X},  {"检验", 6, Finish, X},
+          {"包装", 6, Finish, C}}},
+        {"BSQ",
+         "半身裙",
+         {kWoman},
+         {"A字", "包臀", "通勤", "高腰"},
+         {{"裁片", 10, Cut, C},     {"粘衬", 5, Cut, X},    {"锁边", 12, Sew, C},       {"收省", 12, Sew, C},
+          {"合后中缝", 10, Sew, C}, {"做后衩", 15, Sew, X}, {"绱隐形拉链", 25, Sew, C}, {"合侧缝", 15, Sew, C},
+          {"做里布", 20, Sew, X},   {"绱里布", 15, Sew, X}, {"做腰头", 15, Sew, C},     {"绱腰头", 28, Sew, C},
+          {"缲底边", 18, Sew, C},   {"缝商标", 5, Sew, X},  {"锁眼", 5, Finish, C},     {"钉扣", 5, Finish, C},
+          {"剪线头", 6, Finish, C}, {"检验", 5, Finish, X}, {"整烫", 12, Finish, C},    {"包装", 5, Finish, C}}},
+        {"LYQ",
+         "连衣裙",
+         {kWoman, kGirl},
+         {"碎花", "收腰", "雪纺", "通勤"},
+         {{"裁片", 12, Cut, C},    {"粘衬", 6, Cut, X},    {"锁边", 15, Sew, C},       {"收省", 15, Sew, C},
+          {"合肩缝", 10, Sew, C},  {"做领", 30, Sew, C},   {"做袖", 15, Sew, C},       {"绱领", 30, Sew, C},
+          {"绱袖", 30, Sew, C},    {"合侧缝", 25, Sew, C}, {"绱隐形拉链", 25, Sew, C}, {"做里布", 25, Sew, X},
+          {"绱里布", 20, Sew, X},  {"做腰带", 15, Sew, X}, {"缲底边", 20, Sew, C},     {"缝商标", 5, Sew, X},
+          {"锁眼", 5, Finish, X},  {"钉扣", 5, Finish, X}, {"剪线头", 8, Finish, C},   {"检验", 6, Finish, X},
+          {"整烫", 20, Finish, C}, {"包装", 6, Finish, C}}},
+        {"JK",
+         "夹克",
+         {kMan, kWoman, kChild},
+         {"休闲", "立领", "工装", "棒球"},
+         {{"裁片", 15, Cut, C},    {"粘衬", 10, Cut, X},       {"做袋盖", 20, Sew, X},    {"做插袋", 50, Sew, C},
+          {"合肩缝", 12, Sew, C},  {"做领", 40, Sew, C},       {"做袖", 30, Sew, C},      {"绱袖", 45, Sew, C},
+          {"合侧缝", 30, Sew, C},  {"绱袖口", 25, Sew, C},     {"绱领", 40, Sew, C},      {"做里布", 55, Sew, C},
+          {"绱里布", 55, Sew, C},  {"绱门襟拉链", 35, Sew, C}, {"绱下摆", 25, Sew, C},    {"压明线", 20, Sew, X},
+          {"缝商标", 5, Sew, X},   {"打套结", 10, Finish, X},  {"剪线头", 10, Finish, X}, {"检验", 8, Finish, X},
+          {"整烫", 40, Finish, C}, {"包装", 8, Finish, C}}},
+        {"XF",
+         "西服",
+         {kMan, kWoman},
+         {"商务", "修身", "休闲", "单排扣"},
+         {{"裁片", 25, Cut, C},    {"粘衬", 20, Cut, C},    {"收省", 15, Sew, X},      {"做手巾袋", 50, Sew, C},
+          {"做大袋", 65, Sew, C},  {"做里袋", 35, Sew, X},  {"做挂面", 25, Sew, X},    {"合肩缝", 12, Sew, C},
+          {"做领", 60, Sew, C},    {"做袖", 50, Sew, C},    {"绱领", 60, Sew, C},      {"绱袖", 65, Sew, C},
+          {"合侧缝", 30, Sew, C},  {"做里布", 55, Sew, C},  {"勾止口", 40, Sew, X},    {"缲下摆", 25, Sew, X},
+          {"锁眼", 12, Finish, C}, {"钉扣", 12, Finish, C}, {"剪线头", 10, Finish, X}, {"检验", 10, Finish, X},
+          {"整烫", 65, Finish, C}, {"包装", 10, Finish, C}}},
+        {"MJ",
+         "马甲",
+         {kMan, kWoman},
+         {"西装", "休闲", "工装"},
+         {{"裁片", 10, Cut, C},
+          {"粘衬", 8, Cut, X},
+          {"收省", 12, Sew, C},
+          {"做嵌线袋", 35, Sew, C},
+          {"合肩缝", 10, Sew, C},
+          {"做里布", 25, Sew, C},
+          {"勾里布", 35, Sew, C},
+          {"翻烫止口", 20, Sew, C},
+          {"合侧缝", 20, Sew, C},
+          {"做后腰带", 15, Sew, X},
+          {"缝商标", 5, Sew, X},
+          {"锁眼", 8, Finish, C},
+          {"钉扣", 8, Finish, C},
+          {"剪线头", 6, Finish, C},
+          {"检验", 6, Finish, X},
+          {"整烫", 18, Finish, C},
+          {"包装", 6, Finish, C}}},
+        {"BDK",
+         "背带裤",
+         {kBoy, kGirl},
+         {"牛仔", "灯芯绒", "休闲"},
+         {{"裁片", 10, Cut, C},
+          {"锁边", 12, Sew, C},
+          {"做贴袋", 20, Sew, C},
+          {"做护胸", 25, Sew, C},
+          {"做背带", 18, Sew, C},
+          {"合侧缝", 15, Sew, C},
+          {"合下裆缝", 15, Sew, C},
+          {"合前后裆", 12, Sew, C},
+          {"绱腰头", 22, Sew, C},
+          {"绱护胸", 20, Sew, C},
+          {"缲脚口", 12, Sew, C},
+          {"钉背带扣", 10, Finish, C},
+          {"钉四合扣", 10, Finish, X},
+          {"缝商标", 5, Sew, X},
+          {"剪线头", 6, Finish, C},
+          {"检验", 5, Finish, X},
+          {"整烫", 10, Finish, X},
+          {"包装", 5, Finish, C}}},
+        {"LTY",
+         "连体衣",
+         {kBaby},
+         {"纯棉", "长袖", "短袖", "加厚"},
+         {{"裁片", 8, Cut, C},
+          {"打号", 5, Cut, X},
+          {"合肩缝", 10, Sew, C},
+          {"滚领口", 22, Sew, C},
+          {"绱袖", 20, Sew, C},
+          {"合侧缝", 22, Sew, C},
+          {"滚袖口", 15, Sew, C},
+          {"合裆缝", 15, Sew, C},
+          {"滚裆边", 18, Sew, C},
+          {"卷脚口", 15, Sew, C},
+          {"钉四合扣", 20, Finish, C},
+          {"缝商标", 5, Sew, X},
+          {"剪线头", 6, Finish, C},
+          {"检验", 5, Finish, C},
+          {"整烫", 8, Finish, X},
+          {"包装", 5, Finish, C}}},
+    };
+    return list;
+}
+
+// The most steps a style can have: the operations of the garment with the fewest.
+int maxStepsPerStyle()
+{
+    size_t fewest = SIZE_MAX;
+    for (const Garment& garment : garments())
+        fewest = std::min(fewest, garment.operations.size());
+    return int(fewest);
+}
+
+// Piece prices follow the standard time: about 0.45 yuan a standard minute, which at a normal
+// pace over a 9-hour day makes a monthly wage of some 6,000 yuan. Children's sizes go a little
+// faster than the same garment in adult sizes.
+constexpr int kMilliPerMinute = 450;
+constexpr double kChildTime = 0.85;
+constexpr double kShortestMinutes = 0.4;
+// The most pieces one record holds; a record stands for about an hour's bundle of work.
+constexpr qint64 kMaxQuantity = 200;
+
+const int kAdultSizes[] = {150, 155, 160, 165, 170, 175, 180, 185};
+const int kChildSizes[] = {90, 100, 110, 120, 130, 140};
+const int kBabySizes[] = {59, 66, 73, 80, 90};
 
 struct Team {
     std::string name;
+    Station station = Sew;
     qint64 id = 0;
 };
 
@@ -78,19 +308,28 @@ struct Worker {
     int team = 0;
     int place = 0; // machine place 1..100
     std::string placeText;
+    int restDay = 7;       // the day of the week (1 Monday .. 7 Sunday) the worker has off
+    int pacePercent = 100; // the worker's output against the standard time
 };
 
 struct Step {
     std::string label;
     std::string name;
     int priceMilli = 0;
+    double minutes = 1; // standard time of one piece
+    Station station = Sew;
 };
 
 struct Style {
     std::string kind;
     std::string name;
+    const int* sizes = nullptr;
+    int sizeCount = 0;
     int startMonth = 0; // index of the month the style is first worked on
     std::vector<Step> steps;
+    // The steps each station's workers take on: their own and those of stations no team has; all
+    // of them when that leaves none.
+    std::array<std::vector<int>, StationCount> stepsFor;
 };
 
 std::string dateText(const QDate& date)
@@ -171,13 +410,13 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error)
     };
     if (options.rows < 0 || options.months < 1 || options.months > kMaxMonths || options.teams < 1 ||
         options.teams > kTeams || options.workers < options.teams || options.workers > options.teams * 100 ||
-        options.styles < 1 || options.stepsPerStyle < 1 || options.stepsPerStyle > kOperationCount) {
+        options.styles < 1 || options.stepsPerStyle < 1 || options.stepsPerStyle > maxStepsPerStyle()) {
         if (error)
             *error = QStringLiteral("rows must be 0 or more, months 1 to %1, teams 1 to %2 with 1 to 100 workers "
                                     "each, styles 1 or more with 1 to %3 steps")
                          .arg(kMaxMonths)
                          .arg(kTeams)
-                         .arg(kOperationCount);
+                         .arg(maxStepsPerStyle());
         return false;
     }
     const int teamCount = options.teams;
@@ -191,8 +430,12 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error)
 
     // The workshop: teams, workers at distinct machine places within their team, styles with steps.
     std::vector<Team> teams(static_cast<size_t>(teamCount));
-    for (int t = 0; t < teamCount; ++t)
-        teams[size_t(t)].name = kTeamNames[size_t(t)];
+    std::array<bool, StationCount> staffed{};
+    for (int t = 0; t < teamCount; ++t) {
+        teams[size_t(t)].name = kTeamKinds[size_t(t)].name;
+        teams[size_t(t)].station = kTeamKinds[size_t(t)].station;
+        staffed[size_t(teams[size_t(t)].station)] = true;
+    }
 
     std::vector<Worker> workers;
     workers.reserve(static_cast<size_t>(workerCount));
@@ -210,28 +453,74 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error)
                 name = std::string(kSurnames[random.below(int(std::size(kSurnames)))]) +
                        kGivenNames[random.below(int(std::size(kGivenNames)))];
             } while (!usedNames.insert(name).second);
-            workers.push_back({name, t, places[size_t(i)], std::to_string(places[size_t(i)])});
+            const int restDay = random.between(1, 7);
+            const int pace = random.between(80, 125);
+            workers.push_back({name, t, places[size_t(i)], std::to_string(places[size_t(i)]), restDay, pace});
         }
     }
 
+    // Styles go through the garments in a shuffled round, so that a dozen styles show a dozen
+    // garments; each has its garment's core steps first, then extras, in sewing order.
+    const std::vector<Garment>& garmentList = garments();
+    const int garmentCount = int(garmentList.size());
+    std::vector<int> garmentOrder(static_cast<size_t>(garmentCount));
+    std::iota(garmentOrder.begin(), garmentOrder.end(), 0);
     std::vector<Style> styles(static_cast<size_t>(styleCount));
     for (int s = 0; s < styleCount; ++s) {
+        if (s % garmentCount == 0)
+            for (int i = 0; i < garmentCount - 1; ++i)
+                std::swap(garmentOrder[size_t(i)], garmentOrder[size_t(random.between(i, garmentCount - 1))]);
+        const Garment& garment = garmentList[size_t(garmentOrder[size_t(s % garmentCount)])];
+        const Wearer& wearer = garment.wearers[size_t(random.below(int(garment.wearers.size())))];
         Style& style = styles[size_t(s)];
-        const Category& category = kCategories[random.below(int(std::size(kCategories)))];
-        style.kind = std::string(category.prefix) + std::to_string(1001 + s);
-        style.name = std::string(kWearers[random.below(int(std::size(kWearers)))]) +
-                     kCuts[random.below(int(std::size(kCuts)))] + category.name;
+        style.kind = std::string(garment.prefix) + std::to_string(1001 + s);
+        style.name =
+            std::string(wearer.name) + garment.cuts[size_t(random.below(int(garment.cuts.size())))] + garment.name;
+        if (wearer.sizes == Sizes::Baby) {
+            style.sizes = kBabySizes;
+            style.sizeCount = int(std::size(kBabySizes));
+        } else if (wearer.sizes == Sizes::Child) {
+            style.sizes = kChildSizes;
+            style.sizeCount = int(std::size(kChildSizes));
+        } else {
+            style.sizes = kAdultSizes;
+            style.sizeCount = int(std::size(kAdultSizes));
+        }
         style.startMonth = int(qint64(s) * months / styleCount);
-        // stepCount of the operations, in the order the garment goes through them.
-        std::array<int, kOperationCount> ops;
-        std::iota(ops.begin(), ops.end(), 0);
-        for (int i = 0; i < stepCount; ++i)
-            std::swap(ops[size_t(i)], ops[size_t(random.between(i, kOperationCount - 1))]);
-        std::sort(ops.begin(), ops.begin() + stepCount);
+
+        // The core operations in a shuffled order, then the extras shuffled: the first stepCount
+        // of these, put back into sewing order.
+        const std::vector<Operation>& operations = garment.operations;
+        std::vector<int> core, extras;
+        for (int i = 0; i < int(operations.size()); ++i)
+            (operations[size_t(i)].core ? core : extras).push_back(i);
+        for (std::vector<int>* group : {&core, &extras})
+            for (int i = 0; i + 1 < int(group->size()); ++i)
+                std::swap((*group)[size_t(i)], (*group)[size_t(random.between(i, int(group->size()) - 1))]);
+        std::vector<int> chosen = core;
+        chosen.insert(chosen.end(), extras.begin(), extras.end());
+        chosen.resize(static_cast<size_t>(stepCount));
+        std::sort(chosen.begin(), chosen.end());
+        // Garments of the grown-up kinds take a little less time in children's sizes; garments made
+        // only for children have their own times.
+        const bool childrenOnly = std::none_of(garment.wearers.begin(), garment.wearers.end(),
+                                               [](const Wearer& w) { return w.sizes == Sizes::Adult; });
+        const bool smaller = wearer.sizes != Sizes::Adult && !childrenOnly;
         for (int i = 0; i < stepCount; ++i) {
-            const Operation& op = kOperations[ops[size_t(i)]];
-            const int price = std::max(10, op.priceMilli * random.between(70, 150) / 100);
-            style.steps.push_back({"工序" + std::to_string(i + 1), op.name, price});
+            const Operation& op = operations[size_t(chosen[size_t(i)])];
+            const double minutes = std::max(kShortestMinutes, op.tenths / 10.0 * (smaller ? kChildTime : 1.0));
+            // Each style's prices are agreed on their own: up to 10% under or 15% over the rate, to the fen.
+            const int price = int(std::lround(minutes * kMilliPerMinute * random.between(90, 115) / 1000.0)) * 10;
+            style.steps.push_back(
+                {"工序" + std::to_string(i + 1), op.name, std::clamp(price, 100, 3000), minutes, op.station});
+        }
+        for (int station = 0; station < StationCount; ++station) {
+            for (int i = 0; i < stepCount; ++i)
+                if (style.steps[size_t(i)].station == station || !staffed[size_t(style.steps[size_t(i)].station)])
+                    style.stepsFor[size_t(station)].push_back(i);
+            if (style.stepsFor[size_t(station)].empty())
+                for (int i = 0; i < stepCount; ++i)
+                    style.stepsFor[size_t(station)].push_back(i);
         }
     }
 
@@ -341,6 +630,7 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error)
         // The same number of records every day, up to today when the last month is the current one.
         struct Day {
             int month;
+            int weekday;
             std::string text;
         };
         std::vector<Day> days;
@@ -350,20 +640,57 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error)
             if (m == months - 1 && month.year() == today.year() && month.month() == today.month())
                 count = today.day();
             for (int d = 0; d < count; ++d)
-                days.push_back({m, dateText(month.addDays(d))});
+                days.push_back({m, month.addDays(d).dayOfWeek(), dateText(month.addDays(d))});
         }
+        // Each day's records go round the workers at work that day (each has one day of the week
+        // off); a worker's records share the worker's working time of 8 to 10 hours at the
+        // worker's pace, and each record's quantity is what that share of time makes of its step.
+        struct Entry {
+            int worker;
+            int weight;
+        };
+        std::vector<Entry> entries;
+        std::vector<int> atWork;
+        std::vector<double> workMinutes(static_cast<size_t>(workerCount));
+        std::vector<int> weightSum(static_cast<size_t>(workerCount));
         const qint64 dayCount = qint64(days.size());
         for (qint64 d = 0; d < dayCount; ++d) {
             const Day& day = days[size_t(d)];
             const qint64 count = options.rows * (d + 1) / dayCount - options.rows * d / dayCount;
             const bool priced = day.month < months - 1 || options.priceLastMonth;
             const std::vector<int>& active = activeStyles[size_t(day.month)];
+
+            atWork.clear();
+            for (int w = 0; w < workerCount; ++w)
+                if (workers[size_t(w)].restDay != day.weekday)
+                    atWork.push_back(w);
+            if (atWork.empty())
+                for (int w = 0; w < workerCount; ++w)
+                    atWork.push_back(w);
+            for (int i = 0; i + 1 < int(atWork.size()); ++i)
+                std::swap(atWork[size_t(i)], atWork[size_t(random.between(i, int(atWork.size()) - 1))]);
+            entries.clear();
             for (qint64 i = 0; i < count; ++i) {
-                const Worker& worker = workers[size_t(random.below(workerCount))];
+                const int w = atWork[size_t(i % qint64(atWork.size()))];
+                if (i < qint64(atWork.size())) {
+                    workMinutes[size_t(w)] = random.between(480, 600) * workers[size_t(w)].pacePercent / 100.0;
+                    weightSum[size_t(w)] = 0;
+                }
+                const int weight = random.between(3, 5);
+                weightSum[size_t(w)] += weight;
+                entries.push_back({w, weight});
+            }
+
+            for (const Entry& entry : entries) {
+                const Worker& worker = workers[size_t(entry.worker)];
                 const Style& style = styles[size_t(active[size_t(random.below(int(active.size())))])];
-                const Step& step = style.steps[size_t(random.below(stepCount))];
+                const std::vector<int>& choice = style.stepsFor[size_t(teams[size_t(worker.team)].station)];
+                const Step& step = style.steps[size_t(choice[size_t(random.below(int(choice.size())))])];
                 // One record in ten leaves the size empty, which the entry stores as 0.
-                const int size = random.below(10) == 0 ? 0 : kSizes[random.below(int(std::size(kSizes)))];
+                const int size = random.below(10) == 0 ? 0 : style.sizes[random.below(style.sizeCount)];
+                const double minutes =
+                    workMinutes[size_t(entry.worker)] * entry.weight / weightSum[size_t(entry.worker)];
+                const qint64 quantity = std::clamp<qint64>(std::llround(minutes / step.minutes), 1, kMaxQuantity);
                 insertRecord.text(1, teams[size_t(worker.team)].name);
                 insertRecord.integer(2, worker.place);
                 insertRecord.text(3, worker.name);
@@ -372,7 +699,7 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error)
                 insertRecord.text(6, step.label);
                 insertRecord.text(7, step.name);
                 insertRecord.real(8, size);
-                insertRecord.integer(9, random.between(1, 200));
+                insertRecord.integer(9, quantity);
                 if (priced)
                     insertRecord.real(10, step.priceMilli / 1000.0);
                 else
@@ -396,12 +723,13 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error)
 Options demoOptions()
 {
     Options options;
-    options.rows = 12'000;
+    // About nine records a worker a day, each an hour or so of one step.
+    options.rows = 28'000;
     options.months = 3;
     options.teams = 4;
     options.workers = 40;
     options.styles = 12;
-    options.stepsPerStyle = 8;
+    options.stepsPerStyle = 16;
     options.priceLastMonth = true;
     return options;
 }

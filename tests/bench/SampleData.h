@@ -5,10 +5,12 @@
 
 struct sqlite3;
 
-// Sample data of a large garment workshop, for benchmarks and a demo database: teams, workers at
-// their machine places, styles with their named and priced steps, one administrator account and
-// any number of piece-work records spread over a span of months. The same options give the same
-// data, byte for byte.
+// Sample data of a large garment workshop, for benchmarks and a demo database: cutting, sewing and
+// finishing teams, workers at their machine places, styles of shirts, trousers, jackets, dresses,
+// skirts and children's wear with their own steps in sewing order, priced by standard time, one
+// administrator account and any number of piece-work records spread over a span of months, each
+// worker's day filled with 8 to 10 hours of work. The same options give the same data, byte for
+// byte.
 namespace sample {
 
 // The size of the workshop.
@@ -30,7 +32,7 @@ struct Options {
     QDate lastMonth;         // any day of the last month; invalid: the current month
     quint64 seed = 20040301; // a different seed gives a different workshop of the same size
     // The size of the workshop: teams (1 to kTeams), workers spread evenly over them (at most 100 in
-    // a team), styles and the steps of each (1 to 24).
+    // a team), styles and the steps of each (1 to 16).
     int teams = kTeams;
     int workers = kWorkers;
     int styles = kStyles;
@@ -39,8 +41,8 @@ struct Options {
     bool priceLastMonth = false;
 };
 
-// A small workshop to show the program with: four teams, forty workers, a dozen styles of eight
-// named and priced steps, three months of records up to today with every price applied.
+// A small workshop to show the program with: four teams, forty workers, a dozen styles of as many
+// garments with sixteen steps each, three months of records up to today with every price applied.
 Options demoOptions();
 
 // The schema file the database is made from (data/schema.sql of the source tree).
