@@ -3,6 +3,7 @@
 #include "data/DataModule.h"
 #include "data/DataSet.h"
 #include "data/Sql.h"
+#include "data/SqlText.h"
 #include "reports/Month.h"
 #include "reports/Report.h"
 #include "toolkit/DataGrid.h"
@@ -95,8 +96,6 @@ constexpr int kQuickSearchTerms = 10;
 const QString kDeptNamesSql = QStringLiteral("Select DeptName From Dept");
 const QString kWorkerNamesSql = QStringLiteral("Select WorkerName From Worker");
 const QString kKindsSql = QStringLiteral("Select Kind From Product Order by Kind Desc");
-const QString kMachineWorkerSql = QStringLiteral(
-    "Select WorkerName From Worker Where MachineId=? And Deptid =(Select id From Dept Where DeptName=?)");
 const QString kStyleStepsSql = QStringLiteral("Select KindName,Process From Product Where Kind=?");
 
 const QString kNoWorkerAtMachine = QStringLiteral("对不起，此车位并没有分配人员!");
@@ -390,6 +389,7 @@ void TQueryForm::buildWorkerPage()
     addPageButtons(page, kRow2, &SearchWorker, QStringLiteral("SearchWorker"), &RefreshWorker,
                    QStringLiteral("RefreshWorker"), &CmdPrint, QStringLiteral("CmdPrint"), &cmdExit,
                    QStringLiteral("cmdExit"));
+    connect(Dept_ComboBox, &QComboBox::currentIndexChanged, this, &TQueryForm::Dept_ComboBoxChange);
     connect(Machine_ComboBox, &QComboBox::currentIndexChanged, this, &TQueryForm::Machine_ComboBoxChange);
     connect(SearchWorker, &QPushButton::clicked, this, &TQueryForm::SearchWorkerClick);
     connect(RefreshWorker, &QPushButton::clicked, this, &TQueryForm::RefreshWorkerClick);
@@ -498,6 +498,8 @@ void TQueryForm::FormCreate()
 
 void TQueryForm::fillWorkerPageLists()
 {
+    // The lists come back unchosen: no team and place, so no worker either.
+    MachineWorkerName.clear();
     fillList(Dept_ComboBox, firstColumn(kDeptNamesSql));
     fillList(Machine_ComboBox, machinePlaces());
     fillList(WorkerName_ComboBox, firstColumn(kWorkerNamesSql));
@@ -567,12 +569,26 @@ void TQueryForm::RzPageChange(int index)
     }
 }
 
+void TQueryForm::Dept_ComboBoxChange()
+{
+    findMachineWorker();
+}
+
 void TQueryForm::Machine_ComboBoxChange()
 {
+    findMachineWorker();
+}
+
+void TQueryForm::findMachineWorker()
+{
+    // The worker searched for is always the one at the team and place shown: whoever was found
+    // for an earlier choice goes first.
+    MachineWorkerName.clear();
+    const QString team = Dept_ComboBox->currentText();
     const QString machine = Machine_ComboBox->currentText();
     if (machine.isEmpty())
         return;
-    if (!OpenQuery(DM->DmQuery, kMachineWorkerSql, {machine, Dept_ComboBox->currentText()}))
+    if (!OpenQuery(DM->DmQuery, kWorkerAtPlaceSql, WorkerAtPlaceParams(team, machine)))
         return;
     if (DM->DmQuery->recordCount() == 0) {
         toolkit::ShowStop(kNoWorkerAtMachine);
@@ -603,12 +619,16 @@ void TQueryForm::SearchWorkerClick()
             toolkit::ShowStop(kChooseCondition);
             return;
         }
+        // No worker at the place shown: refused as the look-up was.
+        if (MachineWorkerName.isEmpty()) {
+            toolkit::ShowStop(kNoWorkerAtMachine);
+            return;
+        }
         worker = MachineWorkerName;
     } else if (W_Radio->isChecked()) {
         worker = WorkerName_ComboBox->currentText();
     }
-    // No worker to search for (no look-up has found one yet, or no name is chosen): the user is
-    // asked for a condition and the list stays as it is.
+    // No name chosen: the user is asked for a condition and the list stays as it is.
     if (worker.isEmpty()) {
         toolkit::ShowStop(kChooseCondition);
         return;
