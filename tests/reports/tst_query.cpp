@@ -1,12 +1,15 @@
 #include "data/DataSet.h"
 #include "masterdata/MasterFixture.h"
 #include "reports/Query.h"
+#include "toolkit/DataGrid.h"
 #include "toolkit/ReportPreview.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -60,10 +63,12 @@ class TestQuery : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
     void firstOpeningAndPageChange();
+    void detailColumnsShowTheirValuesWhole();
     void machineLookupAndWorkerSearch();
     void styleStepsAndStyleSearch();
     void teamSearch();
@@ -152,6 +157,13 @@ private:
     QPointer<TQueryForm> form;
 };
 
+void TestQuery::initTestCase()
+{
+    // The program's Song face with the faces that stand in for it, as at start-up.
+    QFont::insertSubstitutions(QStringLiteral("宋体"), {QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
+                                                        QStringLiteral("WenQuanYi Zen Hei")});
+}
+
 void TestQuery::init()
 {
     env = std::make_unique<Env>();
@@ -233,6 +245,28 @@ void TestQuery::firstOpeningAndPageChange()
     QTRY_VERIFY(!form);
     open();
     QCOMPARE(shownCounts(), kAllListed);
+}
+
+// The detail columns fit the grid side by side, each title whole, and a style name of seven
+// characters shows whole.
+void TestQuery::detailColumnsShowTheirValuesWhole()
+{
+    open();
+    toolkit::DataGrid* grid = form->SalaryGrid;
+    const QFontMetrics cells(grid->font());
+    const QFontMetrics titles(grid->horizontalHeader()->font());
+    int used = 0;
+    for (int c = 0; c < grid->gridColumnCount(); ++c) {
+        if (grid->isColumnHidden(c))
+            continue;
+        const QString title = grid->gridColumn(c).title;
+        QVERIFY2(grid->columnWidth(c) >= titles.horizontalAdvance(title) + 6, qPrintable(title));
+        used += grid->columnWidth(c);
+    }
+    QVERIFY2(used <= grid->viewport()->width(), qPrintable(QString::number(used)));
+    QVERIFY(grid->columnWidth(ColKindName) >= cells.horizontalAdvance(QStringLiteral("儿童加厚连衣裙")) + 6);
+    // The footer total of a large workshop stays readable.
+    QVERIFY(grid->columnWidth(ColAmount) >= cells.horizontalAdvance(QStringLiteral("￥9,999,999.999")) + 6);
 }
 
 void TestQuery::machineLookupAndWorkerSearch()
