@@ -105,3 +105,8 @@ QString NextMonthStart(const QDate& anyDay)
 {
     return QDate(anyDay.year(), anyDay.month(), 1).addMonths(1).toString(QStringLiteral("yyyy-MM-dd"));
 }
+
+QVariantList WorkerAtPlaceParams(const QString& teamName, const QString& machinePlace)
+{
+    return {machinePlace, teamName};
+}

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QString>
 #include <QVariant>
+#include <QVariantList>
 
 namespace data {
 class Field;
@@ -31,3 +32,10 @@ qint64 IntegerValue(const QString& text);
 // whose ProcessDate lies between the two, a condition the date index serves.
 QString MonthStart(const QDate& anyDay);
 QString NextMonthStart(const QDate& anyDay);
+
+// The worker who sits at a machine place of a team, found by the team's name; the first row names
+// him, no row means the place has no worker of that team. Run it with WorkerAtPlaceParams.
+inline const QString kWorkerAtPlaceSql = QStringLiteral(
+    "Select WorkerName From Worker Where MachineId=? And Deptid =(Select id From Dept Where DeptName=?)");
+// The values of kWorkerAtPlaceSql, in its order.
+QVariantList WorkerAtPlaceParams(const QString& teamName, const QString& machinePlace);

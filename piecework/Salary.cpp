@@ -3,6 +3,7 @@
 #include "data/DataModule.h"
 #include "data/DataSet.h"
 #include "data/Sql.h"
+#include "data/SqlText.h"
 #include "piecework/Produce.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/MessageBox.h"
@@ -33,8 +34,6 @@ const QString kKeyField = QStringLiteral("id");
 // The opening steps and the look-ups.
 const QString kTeamsSql = QStringLiteral("Select DeptName From Dept");
 const QString kStylesSql = QStringLiteral("Select Kind From Product Order by Kind Desc");
-const QString kWorkerSql = QStringLiteral(
-    "Select WorkerName From Worker Where MachineId=? And Deptid =(Select id From Dept Where DeptName=?)");
 const QString kStyleSql = QStringLiteral("Select KindName,Process From Product Where Kind=?");
 const QString kStepNameSql = QStringLiteral("Select ProcessName From Process Where Productid=? And Process=?");
 const QString kStyleStepsSql = QStringLiteral("Select Process From Process Where Productid=?");
@@ -253,6 +252,7 @@ void TDataAddForm::buildControls()
         setTabOrder(order[i - 1], order[i]);
 
     // The change actions answer the user's choices only; choices the program makes run none.
+    connect(DeptName_ComboBox, &QComboBox::activated, this, &TDataAddForm::DeptName_ComboBoxChange);
     connect(Machine_Combobox, &QComboBox::activated, this, &TDataAddForm::Machine_ComboboxChange);
     connect(Kind_ComboBox, &QComboBox::activated, this, &TDataAddForm::Kind_ComboBoxChange);
     connect(Process_combobox, &QComboBox::activated, this, &TDataAddForm::Process_comboboxChange);
@@ -304,13 +304,26 @@ void TDataAddForm::DataRefresh(const QString& sql, const QVariantList& params)
 
 // ---- Look-ups ----------------------------------------------------------------------------------------
 
+void TDataAddForm::DeptName_ComboBoxChange()
+{
+    findWorker();
+}
+
 void TDataAddForm::Machine_ComboboxChange()
 {
-    const QString place = Machine_Combobox->currentText();
-    if (place.isEmpty())
-        return;
+    findWorker();
+}
+
+void TDataAddForm::findWorker()
+{
+    // The worker always belongs to the team and place shown: whatever was found for an earlier
+    // choice goes first.
     WorkerName.clear();
-    if (OpenQuery(DM->DmQuery, kWorkerSql, {place, DeptName_ComboBox->currentText()}) && !DM->DmQuery->isEmpty())
+    const QString team = DeptName_ComboBox->currentText();
+    const QString place = Machine_Combobox->currentText();
+    if (team.isEmpty() || place.isEmpty())
+        return;
+    if (OpenQuery(DM->DmQuery, kWorkerAtPlaceSql, WorkerAtPlaceParams(team, place)) && !DM->DmQuery->isEmpty())
         WorkerName = DM->DmQuery->value(0, 0).toString();
 }
 
@@ -420,7 +433,7 @@ void TDataAddForm::SalaryGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, c
 
 // ---- Add, edit, delete -------------------------------------------------------------------------------
 
-bool TDataAddForm::fieldsValid(bool checkWorker)
+bool TDataAddForm::fieldsValid()
 {
     const auto refuse = [](const QString& message, QWidget* focus) {
         toolkit::ShowStop(message);
@@ -432,7 +445,7 @@ bool TDataAddForm::fieldsValid(bool checkWorker)
         return refuse(kTeamEmpty, DeptName_ComboBox);
     if (Machine_Combobox->currentText().isEmpty())
         return refuse(kMachineEmpty, Machine_Combobox);
-    if (checkWorker && WorkerName.isEmpty())
+    if (WorkerName.isEmpty())
         return refuse(kNoWorker, nullptr);
     if (Kind_ComboBox->currentText().isEmpty())
         return refuse(kKindEmpty, Kind_ComboBox);
@@ -509,7 +522,7 @@ void TDataAddForm::reloadAfterChange(const QVariant& changedKey, int changes)
 
 void TDataAddForm::cmdaddClick()
 {
-    if (!fieldsValid(true))
+    if (!fieldsValid())
         return;
     QVariantList values;
     if (!recordValues(&values))
@@ -529,7 +542,7 @@ void TDataAddForm::cmdaddClick()
 
 void TDataAddForm::cmdeditClick()
 {
-    if (!fieldsValid(false))
+    if (!fieldsValid())
         return;
     QVariantList values;
     if (!recordValues(&values))

@@ -65,7 +65,8 @@ public:
     QPushButton* cmdexit;
 
     // What goes into a record besides the drop-downs' texts: set by the look-ups that follow a
-    // choice, or taken from a clicked record.
+    // choice, or taken from a clicked record. A clicked record keeps the worker it was stored with
+    // (who did the work) until the team or the place is chosen again.
     QString WorkerName;
     QString KindName;
     QString ProcessName;
@@ -84,6 +85,8 @@ public:
     // The opening steps, run again when a product window opened from here closes.
     void FormCreate();
 
+    // A choice of team or place finds the worker at that place of that team again.
+    void DeptName_ComboBoxChange();
     void Machine_ComboboxChange();
     void Kind_ComboBoxChange();
     void Process_comboboxChange();
@@ -103,8 +106,10 @@ protected:
 
 private:
     void buildControls();
-    // The checks of add and edit; the worker check only for add. False after the refusal box.
-    bool fieldsValid(bool checkWorker);
+    // The worker at the chosen place of the chosen team, or none.
+    void findWorker();
+    // The checks of add and edit. False after the refusal box.
+    bool fieldsValid();
     // Values of a record from the fields, in the column order of the insert and update; false
     // after the refusal box of a size that is not a number.
     bool recordValues(QVariantList* values);

@@ -3,6 +3,7 @@
 #include "data/DataModule.h"
 #include "data/DataSet.h"
 #include "data/Sql.h"
+#include "data/SqlText.h"
 #include "reports/Month.h"
 #include "reports/Report.h"
 #include "toolkit/DataGrid.h"
@@ -14,6 +15,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QHash>
 #include <QHeaderView>
 #include <QLabel>
@@ -25,6 +27,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 
+#include <algorithm>
 #include <cmath>
 
 TQueryForm* QueryForm = nullptr;
@@ -95,9 +98,23 @@ constexpr int kQuickSearchTerms = 10;
 const QString kDeptNamesSql = QStringLiteral("Select DeptName From Dept");
 const QString kWorkerNamesSql = QStringLiteral("Select WorkerName From Worker");
 const QString kKindsSql = QStringLiteral("Select Kind From Product Order by Kind Desc");
-const QString kMachineWorkerSql = QStringLiteral(
-    "Select WorkerName From Worker Where MachineId=? And Deptid =(Select id From Dept Where DeptName=?)");
 const QString kStyleStepsSql = QStringLiteral("Select KindName,Process From Product Where Kind=?");
+
+// A typical long value of each detail column, to size the columns by.
+const QHash<QString, QString> kDetailSamples{
+    {QStringLiteral("DeptName"), QStringLiteral("缝纫六组")},
+    {QStringLiteral("Machineid"), QStringLiteral("100")},
+    {QStringLiteral("WorkerName"), QStringLiteral("欧阳建国")},
+    {QStringLiteral("KindId"), QStringLiteral("LYQ1083")},
+    {QStringLiteral("KindName"), QStringLiteral("儿童加厚连衣裙")},
+    {QStringLiteral("Process"), QStringLiteral("工序15")},
+    {QStringLiteral("ProcessName"), QStringLiteral("上拉链")},
+    {QStringLiteral("ProcessDate"), QStringLiteral("2004-03-31")},
+    {QStringLiteral("ProcessSize"), QStringLiteral("185")},
+    {QStringLiteral("ProductCount"), QStringLiteral("99999999")},
+    {QStringLiteral("ProcessPrice"), QStringLiteral("￥99.999")},
+    {QStringLiteral("Expr1011"), QStringLiteral("￥9,999,999.999")},
+};
 
 const QString kNoWorkerAtMachine = QStringLiteral("对不起，此车位并没有分配人员!");
 const QString kChooseCondition = QStringLiteral("对不起，请选择查询条件!");
@@ -177,26 +194,37 @@ QSpinBox* makeSpin(QWidget* parent, const QString& name, const QRect& geometry, 
 }
 
 // Column widths in the proportions of the design widths, filling the grid's width. A column with
-// a least width (a footer total that must stay readable) gets at least that much; the others share
-// the rest in their proportions.
+// a least width (its title and a typical value whole) gets at least that much; the others share
+// the rest in their proportions. When the least widths alone exceed the width, the grid scrolls.
 void fitColumns(toolkit::DataGrid* grid, int available, const QHash<int, int>& least = {})
 {
     QList<int> shared;
-    int total = 0;
     for (int c = 0; c < grid->gridColumnCount(); ++c)
-        if (grid->gridColumn(c).visible) {
+        if (grid->gridColumn(c).visible)
             shared << c;
+    // Pin every column whose share falls below its least width, until the shares of the others
+    // all reach theirs.
+    bool pinned = true;
+    while (pinned && !shared.isEmpty()) {
+        pinned = false;
+        int total = 0;
+        for (int c : shared)
             total += grid->gridColumn(c).width;
+        if (total <= 0)
+            return;
+        for (int c : QList<int>(shared)) {
+            const int leastWidth = least.value(c, 0);
+            if (grid->gridColumn(c).width * std::max(available, 0) / total < leastWidth) {
+                grid->setColumnWidth(c, leastWidth);
+                shared.removeOne(c);
+                available -= leastWidth;
+                pinned = true;
+            }
         }
-    if (total <= 0)
-        return;
-    for (auto it = least.constBegin(); it != least.constEnd(); ++it)
-        if (shared.contains(it.key()) && grid->gridColumn(it.key()).width * available / total < it.value()) {
-            grid->setColumnWidth(it.key(), it.value());
-            shared.removeOne(it.key());
-            available -= it.value();
-            total -= grid->gridColumn(it.key()).width;
-        }
+    }
+    int total = 0;
+    for (int c : shared)
+        total += grid->gridColumn(c).width;
     int used = 0;
     for (int c : shared) {
         const int width = total > 0 ? grid->gridColumn(c).width * available / total : 0;
@@ -205,6 +233,22 @@ void fitColumns(toolkit::DataGrid* grid, int available, const QHash<int, int>& l
     }
     if (!shared.isEmpty())
         grid->setColumnWidth(shared.last(), grid->columnWidth(shared.last()) + available - used);
+}
+
+// The least width of each column: its title and a typical long value whole, in the grid's font.
+QHash<int, int> leastWidths(const toolkit::DataGrid* grid, const QHash<QString, QString>& samples)
+{
+    constexpr int kCellPadding = 10; // the cell's margins and the grid line
+    const QFontMetrics cells = grid->fontMetrics();
+    const QFontMetrics titles(grid->horizontalHeader()->font());
+    QHash<int, int> least;
+    for (int c = 0; c < grid->gridColumnCount(); ++c) {
+        const toolkit::GridColumn& column = grid->gridColumn(c);
+        least[c] =
+            std::max(titles.horizontalAdvance(column.title), cells.horizontalAdvance(samples.value(column.fieldName))) +
+            kCellPadding;
+    }
+    return least;
 }
 
 } // namespace
@@ -335,14 +379,9 @@ void TQueryForm::buildGrids()
     // The columns share the grid's width in the proportions of their design widths (the width
     // less the frame, the row indicator and a vertical scroll bar).
     const int available = kGridWidth - 4 - 12 - style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    // Dates and the footer totals of a large workshop stay readable; the texts give way.
-    const auto textWidth = [this](const QString& text) {
-        return SalaryGrid->fontMetrics().horizontalAdvance(text) + 10;
-    };
-    fitColumns(SalaryGrid, available,
-               {{7, textWidth(QStringLiteral("2004-03-31"))},
-                {9, textWidth(QStringLiteral("99999999"))},
-                {11, textWidth(QStringLiteral("￥9,999,999.999"))}});
+    // Every title and a typical long value stay whole: a style name of seven characters, the dates,
+    // the footer totals of a large workshop.
+    fitColumns(SalaryGrid, available, leastWidths(SalaryGrid, kDetailSamples));
     fitColumns(SalaryMonthGrid, available);
     SalaryMonthGrid->hide();
 }
@@ -390,6 +429,7 @@ void TQueryForm::buildWorkerPage()
     addPageButtons(page, kRow2, &SearchWorker, QStringLiteral("SearchWorker"), &RefreshWorker,
                    QStringLiteral("RefreshWorker"), &CmdPrint, QStringLiteral("CmdPrint"), &cmdExit,
                    QStringLiteral("cmdExit"));
+    connect(Dept_ComboBox, &QComboBox::currentIndexChanged, this, &TQueryForm::Dept_ComboBoxChange);
     connect(Machine_ComboBox, &QComboBox::currentIndexChanged, this, &TQueryForm::Machine_ComboBoxChange);
     connect(SearchWorker, &QPushButton::clicked, this, &TQueryForm::SearchWorkerClick);
     connect(RefreshWorker, &QPushButton::clicked, this, &TQueryForm::RefreshWorkerClick);
@@ -498,6 +538,8 @@ void TQueryForm::FormCreate()
 
 void TQueryForm::fillWorkerPageLists()
 {
+    // The lists come back unchosen: no team and place, so no worker either.
+    MachineWorkerName.clear();
     fillList(Dept_ComboBox, firstColumn(kDeptNamesSql));
     fillList(Machine_ComboBox, machinePlaces());
     fillList(WorkerName_ComboBox, firstColumn(kWorkerNamesSql));
@@ -567,12 +609,26 @@ void TQueryForm::RzPageChange(int index)
     }
 }
 
+void TQueryForm::Dept_ComboBoxChange()
+{
+    findMachineWorker();
+}
+
 void TQueryForm::Machine_ComboBoxChange()
 {
+    findMachineWorker();
+}
+
+void TQueryForm::findMachineWorker()
+{
+    // The worker searched for is always the one at the team and place shown: whoever was found
+    // for an earlier choice goes first.
+    MachineWorkerName.clear();
+    const QString team = Dept_ComboBox->currentText();
     const QString machine = Machine_ComboBox->currentText();
     if (machine.isEmpty())
         return;
-    if (!OpenQuery(DM->DmQuery, kMachineWorkerSql, {machine, Dept_ComboBox->currentText()}))
+    if (!OpenQuery(DM->DmQuery, kWorkerAtPlaceSql, WorkerAtPlaceParams(team, machine)))
         return;
     if (DM->DmQuery->recordCount() == 0) {
         toolkit::ShowStop(kNoWorkerAtMachine);
@@ -603,12 +659,16 @@ void TQueryForm::SearchWorkerClick()
             toolkit::ShowStop(kChooseCondition);
             return;
         }
+        // No worker at the place shown: refused as the look-up was.
+        if (MachineWorkerName.isEmpty()) {
+            toolkit::ShowStop(kNoWorkerAtMachine);
+            return;
+        }
         worker = MachineWorkerName;
     } else if (W_Radio->isChecked()) {
         worker = WorkerName_ComboBox->currentText();
     }
-    // No worker to search for (no look-up has found one yet, or no name is chosen): the user is
-    // asked for a condition and the list stays as it is.
+    // No name chosen: the user is asked for a condition and the list stays as it is.
     if (worker.isEmpty()) {
         toolkit::ShowStop(kChooseCondition);
         return;

@@ -19,9 +19,8 @@ class DataGrid;
 class Report;
 } // namespace toolkit
 
-// The worker name last found by the machine-place look-up of the page "按员工查询". It starts empty,
-// changes only when a look-up finds a worker, and lives as long as the program: closing and
-// reopening the window keeps it.
+// The worker at the team and machine place chosen on the page "按员工查询", found by the look-up
+// that follows each choice of either; empty while none is found or either is not chosen.
 extern QString MachineWorkerName;
 
 // The statements of the query window, shared with the benchmark. Every value is bound; a month is
@@ -126,6 +125,8 @@ public:
 
     void Datafresh();
     void RzPageChange(int index);
+    // A choice of team or place finds the worker at that place of that team again.
+    void Dept_ComboBoxChange();
     void Machine_ComboBoxChange();
     void Kind_ComboBoxChange();
     void SearchWorkerClick();
@@ -159,6 +160,8 @@ private:
                         const QString& refreshName, QPushButton** print, const QString& printName, QPushButton** exit,
                         const QString& exitName);
     void fillWorkerPageLists();
+    // Sets MachineWorkerName from the chosen team and place; the message when no worker sits there.
+    void findMachineWorker();
     // Runs a detail statement on SalaryQuery, with the busy cursor.
     void openDetail(const QString& sql, const QVariantList& params = {});
     void openSummary(const QString& sql, const QVariantList& params = {});

@@ -1,6 +1,11 @@
 #include "toolkit/MessageBox.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QSpacerItem>
+
+#include <algorithm>
 
 namespace toolkit {
 
@@ -24,13 +29,40 @@ QMessageBox::Icon qtIcon(MsgIcon icon)
     return QMessageBox::NoIcon;
 }
 
+// Beside the caption the title bar holds the window icon, the close button and the frame's padding.
+constexpr int kTitleBarExtras = 120;
+
+// The width the caption takes in a title bar: window managers draw titles in the title-bar font,
+// often bold.
+int captionWidth(const QString& caption)
+{
+    int width = 0;
+    for (QFont font : {QApplication::font("QMdiSubWindowTitleBar"), QApplication::font()}) {
+        font.setBold(true);
+        width = std::max(width, QFontMetrics(font).horizontalAdvance(caption));
+    }
+    return width + kTitleBarExtras;
+}
+
 QMessageBox::StandardButton showModal(const MessageRequest& request)
 {
-    QMessageBox box(qtIcon(request.icon), request.caption, request.text, request.buttons, QApplication::activeWindow());
-    return QMessageBox::StandardButton(box.exec());
+    const std::unique_ptr<QMessageBox> box = MakeMessageBox(request, QApplication::activeWindow());
+    return QMessageBox::StandardButton(box->exec());
 }
 
 } // namespace
+
+std::unique_ptr<QMessageBox> MakeMessageBox(const MessageRequest& request, QWidget* parent)
+{
+    auto box =
+        std::make_unique<QMessageBox>(qtIcon(request.icon), request.caption, request.text, request.buttons, parent);
+    // The box takes the width of its layout's content: a row under everything, as wide as the
+    // caption needs, keeps the caption whole.
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+        grid->addItem(new QSpacerItem(captionWidth(request.caption), 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    return box;
+}
 
 void setMessageAnswerer(MessageAnswerer replacement)
 {

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace toolkit {
 
@@ -22,6 +23,10 @@ struct MessageRequest {
 // Who answers the boxes: the real modal box by default; tests put a scripted answerer in its place.
 using MessageAnswerer = std::function<QMessageBox::StandardButton(const MessageRequest&)>;
 void setMessageAnswerer(MessageAnswerer answerer);
+
+// The box that MessageBox shows when no answerer is set: text, caption, buttons and icon, and at
+// least as wide as its caption needs in the title bar (a QMessageBox sizes itself to its text).
+std::unique_ptr<QMessageBox> MakeMessageBox(const MessageRequest& request, QWidget* parent);
 
 // Every message box of the program goes through here. Returns the button that closed the box.
 QMessageBox::StandardButton MessageBox(const QString& text, const QString& caption,

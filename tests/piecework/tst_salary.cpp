@@ -79,7 +79,8 @@ private slots:
     }
 
     void opensWithItsControls();
-    void workerFromTeamThenPlace();
+    void workerFollowsTeamAndPlace();
+    void clickedRecordKeepsItsWorker();
     void stepListAndStepName();
     void addChecksInOrder_data();
     void addChecksInOrder();
@@ -219,38 +220,58 @@ void TestSalary::opensWithItsControls()
     QCOMPARE(form->findChild<QLabel*>("Process_Label")->text(), QStringLiteral("工 序 号："));
 }
 
-void TestSalary::workerFromTeamThenPlace()
+void TestSalary::workerFollowsTeamAndPlace()
 {
+    // Two more teams whose names hold a quote and a percent sign: O'Neil组 with O'Hara at place 5,
+    // 整烫%组 with 百分%之 at place 7 and nobody at 5.
+    const qlonglong oneil = env->addTeam(QStringLiteral("O'Neil组"));
+    const qlonglong ironing = env->addTeam(QStringLiteral("整烫%组"));
+    env->addWorker(QStringLiteral("O'Hara"), oneil, QStringLiteral("5"));
+    env->addWorker(QStringLiteral("百分%之"), ironing, QStringLiteral("7"));
     open();
     // Team first, then the place: the team's worker at that place.
     choose(form->DeptName_ComboBox, QStringLiteral("二组"));
     choose(form->Machine_Combobox, QStringLiteral("5"));
     QCOMPARE(form->WorkerName, QStringLiteral("王五"));
-    // Another team alone does not change the worker; choosing the place again does.
-    choose(form->DeptName_ComboBox, QStringLiteral("一组"));
-    QCOMPARE(form->WorkerName, QStringLiteral("王五"));
-    choose(form->Machine_Combobox, QStringLiteral("5"));
-    QCOMPARE(form->WorkerName, QStringLiteral("张三"));
-    // A place with no worker of the team.
-    choose(form->Machine_Combobox, QStringLiteral("7"));
-    QCOMPARE(form->WorkerName, QString());
+    // Another team: its worker at the same place.
+    choose(form->DeptName_ComboBox, QStringLiteral("O'Neil组"));
+    QCOMPARE(form->WorkerName, QStringLiteral("O'Hara"));
+    fill(QStringLiteral("O'Neil组"), QStringLiteral("5"), QStringLiteral("A1"), QStringLiteral("工序1"), {}, "3");
+    click(form->cmdadd);
 
-    // Place chosen before the team: no worker, and add refuses until the place is chosen again.
+    // A team with nobody at the place: the worker found before is dropped and add refuses.
+    choose(form->DeptName_ComboBox, QStringLiteral("整烫%组"));
+    QCOMPARE(form->WorkerName, QString());
+    form->ProcessCount->setText(QStringLiteral("4"));
+    env->boxes.expect(kNoWorker);
+    click(form->cmdadd);
+    QCOMPARE(records().size(), 1);
+    // The team's worker is found at his place; a place with nobody drops him again.
+    choose(form->Machine_Combobox, QStringLiteral("7"));
+    QCOMPARE(form->WorkerName, QStringLiteral("百分%之"));
+    click(form->cmdadd);
+    choose(form->Machine_Combobox, QStringLiteral("9"));
+    QCOMPARE(form->WorkerName, QString());
+    form->ProcessCount->setText(QStringLiteral("5"));
+    env->boxes.expect(kNoWorker);
+    click(form->cmdadd);
+    QCOMPARE(records().size(), 2);
+
+    // Place chosen before the team: the team's choice finds the worker.
     delete form;
     open();
     choose(form->Machine_Combobox, QStringLiteral("6"));
-    choose(form->DeptName_ComboBox, QStringLiteral("一组"));
-    choose(form->Kind_ComboBox, QStringLiteral("A1"));
-    choose(form->Process_combobox, QStringLiteral("工序1"));
-    form->ProcessCount->setText(QStringLiteral("3"));
     QCOMPARE(form->WorkerName, QString());
-    env->boxes.expect(kNoWorker);
+    choose(form->DeptName_ComboBox, QStringLiteral("一组"));
+    QCOMPARE(form->WorkerName, QStringLiteral("李四"));
+    fill(QStringLiteral("一组"), QStringLiteral("6"), QStringLiteral("A1"), QStringLiteral("工序1"), {}, "6");
     click(form->cmdadd);
-    QCOMPARE(records().size(), 0);
-    choose(form->Machine_Combobox, QStringLiteral("6"));
-    click(form->cmdadd);
-    QCOMPARE(records().size(), 1);
-    QCOMPARE(records().at(0).at(2).toString(), QStringLiteral("李四"));
+
+    // Every record's worker sits at its place in its team, so the wage summary, which groups by
+    // worker, team and place, shows each worker once, under his own team.
+    QCOMPARE(env->rows(QStringLiteral("SELECT s.WorkerName, s.DeptName, s.MachineId, sum(s.ProductCount) FROM Salary s "
+                                      "GROUP BY s.WorkerName, s.DeptName, s.MachineId ORDER BY 4")),
+             (QList<QVariantList>{{"O'Hara", "O'Neil组", 5, 3}, {"百分%之", "整烫%组", 7, 4}, {"李四", "一组", 6, 6}}));
 }
 
 void TestSalary::stepListAndStepName()
@@ -492,6 +513,39 @@ void TestSalary::clickFillsEveryField()
     QCOMPARE(form->ProcessDate->date(), QDate(2004, 2, 1));
 }
 
+// A clicked record keeps the worker who did the work, also when he has since moved; choosing the
+// team or the place again looks the worker up as for a new record.
+void TestSalary::clickedRecordKeepsItsWorker()
+{
+    addRecord(QStringLiteral("一组"), 5, QStringLiteral("张三"), QStringLiteral("A1"), 1, QStringLiteral("2004-03-01"));
+    env->exec(QStringLiteral("UPDATE Worker SET MachineId = '9' WHERE WorkerName = '张三'"));
+    env->addWorker(QStringLiteral("赵'六"), 1, QStringLiteral("5"));
+    open();
+    pressRow(form->SalaryGrid, 0);
+    QCOMPARE(form->WorkerName, QStringLiteral("张三"));
+    form->ProcessCount->setText(QStringLiteral("12"));
+    click(form->cmdedit);
+    QCOMPARE(records().at(0).mid(0, 3), (QVariantList{"一组", 5, "张三"}));
+    QCOMPARE(records().at(0).at(8), QVariant(12));
+
+    // The place chosen again: the worker who sits there now.
+    pressRow(form->SalaryGrid, 0);
+    choose(form->Machine_Combobox, QStringLiteral("5"));
+    QCOMPARE(form->WorkerName, QStringLiteral("赵'六"));
+    // The team chosen again where it has nobody at the place: no worker, the edit is refused.
+    choose(form->Machine_Combobox, QStringLiteral("7"));
+    choose(form->DeptName_ComboBox, QStringLiteral("一组"));
+    QCOMPARE(form->WorkerName, QString());
+    env->boxes.expect(kNoWorker);
+    click(form->cmdedit);
+    QCOMPARE(records().at(0).mid(0, 3), (QVariantList{"一组", 5, "张三"}));
+    choose(form->DeptName_ComboBox, QStringLiteral("二组"));
+    QCOMPARE(form->WorkerName, QString());
+    choose(form->Machine_Combobox, QStringLiteral("5"));
+    click(form->cmdedit);
+    QCOMPARE(records().at(0).mid(0, 3), (QVariantList{"二组", 5, "王五"}));
+}
+
 void TestSalary::editAndDeleteClearTheChoices()
 {
     addRecord(QStringLiteral("一组"), 5, QStringLiteral("张三"), QStringLiteral("A1"), 1, QStringLiteral("2004-03-01"));
@@ -499,19 +553,25 @@ void TestSalary::editAndDeleteClearTheChoices()
     env->exec(QStringLiteral("UPDATE Salary SET ProcessPrice = 1.5"));
     open();
     pressRow(form->SalaryGrid, 1);
-    // The edit writes the fields into the clicked record (its price untouched), even with no
-    // worker found for the place.
+    // The edit writes the fields into the clicked record (its price untouched); a place with no
+    // worker of the team is refused.
     choose(form->Machine_Combobox, QStringLiteral("8"));
     choose(form->Kind_ComboBox, QStringLiteral("B2"));
     choose(form->Process_combobox, QStringLiteral("工序1"));
     form->ProcessCount->setText(QStringLiteral("77"));
     form->process_size->clear();
+    env->boxes.expect(kNoWorker);
     click(form->cmdedit);
-    QCOMPARE(records().at(0), (QVariantList{"一组", 8, "", "B2", "长裤", "工序1", "锁边", 0.0, 77, "2004-03-01", 1.5}));
+    QCOMPARE(records().at(0).at(8), QVariant(10));
+    QVERIFY(form->cmdedit->isEnabled());
+    choose(form->Machine_Combobox, QStringLiteral("6"));
+    click(form->cmdedit);
+    QCOMPARE(records().at(0),
+             (QVariantList{"一组", 6, "李四", "B2", "长裤", "工序1", "锁边", 0.0, 77, "2004-03-01", 1.5}));
     QCOMPARE(choices(), (QStringList{"", "", "", "", "", "", ""}));
     QCOMPARE(form->ProcessCount->text(), QString());
     QVERIFY(!form->cmdedit->isEnabled());
-    QCOMPARE(gridRows(form->SalaryGrid).at(1).mid(ColPlace, 1), QStringList{"8"});
+    QCOMPARE(gridRows(form->SalaryGrid).at(1).mid(ColPlace, 1), QStringList{"6"});
 
     // Delete asks; No changes nothing; Yes deletes and clears; a second delete has nothing chosen.
     pressRow(form->SalaryGrid, 0);

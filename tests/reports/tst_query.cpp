@@ -1,12 +1,15 @@
 #include "data/DataSet.h"
 #include "masterdata/MasterFixture.h"
 #include "reports/Query.h"
+#include "toolkit/DataGrid.h"
 #include "toolkit/ReportPreview.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -60,10 +63,12 @@ class TestQuery : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
     void firstOpeningAndPageChange();
+    void detailColumnsShowTheirValuesWhole();
     void machineLookupAndWorkerSearch();
     void styleStepsAndStyleSearch();
     void teamSearch();
@@ -152,6 +157,13 @@ private:
     QPointer<TQueryForm> form;
 };
 
+void TestQuery::initTestCase()
+{
+    // The program's Song face with the faces that stand in for it, as at start-up.
+    QFont::insertSubstitutions(QStringLiteral("宋体"), {QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
+                                                        QStringLiteral("WenQuanYi Zen Hei")});
+}
+
 void TestQuery::init()
 {
     env = std::make_unique<Env>();
@@ -235,50 +247,118 @@ void TestQuery::firstOpeningAndPageChange()
     QCOMPARE(shownCounts(), kAllListed);
 }
 
-void TestQuery::machineLookupAndWorkerSearch()
+// The detail columns fit the grid side by side, each title whole, and a style name of seven
+// characters shows whole.
+void TestQuery::detailColumnsShowTheirValuesWhole()
 {
     open();
-    click(form->RefreshWorker);
-    QCOMPARE(shownCounts(), kAllListed);
+    toolkit::DataGrid* grid = form->SalaryGrid;
+    const QFontMetrics cells(grid->font());
+    const QFontMetrics titles(grid->horizontalHeader()->font());
+    int used = 0;
+    for (int c = 0; c < grid->gridColumnCount(); ++c) {
+        if (grid->isColumnHidden(c))
+            continue;
+        const QString title = grid->gridColumn(c).title;
+        QVERIFY2(grid->columnWidth(c) >= titles.horizontalAdvance(title) + 6, qPrintable(title));
+        used += grid->columnWidth(c);
+    }
+    QVERIFY2(used <= grid->viewport()->width(), qPrintable(QString::number(used)));
+    QVERIFY(grid->columnWidth(ColKindName) >= cells.horizontalAdvance(QStringLiteral("儿童加厚连衣裙")) + 6);
+    // The footer total of a large workshop stays readable.
+    QVERIFY(grid->columnWidth(ColAmount) >= cells.horizontalAdvance(QStringLiteral("￥9,999,999.999")) + 6);
+}
 
-    // No team chosen yet: refused, nothing runs.
+void TestQuery::machineLookupAndWorkerSearch()
+{
+    // Two more teams whose names hold a quote and a percent sign, each with its worker.
+    const qlonglong oneil = env->addTeam(QStringLiteral("O'Neil组"));
+    const qlonglong ironing = env->addTeam(QStringLiteral("整烫%组"));
+    env->addWorker(QStringLiteral("O'Hara"), oneil, QStringLiteral("4"));
+    env->addWorker(QStringLiteral("百分%之"), ironing, QStringLiteral("5"));
+    addRecord("O'Neil组", 4, "O'Hara", "K-01", "衬衫", 1, "上领", 40, 30, 1.0, "2004-03-02");
+    addRecord("整烫%组", 5, "百分%之", "K-01", "衬衫", 2, "锁边", 40, 40, 1.0, "2004-03-03");
+    open();
+    click(form->RefreshWorker);
+    const Counts all = kAllListed + Counts{30, 40};
+    QCOMPARE(shownCounts(), all);
+
+    // No team chosen yet: no worker there; the search is refused, nothing runs.
     choose(form->Machine_ComboBox, "1");
     QCOMPARE(env->boxes.takeTexts(), QStringList{kNoWorkerAtMachine});
     click(form->SearchWorker);
     QCOMPARE(env->boxes.takeTexts(), QStringList{kChooseCondition});
 
-    // Team and place chosen, but no look-up has found a worker: refused, the list stays.
+    // Choosing the team afterwards finds the worker at the place already chosen.
     choose(form->Dept_ComboBox, "二组");
-    choose(form->Machine_ComboBox, "2");
+    QCOMPARE(MachineWorkerName, QStringLiteral("王五"));
+    click(form->SearchWorker);
+    QCOMPARE(shownCounts(), Counts{5});
+
+    // Another team: the look-up runs again and finds that team's worker at the place.
+    choose(form->Dept_ComboBox, "一组");
+    QCOMPARE(MachineWorkerName, QStringLiteral("张三"));
+    click(form->SearchWorker);
+    QCOMPARE(shownCounts(), (Counts{3, 4, 10}));
+
+    choose(form->Dept_ComboBox, "O'Neil组");
+    QCOMPARE(env->boxes.takeTexts(), QStringList{kNoWorkerAtMachine});
+    choose(form->Machine_ComboBox, "4");
+    QCOMPARE(MachineWorkerName, QStringLiteral("O'Hara"));
+    click(form->SearchWorker);
+    QCOMPARE(shownCounts(), Counts{30});
+
+    // A team with nobody at the place: the worker found before is dropped, the search is refused
+    // with the look-up's message, and the list keeps what it showed.
+    choose(form->Dept_ComboBox, "整烫%组");
     QCOMPARE(env->boxes.takeTexts(), QStringList{kNoWorkerAtMachine});
     QCOMPARE(MachineWorkerName, QString());
     click(form->SearchWorker);
-    QCOMPARE(env->boxes.takeTexts(), QStringList{kChooseCondition});
-    QCOMPARE(shownCounts(), kAllListed);
+    QCOMPARE(env->boxes.takeTexts(), QStringList{kNoWorkerAtMachine});
+    QCOMPARE(shownCounts(), Counts{30});
 
-    // A found worker is searched for; choosing another team afterwards does not change who.
-    choose(form->Machine_ComboBox, "1");
-    QCOMPARE(MachineWorkerName, QStringLiteral("王五"));
-    choose(form->Dept_ComboBox, "一组");
+    // The team's place with a worker: his records, and the printed list holds just those.
+    choose(form->Machine_ComboBox, "5");
+    QCOMPARE(MachineWorkerName, QStringLiteral("百分%之"));
     click(form->SearchWorker);
-    QCOMPARE(shownCounts(), Counts{5});
+    QCOMPARE(shownCounts(), Counts{40});
+    QStringList printedWorkers;
+    for (const QString& line : printedLines(form->CmdPrint)) {
+        const QStringList words = line.simplified().split(QLatin1Char(' '));
+        // A detail line: worker, style, step ("工序" and its number), ...
+        if (words.size() >= 5 && words.at(2).size() > 2 && words.at(2).startsWith(QStringLiteral("工序")))
+            printedWorkers << words.at(0);
+    }
+    QCOMPARE(printedWorkers, QStringList{"百分%之"});
 
-    // The worker outlives the window; a failed look-up keeps him.
-    click(form->cmdExit);
-    QTRY_VERIFY(!form);
-    open();
-    choose(form->Dept_ComboBox, "二组");
+    // A place with no worker of the team: refused the same way.
     choose(form->Machine_ComboBox, "7");
     QCOMPARE(env->boxes.takeTexts(), QStringList{kNoWorkerAtMachine});
     click(form->SearchWorker);
-    QCOMPARE(shownCounts(), Counts{5});
+    QCOMPARE(env->boxes.takeTexts(), QStringList{kNoWorkerAtMachine});
+    QCOMPARE(shownCounts(), Counts{40});
+
+    // A reopened window has no team and place chosen, so no worker from an earlier opening.
+    choose(form->Machine_ComboBox, "5");
+    click(form->cmdExit);
+    QTRY_VERIFY(!form);
+    open();
+    QCOMPARE(MachineWorkerName, QString());
+    choose(form->Dept_ComboBox, "二组");
+    click(form->SearchWorker);
+    QCOMPARE(env->boxes.takeTexts(), QStringList{kChooseCondition});
+    choose(form->Machine_ComboBox, "9");
+    QCOMPARE(env->boxes.takeTexts(), QStringList{kNoWorkerAtMachine});
+    click(form->SearchWorker);
+    QCOMPARE(env->boxes.takeTexts(), QStringList{kNoWorkerAtMachine});
+    QCOMPARE(shownCounts(), Counts{40});
 
     // By person: a name is needed.
     form->W_Radio->setChecked(true);
     QVERIFY(!form->M_Radio->isChecked());
     click(form->SearchWorker);
     QCOMPARE(env->boxes.takeTexts(), QStringList{kChooseCondition});
-    QCOMPARE(shownCounts(), Counts{5});
+    QCOMPARE(shownCounts(), Counts{40});
     choose(form->WorkerName_ComboBox, "张三");
     click(form->SearchWorker);
     QCOMPARE(shownCounts(), (Counts{3, 4, 10}));
@@ -286,11 +366,16 @@ void TestQuery::machineLookupAndWorkerSearch()
     click(form->SearchWorker);
     QCOMPARE(shownCounts(), Counts{2});
 
-    // Page changes keep the radio choice and the worker found.
+    // Page changes keep the radio choice; the page's lists come back unchosen, with no worker.
+    form->M_Radio->setChecked(true);
+    choose(form->Machine_ComboBox, "1");
+    QCOMPARE(MachineWorkerName, QStringLiteral("王五"));
+    form->W_Radio->setChecked(true);
     goToPage(2);
     goToPage(0);
     QVERIFY(form->W_Radio->isChecked());
-    QCOMPARE(MachineWorkerName, QStringLiteral("王五"));
+    QCOMPARE(form->Dept_ComboBox->currentText(), QString());
+    QCOMPARE(MachineWorkerName, QString());
 }
 
 void TestQuery::styleStepsAndStyleSearch()
