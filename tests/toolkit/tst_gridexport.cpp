@@ -146,6 +146,14 @@ QStringList filesIn(const QString& folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
+// The files this process holds open.
+qsizetype openFileCount()
+{
+    return QDir(QStringLiteral("/proc/self/fd"))
+        .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+        .size();
+}
+
 // Limits the size of the files this process writes, as a full disk would; writes past it fail.
 class FileSizeLimit {
 public:
@@ -444,7 +452,7 @@ void TestGridExport::unfinishedExportLeavesFormerFile_data()
 }
 
 // A cancel, a write that fails or a reload of the list half way: the former file stays as it was
-// and no piece of the new one is left beside it.
+// and no piece of the new one is left beside it, nor held open.
 void TestGridExport::unfinishedExportLeavesFormerFile()
 {
     QFETCH(ExportFormat, format);
@@ -453,6 +461,7 @@ void TestGridExport::unfinishedExportLeavesFormerFile()
     const QString file = out(format == ExportFormat::Csv ? QStringLiteral("u.csv") : QStringLiteral("u.xlsx"));
     QVERIFY(testsupport::writeFile(file, "former"));
 
+    const qsizetype openFiles = openFileCount();
     int calls = 0;
     ExportResult result;
     if (how == QLatin1String("disk full")) {
@@ -475,6 +484,7 @@ void TestGridExport::unfinishedExportLeavesFormerFile()
     QCOMPARE(result.error.isEmpty(), how == QLatin1String("cancelled"));
     QCOMPARE(testsupport::readFile(file), QByteArray("former"));
     QCOMPARE(filesIn(m_out->path()), QStringList{QFileInfo(file).fileName()});
+    QCOMPARE(openFileCount(), openFiles); // the temporary files are closed, not only unlinked
 
     // The same export, left alone, writes every row.
     QCOMPARE(toolkit::exportGrid(*m_grid, file, format).status, ExportResult::Written);
