@@ -3,8 +3,10 @@
 #include <QDate>
 #include <QDateTime>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace toolkit {
@@ -43,98 +45,6 @@ NumberMask parseNumberMask(const QString& mask)
     return parsed;
 }
 
-// A non-negative decimal number as digits and the place of the decimal point: 12.5 is {"125", 2},
-// 0.05 is {"5", -1}; zero has no digits.
-struct Decimal {
-    std::string digits;
-    int point = 0;
-    bool negative = false;
-
-    // Rounds half away from zero to the given number of decimals.
-    void roundToDecimals(int decimals) { roundToDigits(point + decimals); }
-
-    // Keeps the first count digits, rounding half away from zero on the next one.
-    void roundToDigits(int count)
-    {
-        if (count >= int(digits.size()))
-            return;
-        const bool up = count >= 0 && digits[size_t(count)] >= '5';
-        digits.resize(size_t(std::max(count, 0)));
-        if (up) {
-            int i = count - 1;
-            while (i >= 0 && digits[size_t(i)] == '9')
-                digits[size_t(i--)] = '0';
-            if (i >= 0) {
-                ++digits[size_t(i)];
-            } else {
-                digits.insert(digits.begin(), '1');
-                ++point;
-            }
-        }
-        while (!digits.empty() && digits.back() == '0')
-            digits.pop_back();
-        if (digits.empty())
-            point = 0;
-    }
-
-    QString integerDigits() const
-    {
-        QString out;
-        for (int i = 0; i < point; ++i)
-            out += QLatin1Char(i < int(digits.size()) ? digits[size_t(i)] : '0');
-        return out;
-    }
-
-    // All decimals, without trailing zeros.
-    QString decimalDigits() const
-    {
-        QString out;
-        for (int i = std::min(point, 0); i < int(digits.size()); ++i)
-            if (i >= point)
-                out += QLatin1Char(i < 0 ? '0' : digits[size_t(i)]);
-        return out;
-    }
-};
-
-// A double holds 15 significant decimal digits reliably: the shortest text that reads back as the
-// same double, cut to 15 digits, is the number the user typed or a sum of such numbers means.
-constexpr int kSignificantDigits = std::numeric_limits<double>::digits10;
-
-Decimal decimalOf(double value)
-{
-    Decimal d;
-    d.negative = std::signbit(value);
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific);
-    const std::string text(buffer, result.ptr);
-    const size_t e = text.find('e');
-    for (size_t i = 0; i < e; ++i)
-        if (text[i] != '.')
-            d.digits += text[i];
-    d.point = std::stoi(text.substr(e + 1)) + 1;
-    while (!d.digits.empty() && d.digits.back() == '0')
-        d.digits.pop_back();
-    if (d.digits.empty())
-        d.point = 0;
-    d.roundToDigits(kSignificantDigits);
-    return d;
-}
-
-Decimal decimalOf(qlonglong value)
-{
-    Decimal d;
-    d.negative = value < 0;
-    // Through the unsigned type, so that the smallest value has a magnitude too.
-    const qulonglong magnitude = d.negative ? 0 - qulonglong(value) : qulonglong(value);
-    d.digits = QString::number(magnitude).toStdString();
-    d.point = int(d.digits.size());
-    while (!d.digits.empty() && d.digits.back() == '0')
-        d.digits.pop_back();
-    if (d.digits.empty())
-        d.point = 0;
-    return d;
-}
-
 QString groupThousands(const QString& digits)
 {
     QString out;
@@ -150,31 +60,32 @@ QString groupThousands(const QString& digits)
 QString formatDecimal(Decimal d, const NumberMask& m)
 {
     d.roundToDecimals(m.maxDecimals);
-    QString integerDigits = d.integerDigits();
+    QString integerDigits;
+    for (int i = 0; i < d.point; ++i)
+        integerDigits += QLatin1Char(i < d.count ? d.digits[i] : '0');
     while (integerDigits.size() < m.minIntegerDigits)
         integerDigits.prepend(QLatin1Char('0'));
     if (m.thousands)
         integerDigits = groupThousands(integerDigits);
-    QString decimals = d.decimalDigits();
+    QString decimals;
+    for (int i = std::min(d.point, 0); i < d.count; ++i)
+        if (i >= d.point)
+            decimals += QLatin1Char(i < 0 ? '0' : d.digits[i]);
     while (decimals.size() < m.minDecimals)
         decimals += QLatin1Char('0');
     QString number = integerDigits;
     if (!decimals.isEmpty())
         number += QLatin1Char('.') + decimals;
     // A number that rounds to zero shows no sign.
-    const bool negative = d.negative && !d.digits.empty();
+    const bool negative = d.negative && !d.isZero();
     return (negative ? QStringLiteral("-") : QString()) + m.prefix + number + m.suffix;
 }
 
 QString plainText(const Decimal& d)
 {
-    QString integerDigits = d.integerDigits();
-    if (integerDigits.isEmpty())
-        integerDigits = QStringLiteral("0");
-    const QString decimals = d.decimalDigits();
-    const bool negative = d.negative && !d.digits.empty();
-    return (negative ? QStringLiteral("-") : QString()) + integerDigits +
-           (decimals.isEmpty() ? QString() : QLatin1Char('.') + decimals);
+    QByteArray text(d.plainSize(0), Qt::Uninitialized);
+    text.truncate(d.writePlain(text.data(), 0) - text.constData());
+    return QString::fromLatin1(text);
 }
 
 bool isWholeNumber(const QVariant& value)
@@ -195,16 +106,106 @@ bool looksLikeDateMask(const QString& mask)
 
 } // namespace
 
+Decimal Decimal::of(double value)
+{
+    Decimal d;
+    d.negative = std::signbit(value);
+    // The shortest text that reads back as the same double, e.g. "6.9225e+01".
+    char text[48];
+    const auto result = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific);
+    const char* e = std::find(text, result.ptr, 'e');
+    for (const char* c = text; c < e; ++c)
+        if (*c != '.' && d.count < int(sizeof d.digits))
+            d.digits[d.count++] = *c;
+    int exponent = 0;
+    std::from_chars(e + 1 + (e + 1 < result.ptr && e[1] == '+' ? 1 : 0), result.ptr, exponent);
+    d.point = exponent + 1;
+    d.roundToDigits(std::numeric_limits<double>::digits10);
+    return d;
+}
+
+Decimal Decimal::of(qint64 value)
+{
+    Decimal d;
+    d.negative = value < 0;
+    // Through the unsigned type, so that the smallest value has a magnitude too.
+    const quint64 magnitude = d.negative ? 0 - quint64(value) : quint64(value);
+    const auto result = std::to_chars(d.digits, d.digits + sizeof d.digits, magnitude);
+    d.count = int(result.ptr - d.digits);
+    d.point = d.count;
+    d.roundToDigits(d.count);
+    return d;
+}
+
+void Decimal::roundToDecimals(int decimals)
+{
+    roundToDigits(point + decimals);
+}
+
+// Keeps the first n digits, rounding half away from zero on the next one, and drops trailing zeros.
+void Decimal::roundToDigits(int n)
+{
+    if (n < count) {
+        const bool up = n >= 0 && digits[n] >= '5';
+        count = std::max(n, 0);
+        if (up) {
+            int i = count - 1;
+            while (i >= 0 && digits[i] == '9')
+                digits[i--] = '0';
+            if (i >= 0) {
+                ++digits[i];
+            } else {
+                // All nines (or nothing kept): 0.9996 becomes 1.000, 0.0005 becomes 0.001.
+                std::memmove(digits + 1, digits, size_t(count));
+                digits[0] = '1';
+                ++count;
+                ++point;
+            }
+        }
+    }
+    while (count > 0 && digits[count - 1] == '0')
+        --count;
+    if (count == 0)
+        point = 0;
+}
+
+qsizetype Decimal::plainSize(int minDecimals) const
+{
+    // Sign, integer digits (at least one), point, decimals.
+    return 3 + qsizetype(std::max(point, 0)) + qsizetype(std::max(count - point, 0)) + std::max(minDecimals, 0);
+}
+
+char* Decimal::writePlain(char* out, int minDecimals) const
+{
+    if (negative && count > 0)
+        *out++ = '-';
+    if (point <= 0)
+        *out++ = '0';
+    for (int i = 0; i < point; ++i)
+        *out++ = i < count ? digits[i] : '0';
+    char* dot = out;
+    *out++ = '.';
+    int decimals = 0;
+    for (int i = std::min(point, 0); i < count; ++i)
+        if (i >= point) {
+            *out++ = i < 0 ? '0' : digits[i];
+            ++decimals;
+        }
+    for (; decimals < minDecimals; ++decimals)
+        *out++ = '0';
+    return decimals == 0 ? dot : out;
+}
+
 QString formatNumber(double value, const QString& mask)
 {
     if (!std::isfinite(value))
         return QString();
-    return formatDecimal(decimalOf(value), parseNumberMask(mask));
+    return formatDecimal(Decimal::of(value), parseNumberMask(mask));
 }
 
 QString formatPlainNumber(double value)
 {
-    return std::isfinite(value) ? plainText(decimalOf(value)) : QString();
+    return std::isfinite(value) ? plainText(Decimal::of(value)) : QString();
 }
 
 QString applyDisplayMask(const QVariant& value, const QString& mask)
@@ -225,7 +226,7 @@ QString applyDisplayMask(const QVariant& value, const QString& mask)
         return date.isValid() ? date.toString(mask) : value.toString();
     }
     if (isWholeNumber(value))
-        return formatDecimal(decimalOf(value.toLongLong()), parseNumberMask(mask));
+        return formatDecimal(Decimal::of(qint64(value.toLongLong())), parseNumberMask(mask));
     bool ok = false;
     const double number = value.toDouble(&ok);
     return ok ? formatNumber(number, mask) : value.toString();

@@ -5,6 +5,32 @@
 
 namespace toolkit {
 
+// A number as the decimal the user typed or a sum of such numbers means: a double is read as its
+// shortest text cut to 15 significant digits (what a double holds reliably), a whole number exactly.
+// Whatever shows or exports a number rounds it here, half away from zero on that decimal, so that
+// 1.0005 gives 1.001 although the double lies just below it, and the list, the report and the
+// exported file agree on every digit.
+struct Decimal {
+    char digits[24] = {}; // the significant digits, no trailing zeros; none for zero
+    int count = 0;
+    int point = 0; // digits before the decimal point: 12.5 is "125" with 2, 0.05 is "5" with -1
+    bool negative = false;
+
+    static Decimal of(double value); // a finite value
+    static Decimal of(qint64 value);
+
+    bool isZero() const { return count == 0; }
+    void roundToDecimals(int decimals);
+    // The characters writePlain may write with this many decimals at least.
+    qsizetype plainSize(int minDecimals) const;
+    // The number without grouping: a minus sign unless it is zero, at least one integer digit, its
+    // decimals and zeros up to minDecimals. Returns the end of the text.
+    char* writePlain(char* out, int minDecimals) const;
+
+private:
+    void roundToDigits(int n);
+};
+
 // The yuan amount mask of lists and reports: full-width yuan sign, thousands separators, three decimals.
 inline const QString kYuanMask = QStringLiteral("￥#,##0.000");
 

@@ -26,110 +26,12 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace toolkit {
 
 namespace {
-
-// ---- Numbers as the display masks round them --------------------------------------------------
-
-// A non-negative decimal as its significant digits and the place of the decimal point: 12.5 is
-// "125" with the point after 2 digits, 0.05 is "5" with the point at -1. The same reading of a
-// double as the display masks make (its shortest text cut to 15 significant digits), so that an
-// exported number is the number the grid shows.
-struct Decimal {
-    char digits[24];
-    int count = 0;
-    int point = 0;
-    bool negative = false;
-
-    void trimZeros()
-    {
-        while (count > 0 && digits[count - 1] == '0')
-            --count;
-        if (count == 0)
-            point = 0;
-    }
-
-    // Keeps the first n digits, rounding half away from zero on the next one.
-    void roundToDigits(int n)
-    {
-        if (n >= count)
-            return;
-        const bool up = n >= 0 && digits[n] >= '5';
-        count = n < 0 ? 0 : n;
-        if (up) {
-            int i = count - 1;
-            while (i >= 0 && digits[i] == '9')
-                digits[i--] = '0';
-            if (i >= 0) {
-                ++digits[i];
-            } else {
-                std::memmove(digits + 1, digits, size_t(count));
-                digits[0] = '1';
-                ++count;
-                ++point;
-            }
-        }
-        trimZeros();
-    }
-};
-
-Decimal decimalOf(double value)
-{
-    Decimal d;
-    d.negative = std::signbit(value);
-    char text[48];
-    const auto result = std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific);
-    const char* e = std::find(text, result.ptr, 'e');
-    for (const char* c = text; c < e; ++c)
-        if (*c != '.' && d.count < int(sizeof d.digits))
-            d.digits[d.count++] = *c;
-    int exponent = 0;
-    std::from_chars(e + 1 + (e[1] == '+' ? 1 : 0), result.ptr, exponent);
-    d.point = exponent + 1;
-    d.trimZeros();
-    d.roundToDigits(std::numeric_limits<double>::digits10);
-    return d;
-}
-
-Decimal decimalOf(qint64 value)
-{
-    Decimal d;
-    d.negative = value < 0;
-    const quint64 magnitude = d.negative ? 0 - quint64(value) : quint64(value);
-    const auto result = std::to_chars(d.digits, d.digits + sizeof d.digits, magnitude);
-    d.count = int(result.ptr - d.digits);
-    d.point = d.count;
-    d.trimZeros();
-    return d;
-}
-
-// Writes the decimal rounded to at most maxDecimals (at least minDecimals shown), with at least
-// one integer digit and no grouping; returns the end of the text.
-char* writeDecimal(char* out, Decimal d, int minDecimals, int maxDecimals)
-{
-    if (maxDecimals < 400)
-        d.roundToDigits(d.point + maxDecimals);
-    if (d.negative && d.count > 0)
-        *out++ = '-';
-    if (d.point <= 0)
-        *out++ = '0';
-    for (int i = 0; i < d.point; ++i)
-        *out++ = i < d.count ? d.digits[i] : '0';
-    int decimals = 0;
-    char* dot = out;
-    *out++ = '.';
-    for (int i = std::min(d.point, 0); i < d.count; ++i)
-        if (i >= d.point) {
-            *out++ = i < 0 ? '0' : d.digits[i];
-            ++decimals;
-        }
-    for (; decimals < minDecimals; ++decimals)
-        *out++ = '0';
-    return decimals == 0 ? dot : out;
-}
 
 // ---- What each column writes --------------------------------------------------------------------
 
@@ -225,16 +127,13 @@ public:
         case data::DataSet::RawValue::Integer:
             if (column.kind == ExportColumn::Date)
                 return slow(row, column);
-            return number(decimalOf(raw.integer), column.kind == ExportColumn::Number ? column.minDecimals : 0,
-                          column.kind == ExportColumn::Number ? column.maxDecimals : 0);
+            return number(Decimal::of(qint64(raw.integer)), column);
         case data::DataSet::RawValue::Real:
             if (column.kind == ExportColumn::Date)
                 return slow(row, column);
             if (!std::isfinite(raw.real))
                 return cell;
-            return column.kind == ExportColumn::Number
-                       ? number(decimalOf(raw.real), column.minDecimals, column.maxDecimals)
-                       : number(decimalOf(raw.real), 0, 1000);
+            return number(Decimal::of(raw.real), column);
         case data::DataSet::RawValue::Text:
             if (column.kind == ExportColumn::Date && column.mask == QLatin1String("yyyy-MM-dd") &&
                 readIsoDate(raw.bytes, raw.size, &cell.date)) {
@@ -256,15 +155,20 @@ public:
     }
 
 private:
-    Cell number(const Decimal& d, int minDecimals, int maxDecimals)
+    // A number as the grid shows it: under a number mask rounded to the mask's decimals, otherwise
+    // with every decimal it has.
+    Cell number(Decimal d, const ExportColumn& column)
     {
+        const bool masked = column.kind == ExportColumn::Number;
+        if (masked)
+            d.roundToDecimals(column.maxDecimals);
+        const int minDecimals = masked ? column.minDecimals : 0;
         Cell cell;
         cell.kind = Cell::Number;
-        // Room for the sign, every integer digit (up to 309 of a double), the point and the decimals.
-        const qsizetype room = 8 + qsizetype(std::abs(d.point)) + d.count + std::max(minDecimals, 0);
+        const qsizetype room = d.plainSize(minDecimals) + 1;
         if (m_number.size() < room)
             m_number.resize(room);
-        char* end = writeDecimal(m_number.data(), d, minDecimals, maxDecimals);
+        char* end = d.writePlain(m_number.data(), minDecimals);
         cell.text = m_number.constData();
         cell.size = end - m_number.constData();
         *end = '\0';
@@ -281,7 +185,7 @@ private:
             bool ok = false;
             const double n = value.toDouble(&ok);
             if (ok && std::isfinite(n))
-                return number(decimalOf(n), column.minDecimals, column.maxDecimals);
+                return number(Decimal::of(n), column);
         }
         Cell cell;
         m_text = applyDisplayMask(value, column.mask).toUtf8();
@@ -329,18 +233,44 @@ private:
 const QString kWriteFailed = QStringLiteral("文件没有写完 (磁盘已满或不能写入)");
 const QString kRowsChanged = QStringLiteral("导出时列表的内容改变了, 文件没有写成");
 
+// True for a text that a spreadsheet opening the CSV file would take for a formula: one that
+// begins with "=", "+", "-" or "@", or with a tab or carriage return (which some programs skip
+// before they look at the first character).
+bool looksLikeFormula(const char* text, qsizetype size)
+{
+    if (size == 0)
+        return false;
+    switch (text[0]) {
+    case '=':
+    case '+':
+    case '-':
+    case '@':
+    case '\t':
+    case '\r': return true;
+    default: return false;
+    }
+}
+
+// Appends a text field, quoted when it holds a comma, a quote or a line break. A text that looks
+// like a formula gets a leading apostrophe, so that a spreadsheet shows it as the text it is and
+// never runs it.
 void appendCsvField(QByteArray& out, const char* text, qsizetype size)
 {
+    const bool guard = looksLikeFormula(text, size);
     bool quote = false;
     for (qsizetype i = 0; i < size && !quote; ++i) {
         const char c = text[i];
         quote = c == ',' || c == '"' || c == '\n' || c == '\r';
     }
     if (!quote) {
+        if (guard)
+            out.append('\'');
         out.append(text, size);
         return;
     }
     out.append('"');
+    if (guard)
+        out.append('\'');
     for (qsizetype i = 0; i < size; ++i) {
         if (text[i] == '"')
             out.append('"');
@@ -471,6 +401,144 @@ bool zipComplete(const QString& path)
     return qint64(u32(16)) + qint64(u32(12)) == end;
 }
 
+// ---- Number cells as the grid shows them ---------------------------------------------------------
+
+// The library writes a number cell's value with 16 significant digits, so that 69.225 (whose double
+// lies just below it) comes out as 69.22499999999999, and under a locale with a decimal comma it
+// writes a comma. A sheet's rows pass through this filter on their way to the sheet's temporary
+// file: every value of 16 digits is written again as the shortest text that reads back as the same
+// double. For the exported numbers (at most 15 significant digits, rounded as the grid rounds them)
+// that is the very text the grid and the CSV file show.
+class NumberCellFilter {
+public:
+    // Puts the filter between a sheet of a constant-memory workbook and its temporary file. The
+    // library reads the file back and closes it when the workbook is put together; closing the
+    // filter closes the file.
+    static bool install(lxw_worksheet* sheet)
+    {
+        if (!sheet->optimize_tmpfile || sheet->file != sheet->optimize_tmpfile)
+            return false;
+        auto* filter = new NumberCellFilter(sheet->optimize_tmpfile);
+        const cookie_io_functions_t functions{&NumberCellFilter::read, &NumberCellFilter::write,
+                                              &NumberCellFilter::seek, &NumberCellFilter::close};
+        FILE* filtered = fopencookie(filter, "w+", functions);
+        if (!filtered) {
+            delete filter;
+            return false;
+        }
+        std::setvbuf(filtered, nullptr, _IOFBF, 1 << 16);
+        sheet->optimize_tmpfile = filtered;
+        sheet->file = filtered;
+        return true;
+    }
+
+private:
+    explicit NumberCellFilter(FILE* file) : m_file(file) { m_out.reserve((1 << 16) + 64); }
+
+    static ssize_t read(void* cookie, char* buffer, size_t size)
+    {
+        auto* self = static_cast<NumberCellFilter*>(cookie);
+        const size_t got = std::fread(buffer, 1, size, self->m_file);
+        return got == 0 && std::ferror(self->m_file) ? -1 : ssize_t(got);
+    }
+
+    static int seek(void* cookie, off64_t* offset, int whence)
+    {
+        auto* self = static_cast<NumberCellFilter*>(cookie);
+        if (fseeko64(self->m_file, *offset, whence) != 0)
+            return -1;
+        *offset = ftello64(self->m_file);
+        return 0;
+    }
+
+    static int close(void* cookie)
+    {
+        auto* self = static_cast<NumberCellFilter*>(cookie);
+        const int result = std::fclose(self->m_file);
+        self->m_file = nullptr;
+        delete self;
+        return result;
+    }
+
+    // Takes every byte; a failed write of the file (a full disk) is an error of the filter's stream.
+    static ssize_t write(void* cookie, const char* data, size_t size)
+    {
+        auto* self = static_cast<NumberCellFilter*>(cookie);
+        self->filter(data, size);
+        const bool written =
+            std::fwrite(self->m_out.data(), 1, self->m_out.size(), self->m_file) == self->m_out.size() &&
+            std::fflush(self->m_file) == 0;
+        self->m_out.clear();
+        return written ? ssize_t(size) : 0;
+    }
+
+    // Copies the data and rewrites the text between "<v>" and "</v>", also when a piece of data
+    // ends inside it. Texts in the sheet have "<" escaped, so "<v>" starts a cell value only.
+    void filter(const char* data, size_t size)
+    {
+        static constexpr char kStart[] = "<v>";
+        for (size_t i = 0; i < size; ++i) {
+            const char c = data[i];
+            if (m_inValue) {
+                if (c == '<') {
+                    m_inValue = false;
+                    writeValue();
+                } else if (m_valueSize < int(sizeof m_value)) {
+                    m_value[m_valueSize++] = c;
+                    continue;
+                } else {
+                    // Longer than any number: left as it is.
+                    m_inValue = false;
+                    m_out.append(m_value, size_t(m_valueSize));
+                }
+            }
+            m_out.push_back(c);
+            m_matched = c == kStart[m_matched] ? m_matched + 1 : c == '<' ? 1 : 0;
+            if (m_matched == 3) {
+                m_matched = 0;
+                m_inValue = true;
+                m_valueSize = 0;
+            }
+        }
+    }
+
+    void writeValue()
+    {
+        char* const end = m_value + m_valueSize;
+        int digits = 0;
+        bool leading = true;
+        for (char* c = m_value; c < end && *c != 'E' && *c != 'e'; ++c) {
+            if (*c == ',')
+                *c = '.';
+            if (*c >= '1' && *c <= '9')
+                leading = false;
+            if (*c >= '0' && *c <= '9' && !leading)
+                ++digits;
+        }
+        double value = 0;
+        const auto parsed = std::from_chars(m_value, end, value);
+        if (digits <= std::numeric_limits<double>::digits10 || parsed.ec != std::errc() || parsed.ptr != end ||
+            !std::isfinite(value)) {
+            m_out.append(m_value, size_t(m_valueSize));
+            return;
+        }
+        char text[64];
+        // Plain digits where they are few, as the grid shows them; an exponent for the far ones.
+        const double magnitude = std::fabs(value);
+        const auto result = magnitude >= 1e-5 && magnitude < 1e16
+                                ? std::to_chars(text, text + sizeof text, value, std::chars_format::fixed)
+                                : std::to_chars(text, text + sizeof text, value);
+        m_out.append(text, size_t(result.ptr - text));
+    }
+
+    FILE* m_file;
+    std::string m_out;
+    char m_value[40];
+    int m_valueSize = 0;
+    int m_matched = 0; // characters of "<v>" seen so far
+    bool m_inValue = false;
+};
+
 // True when every row a sheet has put in its temporary file got there.
 bool sheetDataWritten(lxw_worksheet* sheet)
 {
@@ -514,7 +582,15 @@ ExportResult writeXlsx(data::DataSet* set, QVector<ExportColumn> columns, const 
         result.error = QStringLiteral("不能创建文件");
         return result;
     }
+    std::vector<lxw_worksheet*> sheets;
     const auto giveUp = [&](ExportResult::Status status, const QString& error) {
+        // The library closes a sheet's temporary file only when it puts the workbook together.
+        for (lxw_worksheet* started : sheets)
+            if (started->optimize_tmpfile) {
+                std::fclose(started->optimize_tmpfile);
+                started->optimize_tmpfile = nullptr;
+                started->file = nullptr;
+            }
         lxw_workbook_free(book);
         QFile::remove(part);
         result.status = status;
@@ -535,7 +611,6 @@ ExportResult writeXlsx(data::DataSet* set, QVector<ExportColumn> columns, const 
     // A sheet holds 1,048,576 rows: the header and 1,048,575 records; more go on to further sheets.
     constexpr int kRowsPerSheet = LXW_ROW_MAX - 1;
     lxw_worksheet* sheet = nullptr;
-    std::vector<lxw_worksheet*> sheets;
     QByteArray header;
     std::unique_ptr<RowsWatch> watch(set ? new RowsWatch(set) : nullptr);
     CellReader reader(set);
@@ -547,6 +622,8 @@ ExportResult writeXlsx(data::DataSet* set, QVector<ExportColumn> columns, const 
             if (!sheet || !sheet->optimize_tmpfile)
                 return giveUp(ExportResult::Failed, QStringLiteral("不能在文件夹中写入临时文件"));
             sheets.push_back(sheet);
+            if (!NumberCellFilter::install(sheet))
+                return giveUp(ExportResult::Failed, QStringLiteral("不能在文件夹中写入临时文件"));
             for (int c = 0; c < columns.size(); ++c) {
                 worksheet_set_column(sheet, lxw_col_t(c), lxw_col_t(c), std::max(8.0, columns.at(c).width / 7.0),
                                      nullptr);

@@ -4,7 +4,6 @@
 
 #include <QAction>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFont>
 #include <QGuiApplication>
@@ -15,6 +14,7 @@
 #include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QSaveFile>
 #include <QScreen>
 #include <QScrollArea>
 #include <QSignalBlocker>
@@ -126,8 +126,10 @@ bool paintReport(const ReportLayout& layout, QPagedPaintDevice* device)
 
 bool writeReportPdf(const ReportLayout& layout, const QString& path, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Written beside the target under another name and put in place only when complete: a failure
+    // leaves the former file as it was and nothing half written.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
         if (error)
             *error = file.errorString();
         return false;
@@ -141,11 +143,15 @@ bool writeReportPdf(const ReportLayout& layout, const QString& path, QString* er
         writer.setCreator(QStringLiteral("Dorvik"));
         painted = paintReport(layout, &writer);
     }
-    file.close();
-    if (!painted || file.error() != QFileDevice::NoError) {
+    if (!painted) {
+        file.cancelWriting();
         if (error)
-            *error = painted ? file.errorString() : QStringLiteral("无法绘制报表");
-        file.remove(); // no half-written file is left behind
+            *error = QStringLiteral("无法绘制报表");
+        return false;
+    }
+    if (!file.commit()) {
+        if (error)
+            *error = file.errorString();
         return false;
     }
     return true;

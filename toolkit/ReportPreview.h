@@ -44,7 +44,8 @@ private:
     bool m_failureShown = false;
 };
 
-// Writes the layout as a PDF file; false with a reason when the file cannot be written.
+// Writes the layout as a PDF file; false with a reason when the file cannot be written. The file is
+// written beside the target and put in place only complete, so a failure leaves a former file as it was.
 bool writeReportPdf(const ReportLayout& layout, const QString& path, QString* error = nullptr);
 
 // Asks for a file name and writes the layout there as PDF; a failure is reported in a box.

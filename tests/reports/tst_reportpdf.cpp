@@ -12,6 +12,9 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 #include <memory>
 
 using namespace reportfixture;
@@ -168,6 +171,23 @@ QString fontsOf(const QString& pdf)
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
+// Limits the size of the files this process writes, as a full disk would; writes past it fail.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_before);
+        rlimit limit = m_before;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_before); }
+
+private:
+    rlimit m_before{};
+};
+
 } // namespace
 
 class ReportPdfTest : public QObject {
@@ -181,6 +201,7 @@ private slots:
     void monthlyReportPdf();
     void emptyReportPdf();
     void unwritablePathFails();
+    void savingReplacesFormerFileOnlyWhenComplete();
 
 private:
     std::unique_ptr<testsupport::TestProgramDir> m_dir;
@@ -320,6 +341,39 @@ void ReportPdfTest::unwritablePathFails()
     QVERIFY(!toolkit::writeReportPdf(TQuickReport::instance()->Prepare(kNow), path, &error));
     QVERIFY(!error.isEmpty());
     QVERIFY(!QFile::exists(path));
+}
+
+// Saving over an existing PDF: a write that fails half way (a full disk) leaves the former file as it
+// was and nothing beside it; a complete one replaces it and keeps its access rights.
+void ReportPdfTest::savingReplacesFormerFileOnlyWhenComplete()
+{
+    addRecords(m_dir->dbPath(), 40);
+    QVERIFY(openDetail());
+    const toolkit::ReportLayout layout = TQuickReport::instance()->Prepare(kNow);
+    QTemporaryDir folder;
+    const QString pdf = folder.filePath(QStringLiteral("report.pdf"));
+    const auto filesInFolder = [&] {
+        return QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
+    QVERIFY(testsupport::writeFile(pdf, "former"));
+    const QFile::Permissions rights = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QVERIFY(QFile::setPermissions(pdf, rights));
+
+    QString error;
+    {
+        const FileSizeLimit limit(4096);
+        QVERIFY(!toolkit::writeReportPdf(layout, pdf, &error));
+    }
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(testsupport::readFile(pdf), QByteArray("former"));
+    QCOMPARE(filesInFolder(), QStringList{QStringLiteral("report.pdf")});
+
+    error.clear();
+    QVERIFY2(toolkit::writeReportPdf(layout, pdf, &error), qPrintable(error));
+    QVERIFY(testsupport::readFile(pdf).startsWith("%PDF-"));
+    QCOMPARE(readWords(pdf).size(), layout.pageCount());
+    QCOMPARE(filesInFolder(), QStringList{QStringLiteral("report.pdf")});
+    QCOMPARE(QFile::permissions(pdf) & ~(QFile::ReadUser | QFile::WriteUser), rights);
 }
 
 QTEST_MAIN(ReportPdfTest)

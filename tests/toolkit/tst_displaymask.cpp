@@ -32,6 +32,8 @@ void DisplayMaskTest::numberMasks_data()
     QTest::newRow("0: no grouping") << whole << QVariant(1234567.0) << "1234567";
     QTest::newRow("0: whole number past 15 digits")
         << whole << QVariant(qlonglong(9007199254740993)) << "9007199254740993";
+    QTest::newRow("0: smallest whole number")
+        << whole << QVariant(std::numeric_limits<qlonglong>::min()) << "-9223372036854775808";
     QTest::newRow("0: empty") << whole << QVariant() << "";
 
     QTest::newRow("0.###: all three decimals") << upTo3 << QVariant(0.125) << "0.125";
@@ -52,6 +54,8 @@ void DisplayMaskTest::numberMasks_data()
     QTest::newRow("#,##0.00: zero") << cents << QVariant(0.0) << "0.00";
     QTest::newRow("#,##0.00: below one") << cents << QVariant(0.07) << "0.07";
     QTest::newRow("#,##0.00: whole number") << cents << QVariant(qlonglong(-1000000)) << "-1,000,000.00";
+    QTest::newRow("#,##0.00: double just below the half") << cents << QVariant(8.325) << "8.33";
+    QTest::newRow("#,##0.00: product just above the half") << cents << QVariant(27.69 * 2.5) << "69.23";
     QTest::newRow("#,##0.00: empty") << cents << QVariant() << "";
 
     QTest::newRow("yuan: zero") << yuan << QVariant(0.0) << "￥0.000";
@@ -64,6 +68,8 @@ void DisplayMaskTest::numberMasks_data()
     QTest::newRow("yuan: carry into a new group") << yuan << QVariant(999.9995) << "￥1,000.000";
     QTest::newRow("yuan: negative rounding to zero") << yuan << QVariant(-0.0004) << "￥0.000";
     QTest::newRow("yuan: whole number") << yuan << QVariant(qlonglong(27)) << "￥27.000";
+    QTest::newRow("yuan: product of a price and a count") << yuan << QVariant(27.69 * 2.5) << "￥69.225";
+    QTest::newRow("yuan: negative, double above the half") << yuan << QVariant(-2.0005) << "-￥2.001";
     QTest::newRow("yuan: empty") << yuan << QVariant() << "";
 }
 

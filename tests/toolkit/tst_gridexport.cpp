@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QXmlStreamReader>
 
+#include <cmath>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -145,6 +146,14 @@ QStringList filesIn(const QString& folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
+// The files this process holds open.
+qsizetype openFileCount()
+{
+    return QDir(QStringLiteral("/proc/self/fd"))
+        .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
+        .size();
+}
+
 // Limits the size of the files this process writes, as a full disk would; writes past it fail.
 class FileSizeLimit {
 public:
@@ -175,7 +184,9 @@ private slots:
     void xlsxHoldsTypedCells();
     void exportFollowsTitleSort_data();
     void exportFollowsTitleSort();
+    void numbersMatchTheDisplayRounding_data();
     void numbersMatchTheDisplayRounding();
+    void textsThatLookLikeFormulasStayText();
     void unfinishedExportLeavesFormerFile_data();
     void unfinishedExportLeavesFormerFile();
     void productWindowExportsThroughContextMenu();
@@ -326,23 +337,108 @@ void TestGridExport::exportFollowsTitleSort()
     QCOMPARE(counts(), QStringList({"3", "5", "7", "12"}));
 }
 
-// Amounts carry the decimals the grid shows, rounded as the grid rounds them.
+void TestGridExport::numbersMatchTheDisplayRounding_data()
+{
+    QTest::addColumn<double>("price");
+    QTest::newRow("27.69 * 2.5 in double") << 27.69 * 2.5;
+    QTest::newRow("69.225, double below") << 69.225;
+    QTest::newRow("8.325, double below") << 8.325;
+    QTest::newRow("1234.565, double above") << 1234.565;
+    QTest::newRow("0.0015, double above") << 0.0015;
+    QTest::newRow("2.675") << 2.675;
+    QTest::newRow("0.0005") << 0.0005;
+    QTest::newRow("1.0005") << 1.0005;
+    QTest::newRow("-0.0005") << -0.0005;
+    QTest::newRow("-2.0005") << -2.0005;
+    QTest::newRow("-0.0004 shows no sign") << -0.0004;
+    QTest::newRow("1e-7") << 1e-7;
+    QTest::newRow("0.1 + 0.2") << 0.1 + 0.2;
+    QTest::newRow("99999.9995 carries") << 99999.9995;
+    QTest::newRow("1234567.8915") << 1234567.8915;
+    QTest::newRow("123456789.0125") << 123456789.0125;
+    QTest::newRow("987654321012.3456") << 987654321012.3456;
+    QTest::newRow("9999999999.9995 carries") << 9999999999.9995;
+    QTest::newRow("1e15 + 0.5") << 1e15 + 0.5;
+    QTest::newRow("whole") << 7.0;
+    QTest::newRow("-3.14159") << -3.14159;
+    QTest::newRow("1e300") << 1e300;
+    QTest::newRow("-2.5e-300") << -2.5e-300;
+}
+
+// An amount carries the decimals the grid shows, rounded as the grid rounds it: the list's text,
+// the CSV field and the XLSX cell's value are the same decimal.
 void TestGridExport::numbersMatchTheDisplayRounding()
 {
-    const QList<double> prices = {2.675,      0.0005,     -0.0005, -0.0004,  1e-7,  0.1 + 0.2, 123456789.0125,
-                                  99999.9995, 1e15 + 0.5, 7,       -3.14159, 1e300, -2.5e-300};
+    QFETCH(double, price);
     testsupport::execSql(m_dir->dbPath(), QStringLiteral("DELETE FROM Salary"));
-    for (double price : prices)
-        testsupport::execSql(m_dir->dbPath(), kInsert, {QStringLiteral("x"), 1, price, QStringLiteral("2024-03-01")});
+    testsupport::execSql(m_dir->dbPath(), kInsert, {QStringLiteral("x"), 1, price, QStringLiteral("2024-03-01")});
     QVERIFY(OpenQuery(m_dm->SalaryQuery, kList));
+
+    QString shown = m_grid->model()->index(0, 3).data().toString();
+    QCOMPARE(shown, toolkit::formatNumber(price, toolkit::kYuanMask));
+    shown.remove(QStringLiteral("￥")).remove(QLatin1Char(','));
+
     QCOMPARE(toolkit::exportGrid(*m_grid, out(QStringLiteral("n.csv")), ExportFormat::Csv).status,
              ExportResult::Written);
     const QList<QStringList> rows = readCsv(out(QStringLiteral("n.csv")));
-    QCOMPARE(rows.size(), prices.size() + 1);
-    for (int i = 0; i < prices.size(); ++i) {
-        QString shown = toolkit::formatNumber(prices.at(i), toolkit::kYuanMask);
-        QCOMPARE(rows.at(i + 1).at(3), shown.remove(QStringLiteral("￥")).remove(QLatin1Char(',')));
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows.at(1).at(3), shown);
+
+    // In the workbook the same number, written as its shortest decimal: the shown text without
+    // trailing zeros (an exponent for the far ones).
+    QCOMPARE(toolkit::exportGrid(*m_grid, out(QStringLiteral("n.xlsx")), ExportFormat::Xlsx).status,
+             ExportResult::Written);
+    const Sheet sheet = readSheet(out(QStringLiteral("n.xlsx")));
+    QCOMPARE(sheet.rows.size(), 2);
+    const QString cell = sheet.rows.at(1).at(3);
+    QVERIFY2(cell.startsWith(QStringLiteral("n:")), qPrintable(cell));
+    if (std::abs(shown.toDouble()) < 1e15) {
+        QString expected = shown;
+        if (expected.contains(QLatin1Char('.'))) {
+            while (expected.endsWith(QLatin1Char('0')))
+                expected.chop(1);
+            if (expected.endsWith(QLatin1Char('.')))
+                expected.chop(1);
+        }
+        QCOMPARE(cell.mid(2), expected);
+    } else {
+        QCOMPARE(cell.mid(2).toDouble(), shown.toDouble());
     }
+}
+
+// Texts that a spreadsheet would run as formulas come out as text: in CSV behind an apostrophe, in
+// XLSX as text cells. Numbers stay numbers, a negative amount too.
+void TestGridExport::textsThatLookLikeFormulasStayText()
+{
+    const QStringList names = {
+        QStringLiteral("=HYPERLINK(\"http://x\",\"y\")"),
+        QStringLiteral("+86 138"),
+        QStringLiteral("-张三"),
+        QStringLiteral("@SUM(A1)"),
+        QStringLiteral("\t=1+1"),
+        QStringLiteral("\r=1+1"),
+        QStringLiteral("a=b-c"),
+    };
+    testsupport::execSql(m_dir->dbPath(), QStringLiteral("DELETE FROM Salary"));
+    for (const QString& name : names)
+        testsupport::execSql(m_dir->dbPath(), kInsert, {name, -2, -3.5, QStringLiteral("2024-03-01")});
+    QVERIFY(OpenQuery(m_dm->SalaryQuery, kList));
+
+    const QString csv = out(QStringLiteral("f.csv"));
+    QCOMPARE(toolkit::exportGrid(*m_grid, csv, ExportFormat::Csv).status, ExportResult::Written);
+    QList<QStringList> expected = {{"日期", "员工, 姓名", "数量", "单价"}};
+    for (const QString& name : names)
+        expected << QStringList{"2024-03-01", name.startsWith(QLatin1Char('a')) ? name : QLatin1Char('\'') + name, "-2",
+                                "-3.500"};
+    QCOMPARE(readCsv(csv), expected);
+
+    const QString xlsx = out(QStringLiteral("f.xlsx"));
+    QCOMPARE(toolkit::exportGrid(*m_grid, xlsx, ExportFormat::Xlsx).status, ExportResult::Written);
+    QList<QStringList> cells = {{"s:日期", "s:员工, 姓名", "s:数量", "s:单价"}};
+    for (const QString& name : names)
+        cells << QStringList{serial("2024-03-01"), QStringLiteral("s:") + name, "n:-2", "n:-3.5"};
+    QCOMPARE(readSheet(xlsx).rows, cells);
+    QVERIFY(!unzipEntry(xlsx, QStringLiteral("xl/worksheets/sheet1.xml")).contains("<f>"));
 }
 
 void TestGridExport::unfinishedExportLeavesFormerFile_data()
@@ -356,7 +452,7 @@ void TestGridExport::unfinishedExportLeavesFormerFile_data()
 }
 
 // A cancel, a write that fails or a reload of the list half way: the former file stays as it was
-// and no piece of the new one is left beside it.
+// and no piece of the new one is left beside it, nor held open.
 void TestGridExport::unfinishedExportLeavesFormerFile()
 {
     QFETCH(ExportFormat, format);
@@ -365,6 +461,7 @@ void TestGridExport::unfinishedExportLeavesFormerFile()
     const QString file = out(format == ExportFormat::Csv ? QStringLiteral("u.csv") : QStringLiteral("u.xlsx"));
     QVERIFY(testsupport::writeFile(file, "former"));
 
+    const qsizetype openFiles = openFileCount();
     int calls = 0;
     ExportResult result;
     if (how == QLatin1String("disk full")) {
@@ -387,6 +484,7 @@ void TestGridExport::unfinishedExportLeavesFormerFile()
     QCOMPARE(result.error.isEmpty(), how == QLatin1String("cancelled"));
     QCOMPARE(testsupport::readFile(file), QByteArray("former"));
     QCOMPARE(filesIn(m_out->path()), QStringList{QFileInfo(file).fileName()});
+    QCOMPARE(openFileCount(), openFiles); // the temporary files are closed, not only unlinked
 
     // The same export, left alone, writes every row.
     QCOMPARE(toolkit::exportGrid(*m_grid, file, format).status, ExportResult::Written);
