@@ -23,13 +23,21 @@ bool AutoStart::writeEntry(const QString& programPath)
         return false;
     QString quoted = programPath;
     quoted.replace(QLatin1Char('"'), QStringLiteral("\\\""));
+    const QString folder = QFileInfo(programPath).absolutePath();
+    // The program's own picture beside it (icon/), named by its full path: a program run from its
+    // build folder has no icon in the desktop's theme.
     const QString text = QStringLiteral("[Desktop Entry]\n"
                                         "Type=Application\n"
-                                        "Name=Dorvik\n"
+                                        "Name=蓝栎服装计件工资管理系统\n"
+                                        "Name[zh_CN]=蓝栎服装计件工资管理系统\n"
+                                        "Comment=Piece-work wages of a garment workshop\n"
+                                        "Comment[zh_CN]=服装车间的计件数据、工序单价与月度工资\n"
+                                        "Icon=%3\n"
                                         "Exec=\"%1\"\n"
                                         "Path=%2\n"
+                                        "Terminal=false\n"
                                         "X-GNOME-Autostart-enabled=true\n")
-                             .arg(quoted, QFileInfo(programPath).absolutePath());
+                             .arg(quoted, folder, QDir(folder).filePath(QStringLiteral("icon/dorvik.png")));
     file.write(text.toUtf8());
     return file.commit();
 }

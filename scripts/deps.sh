@@ -8,7 +8,7 @@ packages=(
   libxlsxwriter-dev unzip
   fonts-arphic-uming fonts-wqy-zenhei
   poppler-utils
-  dpkg-dev
+  dpkg-dev lintian
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -652,13 +652,23 @@ void TMainForm::PopExitClick()
     QApplication::quit();
 }
 
-// Release the data module (closing its connection), release the notification icon, write the closing
-// marker, end the program. quit() closes the windows and leaves the message loop; outside a running
-// loop it does nothing.
-void TMainForm::runClosingSteps()
+// Close the child windows, each as its own close box would, and free them, so that none outlives
+// the data module; a window that refuses to close keeps the program running and nothing further
+// happens. Then release the data module (closing its connection), release the notification icon,
+// write the closing marker, end the program. quit() closes the windows and leaves the message
+// loop; outside a running loop it does nothing. True once the steps have run.
+bool TMainForm::runClosingSteps()
 {
     if (m_closed)
-        return;
+        return true;
+    QList<QPointer<QMdiSubWindow>> frames;
+    for (QMdiSubWindow* frame : childFrames())
+        frames << frame;
+    Workspace->closeAllSubWindows();
+    if (!childFrames().isEmpty())
+        return false;
+    for (const QPointer<QMdiSubWindow>& frame : std::as_const(frames))
+        delete frame.data(); // closed and waiting for the message loop to free it
     m_closed = true;
     delete m_dm;
     m_dm = nullptr;
@@ -666,6 +676,7 @@ void TMainForm::runClosingSteps()
     RzTrayIcon = nullptr;
     WriteDbMarker();
     QApplication::quit();
+    return true;
 }
 
 void TMainForm::ExitSystemClick()
@@ -678,9 +689,11 @@ void TMainForm::FormClose()
     runClosingSteps();
 }
 
+// A close from the window manager (close box, system menu, Alt+F4) ends the program as "退出系统"
+// does, unless a child window refuses to close.
 void TMainForm::closeEvent(QCloseEvent* event)
 {
     if (!m_endWithoutClosingSteps)
         FormClose();
-    event->accept();
+    event->setAccepted(m_endWithoutClosingSteps || m_closed);
 }

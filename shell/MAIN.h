@@ -20,8 +20,8 @@ class TDM;
 
 // The main window: the frame every function opens in as a child window, at most one window of each
 // kind at a time. Creating it makes its own data module the current one; every ending path but the
-// notification menu's "退出" runs the closing steps (release the data module, release the
-// notification icon, write the closing marker, end).
+// notification menu's "退出" runs the closing steps (close the child windows, release the data
+// module, release the notification icon, write the closing marker, end).
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
@@ -151,7 +151,7 @@ private:
     void FormCreate();
     void FormClose();
     void loadWallpaper();
-    void runClosingSteps();
+    bool runClosingSteps();
 
     // The host of every child window, whoever opens it: into a frame of the workspace, centred on
     // the client area, shown.

@@ -1,20 +1,61 @@
 #include "shell/Startup.h"
 
 #include "data/Connection.h"
+#include "platform/ProgramDir.h"
 #include "shell/DorvikFunction.h"
 #include "shell/Login.h"
 #include "shell/MAIN.h"
 #include "toolkit/MessageBox.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QFont>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
+#include <cstdio>
+
+std::optional<int> AnswerCommandLine(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("蓝栎服装计件工资管理系统 - piece-work wages of a garment workshop.\n\n"
+                       "Without options the program opens its login window. Qt's own options\n"
+                       "(-platform, -style, ...) are passed on to Qt.\n\n"
+                       "Environment:\n"
+                       "  DORVIK_DATA_DIR   the folder of the database, Config.ini and backup/\n"
+                       "  DORVIK_REGISTRY   the file of the registry store (data source, autorun)"));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    // Options that are not ours belong to Qt or are ignored, as the program always did: no error.
+    parser.parse(arguments);
+    const bool wantsHelp = parser.isSet(help) || parser.isSet(QStringLiteral("help-all"));
+    if (!wantsHelp && !parser.isSet(version))
+        return std::nullopt;
+
+    // Only for the program's name in the usage line; no window system is needed.
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Dorvik"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DORVIK_VERSION));
+    const QString text =
+        wantsHelp ? parser.helpText() : QStringLiteral("Dorvik %1\n").arg(QCoreApplication::applicationVersion());
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+    return 0;
+}
+
 void PrepareApplication(QApplication& app)
 {
     QCoreApplication::setApplicationName(kApplicationTitle);
+    QCoreApplication::setApplicationVersion(QStringLiteral(DORVIK_VERSION));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
+    // Every window without its own icon, the login window first, shows the program's picture.
+    QApplication::setWindowIcon(QIcon(platform::programFile(QStringLiteral("icon/dorvik.png"))));
     // The Song face of the design, with the free Song face and a second CJK face standing in.
     QFont::insertSubstitutions(QStringLiteral("宋体"), {QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
                                                         QStringLiteral("WenQuanYi Zen Hei")});

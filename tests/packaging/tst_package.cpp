@@ -4,6 +4,8 @@
 #include <QDirIterator>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -58,6 +60,9 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void packageHoldsProgramAndDesktopEntry();
+    void packageCarriesItsDocumentsAndVersion();
+    void programIsHardened();
+    void lintianFindsNoError();
     void installedProgramKeepsItsDataInTheUsersFolder();
     void namedDataFolderKeepsTheDemoApart();
 
@@ -67,6 +72,7 @@ private:
 
     QTemporaryDir m_work;
     QString m_deb;
+    QString m_version;
     QString m_root;
     QString m_home;
 };
@@ -81,8 +87,12 @@ void TestPackage::initTestCase()
                 buildDir()) != "FAILED");
     const QString arch =
         QString::fromLatin1(run(QStringLiteral("dpkg"), {QStringLiteral("--print-architecture")})).trimmed();
-    m_deb = QStringLiteral("%1/dorvik_1.0.0_%2.deb").arg(out, arch);
-    QVERIFY2(QFileInfo::exists(m_deb), qPrintable(m_deb));
+    // The program's own version names the package.
+    const QByteArray said = run(buildDir() + QStringLiteral("/Dorvik"), {QStringLiteral("--version")});
+    QVERIFY2(said.startsWith("Dorvik "), said.constData());
+    m_version = QString::fromLatin1(said.mid(7)).trimmed();
+    m_deb = QStringLiteral("%1/dorvik_%2_%3.deb").arg(out, m_version, arch);
+    QVERIFY2(QFileInfo::exists(m_deb), qPrintable(m_deb + QLatin1Char(' ') + QDir(out).entryList().join(QLatin1Char(' '))));
     m_root = m_work.filePath(QStringLiteral("root"));
     QVERIFY(run(QStringLiteral("dpkg"), {QStringLiteral("-x"), m_deb, m_root}) != "FAILED");
 }
@@ -129,6 +139,104 @@ void TestPackage::packageHoldsProgramAndDesktopEntry()
          {QStringLiteral("libqt6widgets6"), QStringLiteral("libsqlite3-0"), QStringLiteral("libxlsxwriter"),
           QStringLiteral("libc6"), QStringLiteral("qt6-qpa-plugins"), QStringLiteral("fonts-arphic-uming")})
         QVERIFY2(depends.contains(package), qPrintable(depends));
+}
+
+// The gzip member of a file as Debian wants it: best compression, no file name, no time stamp.
+void checkDebianGzip(const QByteArray& bytes)
+{
+    QVERIFY(bytes.size() > 18);
+    QCOMPARE(quint8(bytes[0]), quint8(0x1f));
+    QCOMPARE(quint8(bytes[1]), quint8(0x8b));
+    QCOMPARE(quint8(bytes[3]) & 0x08, 0);           // no original file name
+    QCOMPARE(bytes.mid(4, 4), QByteArray(4, '\0')); // no time stamp
+    QCOMPARE(quint8(bytes[8]), quint8(2));          // -9
+}
+
+void TestPackage::packageCarriesItsDocumentsAndVersion()
+{
+    QVERIFY2(QRegularExpression(QStringLiteral("^1\\.12\\.\\d+$")).match(m_version).hasMatch(), qPrintable(m_version));
+    const auto field = [this](const char* name) {
+        return QString::fromUtf8(
+                   run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), m_deb, QString::fromLatin1(name)}))
+            .trimmed();
+    };
+    QCOMPARE(field("Version"), m_version);
+    QCOMPARE(field("Maintainer"), QStringLiteral("Dorvik developers <dorvik@example.org>"));
+
+    const QDir root(m_root);
+    const QString copyright =
+        QString::fromUtf8(testsupport::readFile(root.filePath(QStringLiteral("usr/share/doc/dorvik/copyright"))));
+    QVERIFY2(copyright.startsWith(
+                 QStringLiteral("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n")),
+             qPrintable(copyright.left(200)));
+    // Every picture the package installs is named in a Files paragraph of the copyright file.
+    for (const QString& picture : QDir(root.filePath(kProgramFolder + QStringLiteral("/icon")))
+                                      .entryList({QStringLiteral("*.png"), QStringLiteral("*.bmp")}))
+        QVERIFY2(copyright.contains(QStringLiteral("shell/icon/") + picture), qPrintable(picture));
+    for (const QString& licence : {QStringLiteral("License: Expat\n"), QStringLiteral("License: CC-BY-SA-3.0-US\n"),
+                                   QStringLiteral("License: LGPL-3\n")})
+        QVERIFY2(copyright.contains(licence), qPrintable(licence));
+
+    for (const QString& file :
+         {QStringLiteral("usr/share/doc/dorvik/changelog.gz"), QStringLiteral("usr/share/man/man1/dorvik.1.gz")}) {
+        const QString path = root.filePath(file);
+        checkDebianGzip(testsupport::readFile(path));
+        if (QTest::currentTestFailed())
+            QFAIL(qPrintable(file));
+    }
+    const QByteArray changelog =
+        run(QStringLiteral("gzip"),
+            {QStringLiteral("-dc"), root.filePath(QStringLiteral("usr/share/doc/dorvik/changelog.gz"))});
+    QVERIFY2(changelog.startsWith("dorvik (" + m_version.toLatin1() + ") "), changelog.left(80).constData());
+    const QByteArray manual =
+        run(QStringLiteral("gzip"),
+            {QStringLiteral("-dc"), root.filePath(QStringLiteral("usr/share/man/man1/dorvik.1.gz"))});
+    QVERIFY2(manual.startsWith(".TH DORVIK 1 ") && manual.contains("Dorvik " + m_version.toLatin1()),
+             manual.left(80).constData());
+    QVERIFY(manual.contains("\\-\\-help") && manual.contains("\\-\\-version"));
+}
+
+// Read-only relocations bound at start, stack protector, glibc's checked functions.
+void TestPackage::programIsHardened()
+{
+    const QString program = QDir(m_root).filePath(kProgramFolder + QStringLiteral("/Dorvik"));
+    const QByteArray segments = run(QStringLiteral("readelf"), {QStringLiteral("-lW"), program});
+    QVERIFY(segments.contains("GNU_RELRO"));
+    const QByteArray dynamic = run(QStringLiteral("readelf"), {QStringLiteral("-dW"), program});
+    QVERIFY2(dynamic.contains("BIND_NOW"), dynamic.constData());
+    const QByteArray symbols =
+        run(QStringLiteral("readelf"), {QStringLiteral("--dyn-syms"), QStringLiteral("-W"), program});
+    QVERIFY(symbols.contains("__stack_chk_fail"));
+    QVERIFY(QRegularExpression(QStringLiteral("__\\w+_chk@"))
+                .match(QString::fromLatin1(symbols).remove(QStringLiteral("__stack_chk_fail@")))
+                .hasMatch());
+}
+
+// lintian, where installed, reports no error (E:) on the package; its warnings are shown.
+void TestPackage::lintianFindsNoError()
+{
+    const QString lintian = QStandardPaths::findExecutable(QStringLiteral("lintian"));
+    if (lintian.isEmpty())
+        QSKIP("lintian is not installed");
+    QStringList args;
+    if (geteuid() == 0)
+        args << QStringLiteral("--allow-root");
+    args << m_deb;
+    QProcess p;
+    p.start(lintian, args);
+    QVERIFY(p.waitForFinished(600000));
+    const QStringList lines = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())
+                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList errors;
+    for (const QString& line : lines) {
+        qInfo("%s", qPrintable(line));
+        if (line.startsWith(QStringLiteral("E: ")))
+            errors << line;
+    }
+    QVERIFY2(errors.isEmpty(), qPrintable(errors.join(QLatin1Char('\n'))));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    // Exit code 2 is lintian's own failure (it could not check the package).
+    QVERIFY2(p.exitCode() != 2, qPrintable(lines.join(QLatin1Char('\n'))));
 }
 
 QProcessEnvironment TestPackage::userEnvironment() const

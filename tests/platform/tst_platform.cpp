@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QTest>
 
 using namespace platform;
@@ -143,9 +144,23 @@ void TestPlatform::autostartEntryStartsTheProgram()
     TestProgramDir dir;
     QCOMPARE(AutoStart::entryPath(), dir.configHome() + QStringLiteral("/autostart/Dorvik.desktop"));
     QVERIFY(AutoStart::writeEntry(dir.file(QStringLiteral("Dorvik"))));
-    const QByteArray text = testsupport::readFile(AutoStart::entryPath());
-    QVERIFY(text.contains("Exec=\"" + dir.file(QStringLiteral("Dorvik")).toUtf8() + "\""));
-    QVERIFY(text.contains("Type=Application"));
+    // The entry's keys as a desktop reads them: one "Key=Value" a line under the group header.
+    const QStringList lines =
+        QString::fromUtf8(testsupport::readFile(AutoStart::entryPath())).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.value(0), QStringLiteral("[Desktop Entry]"));
+    QMap<QString, QString> keys;
+    for (const QString& line : lines.mid(1)) {
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        QVERIFY2(eq > 0 && !keys.contains(line.left(eq)), qPrintable(line));
+        keys.insert(line.left(eq), line.mid(eq + 1));
+    }
+    QCOMPARE(keys.value(QStringLiteral("Type")), QStringLiteral("Application"));
+    QCOMPARE(keys.value(QStringLiteral("Exec")),
+             QLatin1Char('"') + dir.file(QStringLiteral("Dorvik")) + QLatin1Char('"'));
+    QCOMPARE(keys.value(QStringLiteral("Name")), QStringLiteral("蓝栎服装计件工资管理系统"));
+    QCOMPARE(keys.value(QStringLiteral("Name[zh_CN]")), QStringLiteral("蓝栎服装计件工资管理系统"));
+    // The picture beside the program, by its full path: the build folder's program has none in the theme.
+    QCOMPARE(keys.value(QStringLiteral("Icon")), dir.file(QStringLiteral("icon/dorvik.png")));
     QVERIFY(AutoStart::removeEntry());
     QVERIFY(!AutoStart::entryExists());
     QVERIFY(AutoStart::removeEntry()); // already gone is fine

@@ -58,13 +58,18 @@ public:
     {
         if (TeamsForm == this)
             TeamsForm = nullptr;
+        seen << (DM ? QStringLiteral("freed, data module there") : QStringLiteral("freed, data module gone"));
     }
     static inline int created = 0;
+    // What the window saw of the data module when asked to close and when freed, in order.
+    static inline QStringList seen;
     bool refuseClose = false;
 
 protected:
     void closeEvent(QCloseEvent* event) override
     {
+        seen << (DM ? QStringLiteral("asked to close, data module there")
+                    : QStringLiteral("asked to close, data module gone"));
         if (refuseClose)
             event->ignore();
         else
@@ -167,6 +172,8 @@ private slots:
     void endingPaths_data();
     void endingPaths();
     void closingStepsOutsideTheMessageLoop();
+    void windowManagerCloseEndsAfterTheChildWindows_data();
+    void windowManagerCloseEndsAfterTheChildWindows();
     void wallpaper_data();
     void wallpaper();
     void startUpFollowsTheSetting();
@@ -625,6 +632,63 @@ void TestMainWindow::closingStepsOutsideTheMessageLoop()
     form->close();
     QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")), platform::databaseHeaderBlock());
     QTest::qWait(20);
+}
+
+void TestMainWindow::windowManagerCloseEndsAfterTheChildWindows_data()
+{
+    QTest::addColumn<bool>("childRefusesFirst");
+    QTest::newRow("child window closes") << false;
+    QTest::newRow("child window refuses once") << true;
+}
+
+// The window manager's close (close box, Alt+F4) is a close() of the main window from the message
+// loop: the child windows close and are freed while the data module is there, then the program
+// ends. A child window that refuses keeps the program running, untouched.
+void TestMainWindow::windowManagerCloseEndsAfterTheChildWindows()
+{
+    QFETCH(bool, childRefusesFirst);
+    TMainForm* form = makeForm(kAdministrator);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->showMaximized();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    form->openChild(TeamsForm)->refuseClose = childRefusesFirst;
+    TTeamsForm::seen.clear();
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [] {
+        TTeamsForm::seen << (DM ? QStringLiteral("end, data module there") : QStringLiteral("end, data module gone"));
+    });
+
+    QStringList expected;
+    bool stillRunning = false;
+    if (childRefusesFirst) {
+        expected << QStringLiteral("asked to close, data module there");
+        QTimer::singleShot(0, form, [form, &stillRunning] {
+            form->close();
+            stillRunning = form->isVisible() && DM && TeamsForm && TeamsForm->isVisible() &&
+                           testsupport::readFile(DatabaseFilePath()).left(16) == platform::databaseHeaderBlock();
+            TeamsForm->refuseClose = false;
+            QTimer::singleShot(0, form, &QWidget::close);
+        });
+    } else {
+        stillRunning = true;
+        QTimer::singleShot(0, form, &QWidget::close);
+    }
+    expected << QStringLiteral("asked to close, data module there") << QStringLiteral("freed, data module there")
+             << QStringLiteral("end, data module gone");
+
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+    watchdog.start(10000);
+    const int code = QApplication::exec();
+    watchdog.stop();
+    disconnect(qApp, &QCoreApplication::aboutToQuit, this, nullptr);
+    QCOMPARE(code, 0); // the message loop ended by itself
+    QVERIFY(stillRunning);
+    QCOMPARE(TTeamsForm::seen, expected);
+    QCOMPARE(TeamsForm, nullptr);
+    QVERIFY(m_form.isNull());
+    QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")), platform::closingMarkerBlock());
+    QVERIFY(m_boxes->take().isEmpty());
 }
 
 void TestMainWindow::wallpaper_data()

@@ -3,6 +3,7 @@
 #include "platform/DbFileBlock.h"
 #include "platform/RegistryStore.h"
 #include "platform/SingleInstance.h"
+#include "shell/About.h"
 #include "shell/DorvikFunction.h"
 #include "shell/Login.h"
 #include "shell/MAIN.h"
@@ -12,10 +13,15 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -156,6 +162,10 @@ private slots:
     void databaseInUseRefusesTheStart_data();
     void databaseInUseRefusesTheStart();
     void markerWaitsWhileAnotherCopyHoldsTheDatabase();
+    void helpAndVersionAnswerOnTheTerminal_data();
+    void helpAndVersionAnswerOnTheTerminal();
+    // Last: it makes this process the program, fonts and Qt's Chinese texts included.
+    void windowsCarryTheProgramsIconAndMenuEntryName();
 
 private:
     std::unique_ptr<TestProgramDir> m_dir;
@@ -561,6 +571,109 @@ void TestStartup::markerWaitsWhileAnotherCopyHoldsTheDatabase()
     other.release();
     WriteDbMarker();
     QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")), platform::closingMarkerBlock());
+}
+
+void TestStartup::helpAndVersionAnswerOnTheTerminal_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("help");
+    QTest::newRow("--help") << QStringList{QStringLiteral("--help")} << true;
+    QTest::newRow("-h") << QStringList{QStringLiteral("-h")} << true;
+    QTest::newRow("--version") << QStringList{QStringLiteral("--version")} << false;
+    QTest::newRow("-v after a Qt option")
+        << QStringList{QStringLiteral("-style"), QStringLiteral("fusion"), QStringLiteral("-v")} << false;
+}
+
+// The built program answers on the terminal and ends: no window, no lock, no file written, not even
+// the first start's settings, data source or autostart entry.
+void TestStartup::helpAndVersionAnswerOnTheTerminal()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, help);
+    const QString program = qEnvironmentVariable("DORVIK_BUILD_DIR") + QStringLiteral("/Dorvik");
+    if (!QFile::exists(program))
+        QSKIP("the program is not built");
+    QTemporaryDir home;
+    const QString data = home.filePath(QStringLiteral("data"));
+    const QString runtime = home.filePath(QStringLiteral("runtime"));
+    QVERIFY(QDir().mkpath(data) && QDir().mkpath(runtime));
+    QVERIFY(QFile::copy(testsupport::schemaPath(), data + QStringLiteral("/unrelated.sql"))); // not an empty folder
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("DORVIK_DATA_DIR"), data);
+    env.insert(QStringLiteral("DORVIK_REGISTRY"), home.filePath(QStringLiteral("registry.json")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("share")));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    QVERIFY(process.waitForStarted());
+    const bool ended = process.waitForFinished(20000);
+    if (!ended) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    const QString out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    QVERIFY2(ended, "still running: it opened the program instead of answering");
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(process.readAllStandardError(), QByteArray());
+    if (help) {
+        QVERIFY2(out.startsWith(QStringLiteral("Usage: ") + program), qPrintable(out));
+        for (const QString& option : {QStringLiteral("-h, --help"), QStringLiteral("-v, --version"),
+                                      QStringLiteral("DORVIK_DATA_DIR"), QStringLiteral("蓝栎服装计件工资管理系统")})
+            QVERIFY2(out.contains(option), qPrintable(out));
+    } else {
+        // The About box's version with the package's patch level: "版本号：1.12" gives 1.12.<n>.
+        TAboutBox about;
+        const QString shown = about.findChild<QLabel*>(QStringLiteral("Version"))->text();
+        QCOMPARE(shown, QStringLiteral("版本号：1.12"));
+        QVERIFY2(QRegularExpression(QStringLiteral("^Dorvik 1\\.12\\.\\d+\n$")).match(out).hasMatch(), qPrintable(out));
+    }
+    // Nothing but the file put there before.
+    QStringList files;
+    QDirIterator it(home.path(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(home.path()).relativeFilePath(it.next());
+    files.sort();
+    QCOMPARE(files,
+             (QStringList{QStringLiteral("data"), QStringLiteral("data/unrelated.sql"), QStringLiteral("runtime")}));
+}
+
+// The names docks use to match a window to its menu entry: the desktop file's name (Wayland's
+// application id) and the window class, which Qt's X11 windows take from the application name.
+// The login window, the first one a user sees, shows the program's picture.
+void TestStartup::windowsCarryTheProgramsIconAndMenuEntryName()
+{
+    const QString entryPath =
+        QFileInfo(testsupport::schemaPath()).absolutePath() + QStringLiteral("/../packaging/dorvik.desktop");
+    const QStringList entry = QString::fromUtf8(testsupport::readFile(entryPath)).split(QLatin1Char('\n'));
+    QVERIFY2(!entry.isEmpty(), qPrintable(entryPath));
+    QImage picture(32, 32, QImage::Format_ARGB32);
+    picture.fill(QColor(12, 150, 90));
+    QVERIFY(QDir().mkpath(m_dir->file(QStringLiteral("icon"))));
+    QVERIFY(picture.save(m_dir->file(QStringLiteral("icon/dorvik.png"))));
+    m_dir->createDatabase();
+
+    const QString ownName = QCoreApplication::applicationName();
+    PrepareApplication(*qApp);
+    const QString applicationName = QCoreApplication::applicationName();
+    const QString desktopFileName = QGuiApplication::desktopFileName();
+    QCoreApplication::setApplicationName(ownName);
+    QCOMPARE(applicationName, kApplicationTitle);
+    QCOMPARE(desktopFileName + QStringLiteral(".desktop"), QFileInfo(entryPath).fileName());
+    QVERIFY2(entry.contains(QStringLiteral("StartupWMClass=") + applicationName),
+             qPrintable(entry.join(QLatin1Char('|'))));
+
+    QColor loginIcon;
+    whenLoginShows([&loginIcon](TLoginForm* form) {
+        loginIcon = form->windowIcon().pixmap(32, 32).toImage().pixelColor(16, 16);
+        form->CmdExit->click();
+    });
+    QCOMPARE(RunProgram(*qApp), 0);
+    QCOMPARE(loginIcon, picture.pixelColor(16, 16));
+    QCOMPARE(m_boxes->take().size(), 0);
 }
 
 QTEST_MAIN(TestStartup)
