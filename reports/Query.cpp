@@ -730,14 +730,12 @@ void TQueryForm::SalaryMonth_refreshClick()
 
 void TQueryForm::month_editChange(const QString& text)
 {
-    if (text.size() == 1)
-        static_cast<toolkit::MonthSpinEdit*>(month_edit)->setEditText(QLatin1Char('0') + text);
+    static_cast<toolkit::MonthSpinEdit*>(month_edit)->padTypedDigit(text);
 }
 
 void TQueryForm::month_edit_sChange(const QString& text)
 {
-    if (text.size() == 1)
-        static_cast<toolkit::MonthSpinEdit*>(month_edit_s)->setEditText(QLatin1Char('0') + text);
+    static_cast<toolkit::MonthSpinEdit*>(month_edit_s)->padTypedDigit(text);
 }
 
 // The report is laid out over the dataset as the grid shows it (rows and order), under the busy
