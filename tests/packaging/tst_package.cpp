@@ -207,6 +207,9 @@ void TestPackage::programIsHardened()
     const QByteArray symbols =
         run(QStringLiteral("readelf"), {QStringLiteral("--dyn-syms"), QStringLiteral("-W"), program});
     QVERIFY(symbols.contains("__stack_chk_fail"));
+    // The sanitizer build leaves the checked functions out: the sanitizers check those calls.
+    if (symbols.contains("__asan_init"))
+        return;
     QVERIFY(QRegularExpression(QStringLiteral("__\\w+_chk@"))
                 .match(QString::fromLatin1(symbols).remove(QStringLiteral("__stack_chk_fail@")))
                 .hasMatch());
