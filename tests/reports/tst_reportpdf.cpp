@@ -3,6 +3,7 @@
 #include "reports/Month.h"
 #include "reports/Report.h"
 #include "testsupport/BoxAnswerer.h"
+#include "testsupport/FileSizeLimit.h"
 #include "toolkit/DisplayMask.h"
 #include "toolkit/ReportPreview.h"
 
@@ -11,9 +12,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QtTest>
-
-#include <csignal>
-#include <sys/resource.h>
 
 #include <memory>
 
@@ -171,22 +169,7 @@ QString fontsOf(const QString& pdf)
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-// Limits the size of the files this process writes, as a full disk would; writes past it fail.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_before);
-        rlimit limit = m_before;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_before); }
-
-private:
-    rlimit m_before{};
-};
+using testsupport::FileSizeLimit;
 
 } // namespace
 

@@ -36,6 +36,19 @@
 
 namespace {
 
+// Runs the message loop as the program does; a loop that does not end within ten seconds is ended
+// with code 7, so that a lost close fails the test instead of hanging it.
+int execWithWatchdog()
+{
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+    watchdog.start(10000);
+    const int code = QApplication::exec();
+    watchdog.stop();
+    return code;
+}
+
 const QString kAdministrator = kAdministratorRole;
 const QString kOperator = kOperatorRole;
 
@@ -598,12 +611,7 @@ void TestMainWindow::endingPaths()
         else
             form->PopExit->trigger();
     });
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(7); });
-    watchdog.start(10000);
-    const int code = QApplication::exec();
-    watchdog.stop();
+    const int code = execWithWatchdog();
     disconnect(qApp, &QCoreApplication::aboutToQuit, this, nullptr);
     QCOMPARE(code, 0);
     QVERIFY(m_form.isNull()); // the main window was freed with the end
@@ -675,12 +683,7 @@ void TestMainWindow::windowManagerCloseEndsAfterTheChildWindows()
     expected << QStringLiteral("asked to close, data module there") << QStringLiteral("freed, data module there")
              << QStringLiteral("end, data module gone");
 
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(7); });
-    watchdog.start(10000);
-    const int code = QApplication::exec();
-    watchdog.stop();
+    const int code = execWithWatchdog();
     disconnect(qApp, &QCoreApplication::aboutToQuit, this, nullptr);
     QCOMPARE(code, 0); // the message loop ended by itself
     QVERIFY(stillRunning);

@@ -2,6 +2,7 @@
 #include "data/Sql.h"
 #include "piecework/Produce.h"
 #include "testsupport/BoxAnswerer.h"
+#include "testsupport/FileSizeLimit.h"
 #include "testsupport/TestProgramDir.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/DisplayMask.h"
@@ -16,8 +17,6 @@
 #include <QXmlStreamReader>
 
 #include <cmath>
-#include <csignal>
-#include <sys/resource.h>
 
 #include <memory>
 
@@ -154,22 +153,7 @@ qsizetype openFileCount()
         .size();
 }
 
-// Limits the size of the files this process writes, as a full disk would; writes past it fail.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_before);
-        rlimit limit = m_before;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_before); }
-
-private:
-    rlimit m_before{};
-};
+using testsupport::FileSizeLimit;
 
 } // namespace
 
