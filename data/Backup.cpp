@@ -1,6 +1,7 @@
 #include "data/Backup.h"
 
 #include "data/Connection.h"
+#include "data/SqliteEngine.h"
 #include "platform/ProgramDir.h"
 
 #include <QDir>
@@ -153,7 +154,7 @@ CopyOutcome backupDatabase(Connection& connection, const QString& backupFile)
 {
     const QString title = QStringLiteral("数据备份失败：");
     Error error;
-    sqlite3* source = connection.handle(&error);
+    sqlite3* source = connection.fileHandle(&error);
     if (!source)
         return failed(title + QStringLiteral("无法连接数据库。\n") + error.text + QStringLiteral("。\n\n") +
                           kBackupKept,

@@ -1,11 +1,11 @@
 #include "data/Connection.h"
 
-#include "platform/DbFileBlock.h"
+#include "data/Engine.h"
+#include "data/SqliteEngine.h"
 #include "platform/RegistryStore.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
 
 #include <sqlite3.h>
 
@@ -23,37 +23,7 @@ QString versionText(int version)
     return QStringLiteral("%1.%2.%3").arg(version / 1000000).arg(version / 1000 % 1000).arg(version % 1000);
 }
 
-// True when the file begins with the closing marker: a header that could not be written back (the
-// file is read-only, or another program put the marker there).
-bool beginsWithClosingMarker(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) && file.read(16) == platform::closingMarkerBlock();
-}
-
 } // namespace
-
-QString missingProgramTable(sqlite3* db, int* rc)
-{
-    int result = SQLITE_OK;
-    sqlite3_stmt* st = nullptr;
-    QSet<QString> tables;
-    result = sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type = 'table'", -1, &st, nullptr);
-    if (result == SQLITE_OK) {
-        while ((result = sqlite3_step(st)) == SQLITE_ROW)
-            tables.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))).toLower());
-        result = result == SQLITE_DONE ? SQLITE_OK : result;
-    }
-    sqlite3_finalize(st);
-    if (rc)
-        *rc = result;
-    if (result != SQLITE_OK)
-        return QString();
-    for (const QString& table : Connection::kProgramTables)
-        if (!tables.contains(table.toLower()))
-            return table;
-    return QString();
-}
 
 bool isProgramDatabaseFile(const QString& path)
 {
@@ -96,11 +66,11 @@ void Connection::setDefaultBusyTimeout(int milliseconds)
 void Connection::setBusyTimeout(int milliseconds)
 {
     m_busyTimeout = milliseconds;
-    if (m_handle)
-        sqlite3_busy_timeout(m_handle, m_busyTimeout);
+    if (m_engine)
+        m_engine->setBusyTimeout(m_busyTimeout);
 }
 
-QString Connection::dataSourcePath()
+QString Connection::dataSource()
 {
     const auto key = platform::RegistryStore::openKey(kDataSourceKey, false);
     if (!key)
@@ -109,81 +79,99 @@ QString Connection::dataSourcePath()
     return dbq ? dbq->data.toString() : QString();
 }
 
-sqlite3* Connection::handle(Error* error)
+QString Connection::dataSourcePath()
 {
-    if (m_handle)
-        return m_handle;
-    const auto fail = [error](int code, const QString& text) -> sqlite3* {
-        if (error)
-            *error = Error{code, text};
-        return nullptr;
-    };
-    const QString path = dataSourcePath();
-    if (path.isEmpty())
-        return fail(SQLITE_CANTOPEN, noDataSourceText());
-    if (!QFileInfo::exists(path))
-        return fail(SQLITE_CANTOPEN, fileMissingText(path));
+    const QString source = dataSource();
+    return namesServer(source) ? QString() : source;
+}
 
-    // An absolute path never reads as a URI; without SQLITE_OPEN_CREATE a missing file stays missing.
-    // A connection serves one thread only, so the engine need not lock it on every call (a
-    // million-row list makes tens of millions of calls).
-    const QByteArray file = QFile::encodeName(QFileInfo(path).absoluteFilePath());
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        const int code = db ? sqlite3_extended_errcode(db) : rc;
-        sqlite3_close(db);
-        return fail(code, causeOfEngineCode(code));
+Dialect Connection::dialect() const
+{
+    if (m_engine && m_engine->isOpen())
+        return m_engine->dialect();
+    return namesServer(dataSource()) ? Dialect::Postgres : Dialect::Sqlite;
+}
+
+bool Connection::isOpen() const
+{
+    return m_engine && m_engine->isOpen();
+}
+
+bool Connection::open(Error* error)
+{
+    if (isOpen())
+        return true;
+    m_generation = 0;
+    m_engine.reset();
+    const QString source = dataSource();
+    if (source.isEmpty()) {
+        if (error)
+            *error = Error{SQLITE_CANTOPEN, noDataSourceText(), ErrorKind::NoDataSource};
+        return false;
     }
-    sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, m_busyTimeout);
-    m_handle = db;
-    m_path = path;
+    std::unique_ptr<Engine> engine = makeEngine(source, m_busyTimeout);
+    if (!engine->open(source, error))
+        return false;
+    m_engine = std::move(engine);
     m_generation = ++g_lastGeneration;
-    return m_handle;
+    return true;
 }
 
 void Connection::close()
 {
-    // Closing rolls back a transaction left open; the datasets hold no statement between calls.
-    sqlite3_close_v2(m_handle);
-    m_handle = nullptr;
+    if (m_engine)
+        m_engine->close();
+    m_engine.reset();
     m_generation = 0;
 }
 
-bool Connection::execute(const char* statement, Error* error)
+bool Connection::run(const QString& sql, const QVariantList& params, ResultTarget* target, StatementOutcome* outcome,
+                     Error* error)
 {
-    Error failed;
-    sqlite3* db = handle(&failed);
-    if (db) {
-        const int rc = sqlite3_exec(db, statement, nullptr, nullptr, nullptr);
-        if (rc == SQLITE_OK)
-            return true;
-        failed = failure(rc);
-    }
-    if (error)
-        *error = failed;
-    return false;
+    if (!open(error))
+        return false;
+    return m_engine->run(sql, params, target, outcome, error);
+}
+
+bool Connection::execute(const QString& statement, Error* error)
+{
+    return open(error) && m_engine->execute(statement, error);
+}
+
+bool Connection::begin(Error* error)
+{
+    return open(error) && m_engine->execute(beginStatement(), error);
+}
+
+QString Connection::beginStatement() const
+{
+    return dialect() == Dialect::Sqlite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN");
 }
 
 bool Connection::inTransaction() const
 {
-    return m_handle && !sqlite3_get_autocommit(m_handle);
+    return isOpen() && m_engine->inTransaction();
 }
 
-Error Connection::failure(int rc) const
+qint64 Connection::totalChanges() const
 {
-    // The closing marker still heads a file that the start could not write the header back into.
-    if ((rc & 0xff) == SQLITE_NOTADB && m_handle && sqlite3_db_readonly(m_handle, "main") == 1 &&
-        beginsWithClosingMarker(m_path))
-        return Error{SQLITE_READONLY, readOnlyMarkedFileText()};
-    if ((rc & 0xff) == SQLITE_ERROR && m_handle) {
-        // A statement the program's own database would run fails here: the file is another's.
-        const QString missing = missingProgramTable(m_handle);
-        if (!missing.isEmpty())
-            return Error{rc, notThisProgramsDatabaseText(missing)};
-    }
-    return Error{rc, causeOfEngineCode(rc)};
+    return isOpen() ? m_engine->totalChanges() : 0;
+}
+
+qint64 Connection::othersChangeMark()
+{
+    return isOpen() ? m_engine->othersChangeMark() : -1;
+}
+
+sqlite3* Connection::fileHandle(Error* error)
+{
+    if (!open(error))
+        return nullptr;
+    if (auto* file = dynamic_cast<SqliteEngine*>(m_engine.get()))
+        return file->handle();
+    if (error)
+        *error = Error{SQLITE_MISUSE, QStringLiteral("数据源指向数据库服务器，不是数据库文件"), ErrorKind::Other};
+    return nullptr;
 }
 
 QString engineVersionProblem(int runningVersion, int builtVersion)

@@ -5,7 +5,7 @@
 #include <QCollator>
 #include <QLocale>
 
-#include <sqlite3.h>
+#include "data/Engine.h"
 
 #include <algorithm>
 #include <bit>
@@ -17,130 +17,6 @@
 namespace data {
 
 namespace {
-
-enum Kind : quint8 { KNull = 0, KInt = 1, KReal = 2, KText = 3, KBlob = 4 };
-
-// Rows are kept in blocks so that growing a column never copies what is already loaded.
-constexpr int kBlockShift = 14;
-constexpr int kBlockSize = 1 << kBlockShift;
-constexpr int kBlockMask = kBlockSize - 1;
-
-// A value as the database holds it. Every Qt type the program hands over goes through this one
-// mapping, whether it is bound to a statement, written into the failure box or stored in memory.
-struct DbValue {
-    Kind kind = KNull;
-    qint64 integer = 0;
-    double real = 0;
-    QByteArray bytes; // a text as UTF-8, or a blob
-};
-
-DbValue integerValue(qint64 number)
-{
-    DbValue v;
-    v.kind = KInt;
-    v.integer = number;
-    return v;
-}
-
-DbValue realValue(double number)
-{
-    DbValue v;
-    v.kind = KReal;
-    v.real = number;
-    return v;
-}
-
-DbValue bytesValue(Kind kind, QByteArray bytes)
-{
-    DbValue v;
-    v.kind = kind;
-    v.bytes = std::move(bytes);
-    return v;
-}
-
-DbValue toDbValue(const QVariant& value)
-{
-    if (!value.isValid() || value.isNull())
-        return {};
-    switch (value.typeId()) {
-    case QMetaType::Bool:
-    case QMetaType::Char:
-    case QMetaType::SChar:
-    case QMetaType::UChar:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::LongLong: return integerValue(value.toLongLong());
-    case QMetaType::ULong:
-    case QMetaType::ULongLong: {
-        const qulonglong number = value.toULongLong();
-        if (number <= qulonglong(std::numeric_limits<qint64>::max()))
-            return integerValue(qint64(number));
-        return realValue(double(number));
-    }
-    case QMetaType::Float:
-    case QMetaType::Double: return realValue(value.toDouble());
-    case QMetaType::QByteArray: return bytesValue(KBlob, value.toByteArray());
-    case QMetaType::QDate:
-    case QMetaType::QDateTime: {
-        // Dates are held as yyyy-MM-dd text; the program keeps no time of day.
-        const QDate date = value.typeId() == QMetaType::QDate ? value.toDate() : value.toDateTime().date();
-        if (!date.isValid())
-            return {};
-        return bytesValue(KText, date.toString(QStringLiteral("yyyy-MM-dd")).toUtf8());
-    }
-    default: return bytesValue(KText, value.toString().toUtf8());
-    }
-}
-
-int bindValue(sqlite3_stmt* st, int index, const QVariant& value)
-{
-    const DbValue v = toDbValue(value);
-    switch (v.kind) {
-    case KInt: return sqlite3_bind_int64(st, index, v.integer);
-    case KReal: return sqlite3_bind_double(st, index, v.real);
-    case KText:
-        return sqlite3_bind_text64(st, index, v.bytes.constData(), sqlite3_uint64(v.bytes.size()), SQLITE_TRANSIENT,
-                                   SQLITE_UTF8);
-    case KBlob:
-        return sqlite3_bind_blob64(st, index, v.bytes.constData(), sqlite3_uint64(v.bytes.size()), SQLITE_TRANSIENT);
-    default: return sqlite3_bind_null(st, index);
-    }
-}
-
-// A value written into a statement for a reader, as SQL would spell it.
-QString literal(const QVariant& value)
-{
-    const DbValue v = toDbValue(value);
-    switch (v.kind) {
-    case KInt: return QString::number(v.integer);
-    case KReal: return QString::number(v.real, 'g', 15);
-    case KText: {
-        QString text = QString::fromUtf8(v.bytes);
-        text.replace(QLatin1Char('\''), QStringLiteral("''"));
-        return QLatin1Char('\'') + text + QLatin1Char('\'');
-    }
-    case KBlob: return QStringLiteral("X'") + QString::fromLatin1(v.bytes.toHex().toUpper()) + QLatin1Char('\'');
-    default: return QStringLiteral("NULL");
-    }
-}
-
-// True when nothing but blanks, comments and semicolons follows the first statement of a text.
-bool onlyBlanksFollow(sqlite3* db, const char* tail, const char* end)
-{
-    while (tail && tail < end) {
-        sqlite3_stmt* next = nullptr;
-        const char* after = nullptr;
-        const int rc = sqlite3_prepare_v2(db, tail, int(end - tail), &next, &after);
-        sqlite3_finalize(next);
-        if (rc != SQLITE_OK || next || after <= tail)
-            return false;
-        tail = after;
-    }
-    return true;
-}
 
 qint64 roundToInteger(double value)
 {
@@ -155,186 +31,6 @@ qint64 roundToInteger(double value)
 }
 
 } // namespace
-
-struct DataSet::Column {
-    QString name;
-    std::vector<std::unique_ptr<quint64[]>> slotBlocks;
-    std::vector<std::unique_ptr<quint8[]>> kindBlocks;
-    std::vector<QByteArray> strings; // distinct texts and blobs, UTF-8
-    // The look-up of the distinct texts: an open-addressing table, at most half full, whose buckets
-    // hold 1 + an index into strings (0: empty), and the hash of each string, so that a look-up
-    // rarely compares the text itself.
-    std::vector<quint32> buckets;
-    std::vector<quint32> stringHashes;
-    quint32 lastIndex = 0;      // the text found last: rows in statement order often repeat it
-    std::vector<quint32> ranks; // collation rank of each string; empty until a sort needs it
-
-    quint64 slot(int row) const { return slotBlocks[size_t(row >> kBlockShift)][row & kBlockMask]; }
-    quint8 kind(int row) const { return kindBlocks[size_t(row >> kBlockShift)][row & kBlockMask]; }
-
-    void set(int row, quint8 kind, quint64 slot)
-    {
-        const size_t block = size_t(row >> kBlockShift);
-        while (slotBlocks.size() <= block) {
-            slotBlocks.emplace_back(new quint64[kBlockSize]);
-            kindBlocks.emplace_back(new quint8[kBlockSize]);
-        }
-        slotBlocks[block][row & kBlockMask] = slot;
-        kindBlocks[block][row & kBlockMask] = kind;
-    }
-
-    static bool sameBytes(const QByteArray& text, const char* bytes, int size)
-    {
-        return text.size() == size && (size == 0 || std::memcmp(text.constData(), bytes, size_t(size)) == 0);
-    }
-
-    // A quick hash of a short text. The bytes are read in whole words, the last word overlapping
-    // the one before it, never past the end.
-    static quint32 hashBytes(const char* bytes, int size)
-    {
-        const auto word = [bytes](size_t at) {
-            quint64 v;
-            std::memcpy(&v, bytes + at, 8);
-            return v;
-        };
-        const auto half = [bytes](size_t at) {
-            quint32 v;
-            std::memcpy(&v, bytes + at, 4);
-            return quint64(v);
-        };
-        const size_t n = size_t(size);
-        quint64 h = 0x9e3779b97f4a7c15ULL ^ n;
-        quint64 last = 0;
-        if (n >= 8) {
-            for (size_t at = 0; at + 8 < n; at += 8) {
-                h = (h ^ word(at)) * 0xbf58476d1ce4e5b9ULL;
-                h ^= h >> 31;
-            }
-            last = word(n - 8);
-        } else if (n >= 4) {
-            last = (half(0) << 32) | half(n - 4);
-        } else if (n > 0) {
-            last = (quint64(uchar(bytes[0])) << 16) | (quint64(uchar(bytes[n / 2])) << 8) | uchar(bytes[n - 1]);
-        }
-        h = (h ^ last) * 0x94d049bb133111ebULL;
-        h ^= h >> 32;
-        h *= 0xd6e8feb86659fd93ULL;
-        return quint32(h ^ (h >> 32));
-    }
-
-    void growBuckets()
-    {
-        std::vector<quint32> larger(std::max<size_t>(64, buckets.size() * 2), 0u);
-        const size_t mask = larger.size() - 1;
-        for (quint32 index = 0; index < quint32(strings.size()); ++index) {
-            size_t i = stringHashes[index] & mask;
-            while (larger[i])
-                i = (i + 1) & mask;
-            larger[i] = index + 1;
-        }
-        buckets.swap(larger);
-    }
-
-    quint32 intern(const char* bytes, int size)
-    {
-        if (lastIndex < strings.size() && sameBytes(strings[lastIndex], bytes, size))
-            return lastIndex;
-        if ((strings.size() + 1) * 2 > buckets.size())
-            growBuckets();
-        const quint32 hash = hashBytes(bytes, size);
-        const size_t mask = buckets.size() - 1;
-        for (size_t i = hash & mask;; i = (i + 1) & mask) {
-            if (buckets[i] == 0) {
-                const quint32 index = quint32(strings.size());
-                strings.emplace_back(bytes, size);
-                stringHashes.push_back(hash);
-                buckets[i] = index + 1;
-                ranks.clear();
-                return lastIndex = index;
-            }
-            const quint32 index = buckets[i] - 1;
-            if (stringHashes[index] == hash && sameBytes(strings[index], bytes, size))
-                return lastIndex = index;
-        }
-    }
-
-    void load(sqlite3_stmt* st, int column, int row)
-    {
-        switch (sqlite3_column_type(st, column)) {
-        case SQLITE_INTEGER: set(row, KInt, quint64(sqlite3_column_int64(st, column))); break;
-        case SQLITE_FLOAT: set(row, KReal, std::bit_cast<quint64>(sqlite3_column_double(st, column))); break;
-        case SQLITE_TEXT: {
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
-            set(row, KText, intern(text, sqlite3_column_bytes(st, column)));
-            break;
-        }
-        case SQLITE_BLOB: {
-            const auto* blob = static_cast<const char*>(sqlite3_column_blob(st, column));
-            set(row, KBlob, intern(blob ? blob : "", sqlite3_column_bytes(st, column)));
-            break;
-        }
-        default: set(row, KNull, 0); break;
-        }
-    }
-
-    QVariant value(int row) const
-    {
-        const quint64 s = slot(row);
-        switch (kind(row)) {
-        case KInt: return qlonglong(s);
-        case KReal: return std::bit_cast<double>(s);
-        case KText: return QString::fromUtf8(strings[size_t(s)]);
-        case KBlob: return strings[size_t(s)];
-        default: return QVariant();
-        }
-    }
-
-    void store(int row, const QVariant& value)
-    {
-        const DbValue v = toDbValue(value);
-        switch (v.kind) {
-        case KInt: set(row, KInt, quint64(v.integer)); return;
-        case KReal: set(row, KReal, std::bit_cast<quint64>(v.real)); return;
-        case KText:
-        case KBlob: set(row, v.kind, intern(v.bytes.constData(), int(v.bytes.size()))); return;
-        default: set(row, KNull, 0); return;
-        }
-    }
-
-    // Ranks of the distinct texts in the order a Chinese user expects, letter case ignored.
-    const std::vector<quint32>& textRanks()
-    {
-        if (ranks.size() == strings.size())
-            return ranks;
-        std::vector<QString> texts;
-        texts.reserve(strings.size());
-        for (const QByteArray& s : strings)
-            texts.push_back(QString::fromUtf8(s));
-        QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
-        collator.setCaseSensitivity(Qt::CaseInsensitive);
-        std::vector<quint32> byOrder(strings.size());
-        std::iota(byOrder.begin(), byOrder.end(), 0u);
-        // Texts that begin with a Latin letter, digit or sign come before Chinese ones, as in the
-        // lists users know; within each group the locale's order (pinyin for Chinese) holds.
-        const auto group = [&texts](quint32 i) {
-            return texts[i].isEmpty() || texts[i].at(0).unicode() < 0x80 ? 0 : 1;
-        };
-        const auto compare = [&](quint32 a, quint32 b) {
-            const int ga = group(a);
-            const int gb = group(b);
-            return ga != gb ? ga - gb : collator.compare(texts[a], texts[b]);
-        };
-        std::stable_sort(byOrder.begin(), byOrder.end(), [&](quint32 a, quint32 b) { return compare(a, b) < 0; });
-        ranks.assign(strings.size(), 0);
-        quint32 rank = 0;
-        for (size_t i = 0; i < byOrder.size(); ++i) {
-            if (i > 0 && compare(byOrder[i - 1], byOrder[i]) != 0)
-                ++rank;
-            ranks[byOrder[i]] = rank;
-        }
-        return ranks;
-    }
-};
 
 QString Field::fieldName() const
 {
@@ -438,67 +134,27 @@ bool DataSet::run(bool keepRows)
         return false;
     };
     if (!m_connection)
-        return fail(Error{SQLITE_MISUSE, QStringLiteral("数据集没有连接数据库")});
-    Error connectError;
-    sqlite3* db = m_connection->handle(&connectError);
-    if (!db)
-        return fail(connectError);
-
-    const QByteArray text = m_sql.toUtf8();
-    const char* end = text.constData() + text.size();
-    sqlite3_stmt* st = nullptr;
-    const char* tail = nullptr;
-    int rc = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &st, &tail);
-    if (rc != SQLITE_OK)
-        return fail(m_connection->failure(rc));
-    if (!st)
-        return fail(Error{SQLITE_MISUSE, QStringLiteral("没有要执行的语句")});
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(st, sqlite3_finalize);
-    if (!onlyBlanksFollow(db, tail, end))
-        return fail(Error{SQLITE_MISUSE, QStringLiteral("每次只能执行一条语句，这条语句后面还有别的内容")});
-
-    if (sqlite3_bind_parameter_count(st) != m_params.size())
-        return fail(Error{SQLITE_RANGE, QStringLiteral("语句中有 %1 处要填入数据，给出的数据却有 %2 个")
-                                            .arg(sqlite3_bind_parameter_count(st))
-                                            .arg(m_params.size())});
-    for (int i = 0; i < m_params.size(); ++i)
-        if ((rc = bindValue(st, i + 1, m_params.at(i))) != SQLITE_OK)
-            return fail(m_connection->failure(rc));
-
-    const int columnCount = sqlite3_column_count(st);
-    if (keepRows) {
-        for (int c = 0; c < columnCount; ++c) {
-            auto column = std::make_unique<Column>();
-            column->name = QString::fromUtf8(sqlite3_column_name(st, c));
-            // A look-up by name finds the first column of that name.
-            if (!m_fieldIndex.contains(column->name.toLower()))
-                m_fieldIndex.insert(column->name.toLower(), c);
-            m_columns.push_back(std::move(column));
-        }
-    }
-
-    // The connection's counters still tell of an earlier statement until this one changes a row;
-    // the last key is cleared so that a new row whose key equals an earlier insert's still tells.
-    const sqlite3_int64 changesBefore = sqlite3_total_changes64(db);
-    sqlite3_set_last_insert_rowid(db, 0);
-    int rows = 0;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        if (!keepRows)
-            continue;
-        for (int c = 0; c < columnCount; ++c)
-            m_columns[size_t(c)]->load(st, c, rows);
-        ++rows;
-    }
-    if (rc != SQLITE_DONE)
-        return fail(m_connection->failure(rc));
-    if (sqlite3_total_changes64(db) != changesBefore) {
-        m_rowsAffected = int(sqlite3_changes64(db));
-        m_lastInsertId = sqlite3_last_insert_rowid(db);
-    }
-    if (!keepRows)
+        return fail(Error{kMisuse, QStringLiteral("数据集没有连接数据库"), ErrorKind::Other});
+    ResultTarget target;
+    target.columns = &m_columns;
+    StatementOutcome outcome;
+    Error error;
+    if (!m_connection->run(m_sql, m_params, keepRows ? &target : nullptr, &outcome, &error))
+        return fail(error);
+    m_rowsAffected = outcome.rowsAffected;
+    m_lastInsertId = outcome.newKey;
+    if (!keepRows) {
+        m_columns.clear();
         return true;
-    m_rowCount = rows;
-    m_storedRows = rows;
+    }
+    for (int c = 0; c < int(m_columns.size()); ++c) {
+        // A look-up by name finds the first column of that name.
+        const QString key = m_columns[size_t(c)]->name.toLower();
+        if (!m_fieldIndex.contains(key))
+            m_fieldIndex.insert(key, c);
+    }
+    m_rowCount = outcome.rows;
+    m_storedRows = outcome.rows;
     m_active = true;
     noteDatabaseState();
     resetCursor();
@@ -589,7 +245,7 @@ DataSet::RawValue DataSet::rawValue(int row, int column) const
     RawValue raw;
     if (row < 0 || row >= m_rowCount || column < 0 || column >= fieldCount())
         return raw;
-    const Column& c = *m_columns[size_t(column)];
+    const ColumnStore& c = *m_columns[size_t(column)];
     const int physical = physicalRow(row);
     const quint64 s = c.slot(physical);
     switch (c.kind(physical)) {
@@ -652,7 +308,7 @@ bool DataSet::setSort(const QString& sortText, QString* error)
         m_order.clear();
     } else {
         const bool descending = words.size() == 2 && words[1].compare(QLatin1String("DESC"), Qt::CaseInsensitive) == 0;
-        Column& col = *m_columns[size_t(column)];
+        ColumnStore& col = *m_columns[size_t(column)];
         // A key per row: empty values first, then numbers by value, then texts by collation rank.
         struct Key {
             quint8 cls;
@@ -703,17 +359,6 @@ bool DataSet::setSort(const QString& sortText, QString* error)
 
 namespace {
 
-// The data version of the database file: it changes when another connection commits a change.
-qint64 dataVersion(sqlite3* db)
-{
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &st, nullptr) != SQLITE_OK)
-        return -1;
-    const qint64 version = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : -1;
-    sqlite3_finalize(st);
-    return version;
-}
-
 int sign(double d)
 {
     return (d > 0) - (d < 0);
@@ -745,10 +390,9 @@ int compareBytes(const QByteArray& a, const QByteArray& b)
 
 void DataSet::noteDatabaseState()
 {
-    sqlite3* db = m_connection->handle();
     m_readGeneration = m_connection->generation();
-    m_readChanges = sqlite3_total_changes64(db);
-    m_readVersion = dataVersion(db);
+    m_readChanges = m_connection->totalChanges();
+    m_readVersion = m_connection->othersChangeMark();
 }
 
 int DataSet::compareRows(const std::vector<std::pair<int, OrderTerm>>& terms, int a, int b) const
@@ -757,7 +401,7 @@ int DataSet::compareRows(const std::vector<std::pair<int, OrderTerm>>& terms, in
     // collation, then blobs by their bytes.
     const auto rank = [](quint8 kind) { return kind == KNull ? 0 : kind == KText ? 2 : kind == KBlob ? 3 : 1; };
     for (const auto& [column, term] : terms) {
-        const Column& col = *m_columns[size_t(column)];
+        const ColumnStore& col = *m_columns[size_t(column)];
         const quint8 ka = col.kind(a);
         const quint8 kb = col.kind(b);
         int c = rank(ka) - rank(kb);
@@ -794,14 +438,14 @@ bool DataSet::patchRows(const RowPatch& patch)
 {
     m_lastError = Error();
     const auto refuse = [this](const QString& reason) {
-        m_lastError = Error{SQLITE_MISUSE, reason};
+        m_lastError = Error{kMisuse, reason, ErrorKind::Other};
         return false;
     };
     if (!m_active || !m_connection || !m_connection->isOpen())
         return refuse(QStringLiteral("数据集没有打开"));
-    sqlite3* db = m_connection->handle();
     if (m_connection->generation() != m_readGeneration ||
-        sqlite3_total_changes64(db) != m_readChanges + patch.changes || dataVersion(db) != m_readVersion)
+        m_connection->totalChanges() != m_readChanges + patch.changes ||
+        m_connection->othersChangeMark() != m_readVersion || m_readVersion < 0)
         return refuse(QStringLiteral("数据库在读取之后另有改动"));
     const int key = findField(patch.keyField);
     if (key < 0)
@@ -813,7 +457,7 @@ bool DataSet::patchRows(const RowPatch& patch)
             return refuse(QStringLiteral("没有名为 %1 的字段").arg(term.field));
         terms.emplace_back(column, term);
     }
-    Column& keys = *m_columns[size_t(key)];
+    ColumnStore& keys = *m_columns[size_t(key)];
     if (!m_maxKeyKnown) {
         m_maxKey = 0;
         for (int r = 0; r < m_rowCount; ++r) {
@@ -825,42 +469,30 @@ bool DataSet::patchRows(const RowPatch& patch)
         m_maxKeyKnown = true;
     }
 
-    sqlite3_stmt* st = nullptr;
-    const QByteArray text = patch.sql.toUtf8();
-    int rc = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &st, nullptr);
-    if (rc != SQLITE_OK || !st) {
-        m_lastError = m_connection->failure(rc);
-        return false;
-    }
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(st, sqlite3_finalize);
-    const int columnCount = sqlite3_column_count(st);
-    if (columnCount != fieldCount())
-        return refuse(QStringLiteral("补读的语句与列表的字段不同"));
-    for (int c = 0; c < columnCount; ++c)
-        if (QString::fromUtf8(sqlite3_column_name(st, c)) != m_columns[size_t(c)]->name)
-            return refuse(QStringLiteral("补读的语句与列表的字段不同"));
     QVariantList params = patch.params;
     params << m_maxKey << patch.changedKey;
-    if (sqlite3_bind_parameter_count(st) != params.size())
-        return refuse(QStringLiteral("补读的语句要填入的数据个数不对"));
-    for (int i = 0; i < params.size(); ++i)
-        if ((rc = bindValue(st, i + 1, params.at(i))) != SQLITE_OK) {
-            m_lastError = m_connection->failure(rc);
-            return false;
-        }
     // The rows come in after the rows held; nothing held changes until all of them are read.
+    bool sameColumns = true;
+    ResultTarget target;
+    target.columns = &m_columns;
+    target.firstRow = m_storedRows;
+    target.acceptColumns = [this, &sameColumns](const QStringList& names, Error* error) {
+        sameColumns = names.size() == fieldCount();
+        for (int c = 0; sameColumns && c < names.size(); ++c)
+            sameColumns = names.at(c) == m_columns[size_t(c)]->name;
+        if (!sameColumns && error)
+            *error = Error{kMisuse, QStringLiteral("补读的语句与列表的字段不同"), ErrorKind::Other};
+        return sameColumns;
+    };
+    StatementOutcome outcome;
+    if (!m_connection->run(patch.sql, params, &target, &outcome, &m_lastError))
+        return false;
     std::vector<int> added;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        const int stored = m_storedRows + int(added.size());
-        for (int c = 0; c < columnCount; ++c)
-            m_columns[size_t(c)]->load(st, c, stored);
+    for (int r = 0; r < outcome.rows; ++r) {
+        const int stored = m_storedRows + r;
         if (keys.kind(stored) != KInt)
             return refuse(QStringLiteral("字段 %1 不是整数").arg(patch.keyField));
         added.push_back(stored);
-    }
-    if (rc != SQLITE_DONE) {
-        m_lastError = m_connection->failure(rc);
-        return false;
     }
 
     if (m_base.empty()) {

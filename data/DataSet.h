@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/ColumnStore.h"
 #include "data/Error.h"
 
 #include <QDate>
@@ -146,7 +147,6 @@ signals:
     void currentChanged();
 
 private:
-    struct Column;
     friend class Field;
     // Where the row at a position of the current order is stored.
     int physicalRow(int row) const
@@ -167,14 +167,14 @@ private:
     QVariantList m_params;
     Connection* m_connection;
     bool m_active = false;
-    std::vector<std::unique_ptr<Column>> m_columns;
+    std::vector<std::unique_ptr<ColumnStore>> m_columns;
     QHash<QString, int> m_fieldIndex; // lower-case name -> first column of that name
     int m_rowCount = 0;
     int m_storedRows = 0;         // rows held in the columns; rows a patch removed stay stored
     std::vector<quint32> m_base;  // statement order -> stored row; empty: the rows as stored
     std::vector<quint32> m_order; // current order -> stored row; empty: statement order
-    // The database as the rows were read: the connection's opening, its change counter, the file's
-    // data version, and the highest key held (once a patch has needed it).
+    // The database as the rows were read: the connection's opening, its change counter, the mark of
+    // other connections' changes, and the highest key held (once a patch has needed it).
     quint64 m_readGeneration = 0;
     qint64 m_readChanges = 0;
     qint64 m_readVersion = 0;

@@ -50,6 +50,29 @@ QString causeOfEngineCode(int code)
     }
 }
 
+ErrorKind kindOfEngineCode(int code)
+{
+    switch (code & 0xff) {
+    case SQLITE_OK: return ErrorKind::None;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return ErrorKind::Busy;
+    case SQLITE_READONLY: return ErrorKind::ReadOnly;
+    case SQLITE_PERM:
+    case SQLITE_AUTH: return ErrorKind::AccessDenied;
+    case SQLITE_NOTADB: return ErrorKind::NotOurs;
+    case SQLITE_CANTOPEN: return ErrorKind::NoDataSource;
+    case SQLITE_MISMATCH: return ErrorKind::BadValue;
+    case SQLITE_CONSTRAINT:
+        switch (code) {
+        case SQLITE_CONSTRAINT_NOTNULL: return ErrorKind::NotNull;
+        case SQLITE_CONSTRAINT_UNIQUE:
+        case SQLITE_CONSTRAINT_PRIMARYKEY: return ErrorKind::Unique;
+        default: return ErrorKind::BadValue;
+        }
+    default: return ErrorKind::Other;
+    }
+}
+
 QString noDataSourceText()
 {
     return QStringLiteral("数据源 Dorvik 没有注册，或者它的登记无法读取");

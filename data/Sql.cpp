@@ -55,3 +55,8 @@ bool RunInTransaction(const std::function<bool()>& work)
     }
     return RunInTransaction(*DM->connection(), work);
 }
+
+data::Dialect CurrentDialect()
+{
+    return DM ? DM->connection()->dialect() : data::Dialect::Sqlite;
+}

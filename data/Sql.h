@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Dialect.h"
 #include "data/SqlText.h"
 
 #include <QString>
@@ -28,6 +29,9 @@ bool ExecQuery(data::DataSet* query, const QString& sql, const QVariantList& par
 bool RunInTransaction(data::Connection& connection, const std::function<bool()>& work);
 // The same on the current data module's connection.
 bool RunInTransaction(const std::function<bool()>& work);
+
+// The SQL dialect of the current data module's engine, for the few statement pieces that differ.
+data::Dialect CurrentDialect();
 
 // The box text the helpers show for a failed statement: the statement with its values, then the
 // cause on a line of its own.

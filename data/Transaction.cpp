@@ -6,17 +6,16 @@ namespace data {
 
 namespace {
 
-const char* const kBegin = "BEGIN IMMEDIATE";
-const char* const kCommit = "COMMIT";
-const char* const kRollback = "ROLLBACK";
+const QString kCommit = QStringLiteral("COMMIT");
+const QString kRollback = QStringLiteral("ROLLBACK");
 
-bool run(Connection& connection, const char* statement, QList<TransactionFailure>* failures)
+bool run(Connection& connection, const QString& statement, QList<TransactionFailure>* failures)
 {
     Error error;
     if (connection.execute(statement, &error))
         return true;
     if (failures)
-        failures->append(TransactionFailure{QString::fromLatin1(statement), error});
+        failures->append(TransactionFailure{statement, error});
     return false;
 }
 
@@ -34,8 +33,12 @@ bool runInTransaction(Connection& connection, const std::function<bool()>& work,
 {
     if (connection.inTransaction())
         return work();
-    if (!run(connection, kBegin, failures))
+    Error error;
+    if (!connection.begin(&error)) {
+        if (failures)
+            failures->append(TransactionFailure{connection.beginStatement(), error});
         return false;
+    }
     if (!work()) {
         rollBack(connection, failures);
         return false;

@@ -18,9 +18,9 @@ TUserForm* UserForm = nullptr;
 
 namespace {
 
-const QString kLoadSql = QStringLiteral("Select Id,User,Password,Role From UserData Where id=?");
-const QString kNameTakenSql = QStringLiteral("Select User From UserData Where User=?");
-const QString kAddSql = QStringLiteral("Insert Into UserData (User,Password,Role) Values (?,?,?)");
+const QString kLoadSql = QStringLiteral("Select Id,\"User\",Password,Role From UserData Where id=?");
+const QString kNameTakenSql = QStringLiteral("Select \"User\" From UserData Where \"User\"=?");
+const QString kAddSql = QStringLiteral("Insert Into UserData (\"User\",Password,Role) Values (?,?,?)");
 const QString kEditSql = QStringLiteral("Update UserData Set Role=?,Password =? Where id=?");
 
 const QString kInputMissing = QStringLiteral("对不起，请输入用户名、密码、操作权限!");

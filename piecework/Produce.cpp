@@ -32,10 +32,15 @@ namespace {
 // Style list and search.
 const QString kListSql = QStringLiteral("Select * From Product Order by Kind desc");
 const QString kSearchAllSql = QStringLiteral("Select * From Product order by kind desc");
-const QString kSearchSql = QStringLiteral("Select * From Product Where ( Kind like ?") + kLikeEscape +
-                           QStringLiteral(" Or Process like ?") + kLikeEscape + QStringLiteral(" Or KindName like ?") +
-                           kLikeEscape + QStringLiteral(" Or ProductCount like ?") + kLikeEscape +
-                           QStringLiteral(" Or ProductDate like ?") + kLikeEscape + QStringLiteral(")");
+QString searchSql(data::Dialect dialect)
+{
+    return QStringLiteral("Select * From Product Where ( Kind like ?") + kLikeEscape + QStringLiteral(" Or ") +
+           data::asText(dialect, QStringLiteral("Process")) + QStringLiteral(" like ?") + kLikeEscape +
+           QStringLiteral(" Or KindName like ?") + kLikeEscape + QStringLiteral(" Or ") +
+           data::asText(dialect, QStringLiteral("ProductCount")) + QStringLiteral(" like ?") + kLikeEscape +
+           QStringLiteral(" Or ") + data::asText(dialect, QStringLiteral("ProductDate")) + QStringLiteral(" like ?") +
+           kLikeEscape + QStringLiteral(")");
+}
 
 // Adding, editing and deleting a style.
 const QString kKindTakenSql = QStringLiteral("Select Kind From Product Where Kind=?");
@@ -58,17 +63,16 @@ const QString kStepsSql =
 const QString kSaveStepSql = QStringLiteral("Update Process Set ProcessName=?,Price=? Where Id=?");
 const QString kStyleStepsSql = QStringLiteral("Select Process,Kind From Product Where Id=?");
 const QString kAllStylesSql = QStringLiteral("Select Process,Kind From Product Order By Id");
-// The bulk update walks the month's records once per style: a page cache that holds a month of a
-// large workshop (32 MiB) keeps every walk after the first from reading the pages again.
-const QString kMonthCacheSql = QStringLiteral("PRAGMA cache_size = -32768");
 // The styles that have records in a month.
 const QString kMonthStylesSql =
     QStringLiteral("Select Distinct KindId From Salary Where ProcessDate>=? And ProcessDate<?");
 // The steps 工序1..N of a style with their stored names and prices. A label counts only as the
 // program writes it ("工序" and the step number without leading zeros).
-const QString kStyleStepRowsSql = QStringLiteral("Select Process,ProcessName,Price From Process Where ProductId=? "
-                                                 "And CAST(substr(Process,3) AS INTEGER) Between 1 And ? "
-                                                 "And Process='工序'||CAST(substr(Process,3) AS INTEGER) Order by Id");
+QString styleStepRowsSql(data::Dialect dialect)
+{
+    return QStringLiteral("Select Process,ProcessName,Price From Process Where ProductId=? And ") +
+           data::stepLabelFilter(dialect) + QStringLiteral(" Order by Id");
+}
 // One step's name and price into the style's records of one month: the month as a date range, so
 // that the index on (KindId, Process, ProcessDate) finds exactly those records.
 const QString kApplyStepSql =
@@ -164,7 +168,7 @@ bool ApplyStylePrices(data::DataSet* query, const QString& kind, qint64 steps, c
 {
     if (steps < 1)
         return true;
-    if (!OpenQuery(query, kStyleStepRowsSql, {kind, steps}))
+    if (!OpenQuery(query, styleStepRowsSql(CurrentDialect()), {kind, steps}))
         return false;
     // A label that occurs twice counts with its first row.
     struct Step {
@@ -206,7 +210,10 @@ bool SaveStylePrices(const QVariant& productId, const QList<StepChange>& changes
 
 bool ApplyMonthPrices(const QDate& anyDay, const std::function<void(int, int)>& progress)
 {
-    if (!ExecQuery(DM->UserQuery, kMonthCacheSql))
+    // The bulk update walks the month's records once per style: a page cache that holds a month of a
+    // large workshop (32 MiB) keeps every walk after the first from reading the pages again.
+    const QString cache = data::largeReadCacheStatement(CurrentDialect());
+    if (!cache.isEmpty() && !ExecQuery(DM->UserQuery, cache))
         return false;
     return RunInTransaction([&] {
         if (!OpenQuery(DM->DmQuery, kAllStylesSql))
@@ -685,7 +692,7 @@ void TProduceForm::cmdsearchClick()
         return;
     }
     const QString pattern = ContainsPattern(text);
-    OpenQuery(DM->ProduceQuery, kSearchSql, {pattern, pattern, pattern, pattern, pattern});
+    OpenQuery(DM->ProduceQuery, searchSql(CurrentDialect()), {pattern, pattern, pattern, pattern, pattern});
 }
 
 void TProduceForm::RzPageChange()

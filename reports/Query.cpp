@@ -40,13 +40,20 @@ const QString kDetail = QStringLiteral(
     "a.ProductCount ,a.ProcessPrice ,a.productCount*a.ProcessPrice AS Expr1011,c.ProductDate,a.ProcessDate "
     "From Salary a,Process b,Product c Where a.KindId=b.ProductId And a.Process=b.Process And a.KindId=c.Kind");
 
-// The grouping terms carry a unary "+" (same values, same collation): a month's records are found
-// through the date index, and the index in grouping order, which would walk every record, is not
-// taken for the grouping.
-const QString kSummaryMonth = QStringLiteral(
-    "SELECT a.DeptName, a.Machineid, a.WorkerName, sum(a.productCount*a.ProcessPrice) AS Expr1003 FROM Salary a, "
-    "Process b Where a.KindId=b.ProductId And a.Process=b.Process And a.ProcessDate>=? And a.ProcessDate<? "
-    "GROUP BY +a.WorkerName, +a.DeptName, +a.Machineid Order By 4 Desc");
+// A month's records are found through the date index; the grouping terms keep the index in grouping
+// order, which would walk every record, from being taken for the grouping.
+QString summaryMonth(data::Dialect dialect)
+{
+    return QStringLiteral(
+               "SELECT a.DeptName, a.Machineid, a.WorkerName, sum(a.productCount*a.ProcessPrice) AS Expr1003 "
+               "FROM Salary a, Process b Where a.KindId=b.ProductId And a.Process=b.Process "
+               "And a.ProcessDate>=? And a.ProcessDate<? GROUP BY ") +
+           QStringList{data::unindexedTerm(dialect, QStringLiteral("a.WorkerName")),
+                       data::unindexedTerm(dialect, QStringLiteral("a.DeptName")),
+                       data::unindexedTerm(dialect, QStringLiteral("a.Machineid"))}
+               .join(QStringLiteral(", ")) +
+           QStringLiteral(" Order By 4 Desc");
+}
 
 const QString kSummaryAll = QStringLiteral(
     "SELECT a.DeptName, a.Machineid, a.WorkerName, sum(a.productCount*a.ProcessPrice) AS Expr1003 FROM Salary a, "
@@ -78,20 +85,22 @@ QString containsTerm(const QString& column)
 {
     return column + QStringLiteral(" like ?") + kLikeEscape;
 }
-QString wholeNumberText(const QString& column)
+QString quickSearchSql(data::Dialect dialect)
 {
-    return QStringLiteral("iif(%1=CAST(%1 AS INTEGER),CAST(%1 AS INTEGER),%1)").arg(column);
+    return kDetail + QStringLiteral(" And (") +
+           QStringList{containsTerm(QStringLiteral("a.DeptName")),
+                       containsTerm(data::asText(dialect, QStringLiteral("a.Machineid"))),
+                       containsTerm(QStringLiteral("a.WorkerName")),
+                       containsTerm(QStringLiteral("a.KindId")),
+                       containsTerm(QStringLiteral("a.KindName")),
+                       containsTerm(QStringLiteral("a.Process")),
+                       containsTerm(QStringLiteral("a.ProcessName")),
+                       containsTerm(data::wholeNumberText(dialect, QStringLiteral("a.ProcessSize"))),
+                       containsTerm(data::asText(dialect, QStringLiteral("a.ProductCount"))),
+                       containsTerm(data::wholeNumberText(dialect, QStringLiteral("b.Price")))}
+               .join(QStringLiteral(" Or ")) +
+           QStringLiteral(")");
 }
-const QString kQuickSearchSql =
-    kDetail + QStringLiteral(" And (") +
-    QStringList{
-        containsTerm(QStringLiteral("a.DeptName")),     containsTerm(QStringLiteral("a.Machineid")),
-        containsTerm(QStringLiteral("a.WorkerName")),   containsTerm(QStringLiteral("a.KindId")),
-        containsTerm(QStringLiteral("a.KindName")),     containsTerm(QStringLiteral("a.Process")),
-        containsTerm(QStringLiteral("a.ProcessName")),  containsTerm(wholeNumberText(QStringLiteral("a.ProcessSize"))),
-        containsTerm(QStringLiteral("a.ProductCount")), containsTerm(wholeNumberText(QStringLiteral("b.Price")))}
-        .join(QStringLiteral(" Or ")) +
-    QStringLiteral(")");
 constexpr int kQuickSearchTerms = 10;
 
 // Look-ups and drop-down lists.
@@ -697,7 +706,7 @@ void TQueryForm::QsearchClick()
     QVariantList params;
     for (int i = 0; i < kQuickSearchTerms; ++i)
         params << pattern;
-    openDetail(kQuickSearchSql, params);
+    openDetail(quickSearchSql(CurrentDialect()), params);
 }
 
 void TQueryForm::MonthSearchClick()
@@ -715,7 +724,7 @@ void TQueryForm::MonthSearchClick()
 void TQueryForm::SalaryMonth_searchClick()
 {
     const QDate month = chosenMonth(year_edit_s, month_edit_s);
-    openSummary(querysql::kSummaryMonth, {MonthStart(month), NextMonthStart(month)});
+    openSummary(querysql::summaryMonth(CurrentDialect()), {MonthStart(month), NextMonthStart(month)});
 }
 
 void TQueryForm::RefreshWorkerClick()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Dialect.h"
 #include "toolkit/ChildWindow.h"
 
 #include <QDate>
@@ -30,7 +31,7 @@ namespace querysql {
 extern const QString kDetail;
 // The wage per worker, team and machine place (Expr1003) over one month, stored prices, highest
 // first: two values, the first day of the month and of the next one.
-extern const QString kSummaryMonth;
+QString summaryMonth(data::Dialect dialect);
 // The same over all months.
 extern const QString kSummaryAll;
 // All months priced at the current list prices, in the engine's order.

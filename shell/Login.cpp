@@ -134,7 +134,7 @@ void TLoginForm::CmdLoginClick()
     QString storedPassword;
     QString role;
     data::DataSet* query = DM->DmQuery;
-    OpenQuery(query, QStringLiteral("Select Password,Role From UserData Where User=?"), {user});
+    OpenQuery(query, QStringLiteral("Select Password,Role From UserData Where \"User\"=?"), {user});
     if (!query->eof()) {
         storedPassword = query->field(0).asString();
         role = query->field(1).asString();

@@ -224,7 +224,7 @@ int benchQuery(const QString& dbPath, qint64 rows, int months, int repeat, bool 
         rawRead(raw.get(), rawMonthSql, {from, to}, &checksum);
         rawTimes.push_back(now() - start);
         start = now();
-        if (!OpenQuery(DM->SalaryMonthQuery, querysql::kSummaryMonth, {from, to}))
+        if (!OpenQuery(DM->SalaryMonthQuery, querysql::summaryMonth(DM->connection()->dialect()), {from, to}))
             return 1;
         ours.push_back(now() - start);
     }

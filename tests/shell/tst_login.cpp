@@ -225,7 +225,7 @@ void TestLogin::unreachableDatabaseStillLetsTheBuiltInAccountIn()
     form.CmdLogin->click();
     QCOMPARE(m_boxes->takeTexts(),
              (QStringList{QStringLiteral("操作数据表时出错, 执行语句为:\n\nSelect Password,Role From UserData Where "
-                                         "User='alice'\n\n找不到数据库文件 ") +
+                                         "\"User\"='alice'\n\n找不到数据库文件 ") +
                               m_dir->dbPath(),
                           kFailure}));
     form.User_edit->setText(QStringLiteral("Dorvik"));

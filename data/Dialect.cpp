@@ -1,0 +1,40 @@
+#include "data/Dialect.h"
+
+namespace data {
+
+QString unindexedTerm(Dialect dialect, const QString& column)
+{
+    // SQLite takes no index for an expression; "+column" keeps the value and the collation. The
+    // server plans a grouping by its own costs, so the column stands as it is.
+    return dialect == Dialect::Sqlite ? QLatin1Char('+') + column : column;
+}
+
+QString stepLabelFilter(Dialect dialect)
+{
+    if (dialect == Dialect::Sqlite)
+        return QStringLiteral("CAST(substr(Process,3) AS INTEGER) Between 1 And ? "
+                              "And Process='工序'||CAST(substr(Process,3) AS INTEGER)");
+    // The server refuses to cast a text that is not a number, so the label's form is tested first;
+    // CASE keeps the order of the two tests.
+    return QStringLiteral("CASE WHEN Process ~ '^工序[1-9][0-9]{0,8}$' THEN CAST(substr(Process,3) AS INTEGER) END "
+                          "Between 1 And ?");
+}
+
+QString asText(Dialect dialect, const QString& column)
+{
+    return dialect == Dialect::Sqlite ? column : QStringLiteral("CAST(%1 AS TEXT)").arg(column);
+}
+
+QString wholeNumberText(Dialect dialect, const QString& column)
+{
+    if (dialect == Dialect::Sqlite)
+        return QStringLiteral("iif(%1=CAST(%1 AS INTEGER),CAST(%1 AS INTEGER),%1)").arg(column);
+    return QStringLiteral("CAST(trim_scale(CAST(%1 AS NUMERIC)) AS TEXT)").arg(column);
+}
+
+QString largeReadCacheStatement(Dialect dialect)
+{
+    return dialect == Dialect::Sqlite ? QStringLiteral("PRAGMA cache_size = -32768") : QString();
+}
+
+} // namespace data

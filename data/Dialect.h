@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+namespace data {
+
+// The SQL of the two engines. The program's statements are written once, in a form both run; the
+// few pieces that cannot be come from here.
+enum class Dialect { Sqlite, Postgres };
+
+// A grouping or order term that must not take its order from an index on the column (a month's
+// rows are found through the date index; walking the index in grouping order would read every row).
+QString unindexedTerm(Dialect dialect, const QString& column);
+
+// The condition that keeps the step rows labelled "工序1" up to "工序N" (N bound at its "?"), each
+// label written exactly so: no leading zero, no sign, no blank.
+QString stepLabelFilter(Dialect dialect);
+
+// A number column's value as text, for a "contains" search with LIKE: the server compares only
+// texts so; SQLite converts the number by itself, so the column stands as it is there.
+QString asText(Dialect dialect, const QString& column);
+
+// A number column's value as the user reads it, for a "contains" search: a whole number without
+// decimals ("2", not "2.0" or "2.000"), any other number without trailing zeros.
+QString wholeNumberText(Dialect dialect, const QString& column);
+
+// A statement that lets a long read of one month keep more pages in memory; empty where the
+// engine has nothing of the kind.
+QString largeReadCacheStatement(Dialect dialect);
+
+} // namespace data

@@ -1,0 +1,449 @@
+#include "data/PgEngine.h"
+
+#include "data/Connection.h"
+
+#include <QSet>
+#include <QUrl>
+
+#include <libpq-fe.h>
+
+#include <charconv>
+
+namespace data {
+
+namespace {
+
+// The server's type numbers of the columns read as numbers.
+constexpr Oid kBoolOid = 16;
+constexpr Oid kInt8Oid = 20;
+constexpr Oid kInt2Oid = 21;
+constexpr Oid kInt4Oid = 23;
+constexpr Oid kFloat4Oid = 700;
+constexpr Oid kFloat8Oid = 701;
+constexpr Oid kNumericOid = 1700;
+constexpr Oid kByteaOid = 17;
+
+// A failure that libpq or the server reports; code 1 marks it failed, the kind says what it means.
+Error serverError(ErrorKind kind, const QString& text)
+{
+    return Error{1, text, kind};
+}
+
+QString firstLine(const char* message)
+{
+    return QString::fromUtf8(message).trimmed().section(QLatin1Char('\n'), 0, 0).trimmed();
+}
+
+// The host a URI names, for the user: "host:port", or the socket folder.
+QString serverName(const QString& uri)
+{
+    const QUrl url(uri);
+    const QString host = url.host().isEmpty() ? QUrl::fromPercentEncoding(url.query().toUtf8()) : url.host();
+    return url.port() > 0 ? QStringLiteral("%1:%2").arg(host).arg(url.port()) : host;
+}
+
+QString notReachedText(const QString& uri, const char* message)
+{
+    return QStringLiteral("无法连接数据库服务器 %1（%2）").arg(serverName(uri), firstLine(message));
+}
+
+ErrorKind kindOfSqlState(const QByteArray& state)
+{
+    if (state == "23505")
+        return ErrorKind::Unique;
+    if (state == "23502")
+        return ErrorKind::NotNull;
+    if (state == "25006")
+        return ErrorKind::ReadOnly;
+    if (state == "40001" || state == "40P01" || state == "55P03" || state == "57014" || state == "55006")
+        return ErrorKind::Busy;
+    if (state.startsWith("08") || state == "57P01" || state == "57P02" || state == "57P03")
+        return ErrorKind::ConnectionLost;
+    if (state.startsWith("28") || state == "42501")
+        return ErrorKind::AccessDenied;
+    if (state.startsWith("22") || state.startsWith("23"))
+        return ErrorKind::BadValue;
+    return ErrorKind::Other;
+}
+
+QString causeOfKind(ErrorKind kind, const QByteArray& state, const QString& message)
+{
+    switch (kind) {
+    case ErrorKind::Unique: return QStringLiteral("数据表中已有相同的记录（名称已被占用）");
+    case ErrorKind::NotNull: return QStringLiteral("缺少必须填写的数据");
+    case ErrorKind::ReadOnly: return QStringLiteral("数据库服务器现在只允许读取，不能写入");
+    case ErrorKind::Busy:
+        return state == "40001" || state == "40P01" ? QStringLiteral("其他用户正在修改同一数据，请稍后再试")
+                                                    : QStringLiteral("数据正被其他用户使用，请稍后再试");
+    case ErrorKind::ConnectionLost: return QStringLiteral("与数据库服务器的连接已断开，服务器无法连接");
+    case ErrorKind::AccessDenied:
+        return state == "42501" ? QStringLiteral("没有操作数据库的权限")
+                                : QStringLiteral("数据库服务器拒绝了用户名或密码");
+    case ErrorKind::BadValue:
+        return state == "22007" || state == "22008"
+                   ? QStringLiteral("数据的格式不符合数据表的要求（日期应为 yyyy-MM-dd）")
+                   : QStringLiteral("数据不符合数据表的要求");
+    default:
+        if (state == "53100")
+            return QStringLiteral("数据库服务器的磁盘空间不足");
+        return QStringLiteral("数据库不能执行这条语句（%1）").arg(message);
+    }
+}
+
+// The spelling of a result column's name: the server gives unquoted names in small letters; the
+// statement (or, for "*", the tables) spell them as the program knows them.
+QString spelledName(const QString& serverName, const QString& sql)
+{
+    static const QHash<QString, QString> kKnown = [] {
+        QHash<QString, QString> known;
+        for (const char* name : {"Id",           "User",        "Password",     "Role",       "DeptName", "WorkerName",
+                                 "DeptId",       "MachineId",   "EnterDate",    "Kind",       "Process",  "KindName",
+                                 "ProductCount", "ProductDate", "ProcessName",  "ProductId",  "Price",    "Productsize",
+                                 "KindId",       "ProcessSize", "ProcessPrice", "ProcessDate"})
+            known.insert(QString::fromLatin1(name).toLower(), QString::fromLatin1(name));
+        known.insert(QStringLiteral("id"), QStringLiteral("id"));
+        return known;
+    }();
+    const int at = sql.indexOf(QLatin1String(" AS ") + serverName, 0, Qt::CaseInsensitive);
+    if (at >= 0)
+        return sql.mid(at + 4, serverName.size());
+    return kKnown.value(serverName, serverName);
+}
+
+bool isInsert(const QByteArray& sql)
+{
+    const QByteArray head = sql.trimmed().left(7).toLower();
+    return head.startsWith("insert") && !sql.toLower().contains("returning");
+}
+
+void loadValue(ColumnStore& column, const PGresult* result, int c, Oid type, int row)
+{
+    if (PQgetisnull(result, 0, c)) {
+        column.setNull(row);
+        return;
+    }
+    const char* text = PQgetvalue(result, 0, c);
+    const int size = PQgetlength(result, 0, c);
+    switch (type) {
+    case kInt2Oid:
+    case kInt4Oid:
+    case kInt8Oid: {
+        qint64 value = 0;
+        std::from_chars(text, text + size, value);
+        column.setInteger(row, value);
+        return;
+    }
+    case kBoolOid: column.setInteger(row, text[0] == 't' ? 1 : 0); return;
+    case kFloat4Oid:
+    case kFloat8Oid:
+    case kNumericOid: {
+        double value = 0;
+        std::from_chars(text, text + size, value);
+        column.setReal(row, value);
+        return;
+    }
+    case kByteaOid: {
+        size_t length = 0;
+        unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &length);
+        column.setBlob(row, reinterpret_cast<const char*>(bytes), int(length));
+        PQfreemem(bytes);
+        return;
+    }
+    default: column.setText(row, text, size); return;
+    }
+}
+
+using ResultPtr = std::unique_ptr<PGresult, void (*)(PGresult*)>;
+
+} // namespace
+
+bool numberPlaceholders(const QByteArray& sql, QByteArray* numbered, int* placeholders)
+{
+    numbered->clear();
+    numbered->reserve(sql.size() + 16);
+    int count = 0;
+    const qsizetype n = sql.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = sql[i];
+        if (c == '\'' || c == '"') {
+            // A quoted text or name runs to the next unpaired quote of its kind.
+            const qsizetype start = i++;
+            while (i < n && !(sql[i] == c && (i + 1 >= n || sql[i + 1] != c)))
+                i += sql[i] == c ? 2 : 1;
+            numbered->append(sql.mid(start, i - start + 1));
+        } else if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
+            const qsizetype end = sql.indexOf('\n', i);
+            const qsizetype stop = end < 0 ? n : end;
+            numbered->append(sql.mid(i, stop - i));
+            i = stop - 1;
+        } else if (c == '?') {
+            numbered->append('$').append(QByteArray::number(++count));
+        } else if (c == ';') {
+            // Only blanks and further semicolons may follow the statement.
+            for (qsizetype j = i + 1; j < n; ++j)
+                if (!QChar::isSpace(uchar(sql[j])) && sql[j] != ';')
+                    return false;
+            break;
+        } else {
+            numbered->append(c);
+        }
+    }
+    *placeholders = count;
+    return true;
+}
+
+QString serverVersionProblem(int serverVersion)
+{
+    if (serverVersion >= PgEngine::kOldestServer)
+        return QString();
+    return QStringLiteral("数据库服务器的版本太旧（%1.%2），本程序需要 PostgreSQL %3 或更新的版本")
+        .arg(serverVersion / 10000)
+        .arg(serverVersion % 10000)
+        .arg(PgEngine::kOldestServer / 10000);
+}
+
+PgEngine::~PgEngine()
+{
+    close();
+}
+
+void PgEngine::close()
+{
+    PQfinish(m_conn);
+    m_conn = nullptr;
+    m_totalChanges = 0;
+}
+
+bool PgEngine::open(const QString& uri, Error* error)
+{
+    close();
+    const auto fail = [this, error](const Error& failed) {
+        close();
+        if (error)
+            *error = failed;
+        return false;
+    };
+    // The URI's own settings win over these defaults (libpq takes the later of a key given twice).
+    const QByteArray dbname = uri.toUtf8();
+    const char* keys[] = {"connect_timeout", "application_name", "dbname", nullptr};
+    const char* values[] = {"5", "Dorvik", dbname.constData(), nullptr};
+    m_conn = PQconnectdbParams(keys, values, 1);
+    if (PQstatus(m_conn) != CONNECTION_OK) {
+        if (PQconnectionNeedsPassword(m_conn))
+            return fail(serverError(ErrorKind::AccessDenied, QStringLiteral("数据库服务器要求密码，但没有给出密码")));
+        if (PQconnectionUsedPassword(m_conn))
+            return fail(serverError(ErrorKind::AccessDenied, QStringLiteral("数据库服务器拒绝了用户名或密码")));
+        return fail(serverError(ErrorKind::ConnectionLost, notReachedText(uri, PQerrorMessage(m_conn))));
+    }
+    if (const QString problem = serverVersionProblem(PQserverVersion(m_conn)); !problem.isEmpty())
+        return fail(serverError(ErrorKind::NotOurs, problem));
+    PQsetClientEncoding(m_conn, "UTF8");
+    const QByteArray settings = QByteArrayLiteral("SET DateStyle = ISO; SET lock_timeout = ") +
+                                QByteArray::number(m_busyTimeout) + QByteArrayLiteral("; SET TimeZone = 'UTC'");
+    ResultPtr set(PQexec(m_conn, settings.constData()), PQclear);
+    if (PQresultStatus(set.get()) != PGRES_COMMAND_OK)
+        return fail(failureOf(set.get()));
+
+    ResultPtr tables(PQexec(m_conn, "SELECT lower(c.relname), c.relkind FROM pg_class c "
+                                    "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind IN ('r','S')"),
+                     PQclear);
+    if (PQresultStatus(tables.get()) != PGRES_TUPLES_OK)
+        return fail(failureOf(tables.get()));
+    QSet<QString> names;
+    for (int r = 0; r < PQntuples(tables.get()); ++r)
+        names.insert(QString::fromUtf8(PQgetvalue(tables.get(), r, 0)));
+    m_hasChangeCounter = names.contains(QStringLiteral("dorvik_changes"));
+    if (m_requireTables)
+        for (const QString& table : Connection::kProgramTables)
+            if (!names.contains(table.toLower()))
+                return fail(serverError(ErrorKind::NotOurs, notThisProgramsDatabaseText(table)));
+    return true;
+}
+
+void PgEngine::setBusyTimeout(int milliseconds)
+{
+    m_busyTimeout = milliseconds;
+    if (m_conn) {
+        const QByteArray set = QByteArrayLiteral("SET lock_timeout = ") + QByteArray::number(milliseconds);
+        PQclear(PQexec(m_conn, set.constData()));
+    }
+}
+
+bool PgEngine::inTransaction() const
+{
+    if (!m_conn)
+        return false;
+    const PGTransactionStatusType status = PQtransactionStatus(m_conn);
+    return status == PQTRANS_INTRANS || status == PQTRANS_INERROR || status == PQTRANS_ACTIVE;
+}
+
+Error PgEngine::failureOf(const PGresult* result)
+{
+    if (PQstatus(m_conn) == CONNECTION_BAD) {
+        // The server went away: what was not committed is gone with the connection; the next
+        // statement connects again.
+        const QString text = causeOfKind(ErrorKind::ConnectionLost, {}, {});
+        close();
+        return serverError(ErrorKind::ConnectionLost, text);
+    }
+    const QByteArray state = result ? QByteArray(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QByteArray();
+    const QString message = firstLine(result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr);
+    if (state == "42P01") {
+        // A table the program's database has is missing: the database is another's.
+        return serverError(ErrorKind::NotOurs, notThisProgramsDatabaseText());
+    }
+    const ErrorKind kind = kindOfSqlState(state);
+    return serverError(kind, causeOfKind(kind, state, message.isEmpty() ? firstLine(PQerrorMessage(m_conn)) : message));
+}
+
+bool PgEngine::execute(const QString& statement, Error* error)
+{
+    ResultPtr result(PQexec(m_conn, statement.toUtf8().constData()), PQclear);
+    const ExecStatusType status = PQresultStatus(result.get());
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+        return true;
+    if (error)
+        *error = failureOf(result.get());
+    return false;
+}
+
+qint64 PgEngine::othersChangeMark()
+{
+    // Every changing statement on the program's tables draws a number from the change counter and
+    // counts it in the session's own tally; what others drew is the difference.
+    if (!m_conn || !m_hasChangeCounter)
+        return -1;
+    ResultPtr result(PQexec(m_conn, "SELECT (SELECT last_value FROM dorvik_changes) - "
+                                    "coalesce(nullif(current_setting('dorvik.own_changes', true), ''), '0')::bigint"),
+                     PQclear);
+    if (PQresultStatus(result.get()) != PGRES_TUPLES_OK || PQntuples(result.get()) != 1)
+        return -1;
+    return QByteArray(PQgetvalue(result.get(), 0, 0)).toLongLong();
+}
+
+bool PgEngine::run(const QString& sql, const QVariantList& params, ResultTarget* target, StatementOutcome* outcome,
+                   Error* error)
+{
+    const auto fail = [error](const Error& failed) {
+        if (error)
+            *error = failed;
+        return false;
+    };
+    QByteArray text;
+    int placeholders = 0;
+    if (!numberPlaceholders(sql.toUtf8(), &text, &placeholders))
+        return fail(Error{kMisuse, QStringLiteral("每次只能执行一条语句，这条语句后面还有别的内容"), ErrorKind::Other});
+    if (text.trimmed().isEmpty())
+        return fail(Error{kMisuse, QStringLiteral("没有要执行的语句"), ErrorKind::Other});
+    if (placeholders != params.size())
+        return fail(
+            Error{kMisuse,
+                  QStringLiteral("语句中有 %1 处要填入数据，给出的数据却有 %2 个").arg(placeholders).arg(params.size()),
+                  ErrorKind::Other});
+    const bool insert = isInsert(text);
+    if (insert)
+        text += " RETURNING id";
+
+    // Every value goes as text and the server reads it as the type its place needs.
+    std::vector<QByteArray> texts(size_t(params.size()));
+    std::vector<const char*> values(size_t(params.size()), nullptr);
+    std::vector<int> lengths(size_t(params.size()), 0);
+    std::vector<int> formats(size_t(params.size()), 0);
+    for (int i = 0; i < params.size(); ++i) {
+        DbValue v = toDbValue(params.at(i));
+        switch (v.kind) {
+        case KInt: texts[size_t(i)] = QByteArray::number(v.integer); break;
+        case KReal: texts[size_t(i)] = QByteArray::number(v.real, 'g', 17); break;
+        case KText: texts[size_t(i)] = std::move(v.bytes); break;
+        case KBlob:
+            texts[size_t(i)] = std::move(v.bytes);
+            formats[size_t(i)] = 1;
+            break;
+        default: continue;
+        }
+        values[size_t(i)] = texts[size_t(i)].constData();
+        lengths[size_t(i)] = int(texts[size_t(i)].size());
+    }
+    if (!PQsendQueryParams(m_conn, text.constData(), params.size(), nullptr, values.data(), lengths.data(),
+                           formats.data(), 0)) {
+        ResultPtr none(nullptr, PQclear);
+        return fail(failureOf(none.get()));
+    }
+    PQsetSingleRowMode(m_conn);
+
+    *outcome = StatementOutcome{};
+    const int firstRow = target ? target->firstRow : 0;
+    std::vector<ColumnStore*> columns;
+    std::vector<Oid> types;
+    bool described = false;
+    Error failed;
+    qint64 lastKey = 0;
+    while (PGresult* raw = PQgetResult(m_conn)) {
+        ResultPtr result(raw, PQclear);
+        const ExecStatusType status = PQresultStatus(raw);
+        if (failed.failed())
+            continue; // the rest of a refused result is read and dropped
+        if (status == PGRES_SINGLE_TUPLE) {
+            if (insert) {
+                lastKey = QByteArray(PQgetvalue(raw, 0, 0)).toLongLong();
+                continue;
+            }
+            if (!target)
+                continue;
+            if (!described) {
+                described = true;
+                QStringList names;
+                for (int c = 0; c < PQnfields(raw); ++c) {
+                    names << spelledName(QString::fromUtf8(PQfname(raw, c)), sql);
+                    types.push_back(PQftype(raw, c));
+                }
+                if (target->acceptColumns && !target->acceptColumns(names, &failed)) {
+                    if (!failed.failed())
+                        failed = Error{kMisuse, QStringLiteral("语句的结果不能读入"), ErrorKind::Other};
+                    continue;
+                }
+                if (target->columns->empty())
+                    for (const QString& name : names) {
+                        target->columns->push_back(std::make_unique<ColumnStore>());
+                        target->columns->back()->name = name;
+                    }
+                for (const auto& column : *target->columns)
+                    columns.push_back(column.get());
+            }
+            for (size_t c = 0; c < columns.size(); ++c)
+                loadValue(*columns[c], raw, int(c), types[c], firstRow + outcome->rows);
+            ++outcome->rows;
+        } else if (status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK) {
+            if (target && !insert && !described) {
+                // No rows: the columns still come from the result's description.
+                described = true;
+                QStringList names;
+                for (int c = 0; c < PQnfields(raw); ++c)
+                    names << spelledName(QString::fromUtf8(PQfname(raw, c)), sql);
+                if (target->acceptColumns && !target->acceptColumns(names, &failed))
+                    continue;
+                if (target->columns->empty())
+                    for (const QString& name : names) {
+                        target->columns->push_back(std::make_unique<ColumnStore>());
+                        target->columns->back()->name = name;
+                    }
+            }
+            const char* tuples = PQcmdTuples(raw);
+            if (tuples && *tuples && (insert || !PQnfields(raw))) {
+                outcome->rowsAffected = QByteArray(tuples).toInt();
+                m_totalChanges += outcome->rowsAffected;
+            }
+        } else {
+            failed = failureOf(raw);
+            if (!m_conn)
+                break;
+        }
+    }
+    if (failed.failed())
+        return fail(failed);
+    if (insert && outcome->rowsAffected > 0)
+        outcome->newKey = lastKey;
+    return true;
+}
+
+} // namespace data
