@@ -397,9 +397,13 @@ void DataSet::noteDatabaseState()
 
 int DataSet::compareRows(const std::vector<std::pair<int, OrderTerm>>& terms, int a, int b) const
 {
-    // SQLite's order of values: empty first, then numbers by value, then texts by the column's
-    // collation, then blobs by their bytes.
-    const auto rank = [](quint8 kind) { return kind == KNull ? 0 : kind == KText ? 2 : kind == KBlob ? 3 : 1; };
+    // The engine's order of values: numbers by value, then texts by the column's collation (the
+    // server's texts compare as SQLite's NOCASE does: ASCII letters without case, then bytes), then
+    // blobs by their bytes; empty values first on SQLite, last on the server (in rising order).
+    const int nullRank = m_connection->dialect() == Dialect::Sqlite ? 0 : 4;
+    const auto rank = [nullRank](quint8 kind) {
+        return kind == KNull ? nullRank : kind == KText ? 2 : kind == KBlob ? 3 : 1;
+    };
     for (const auto& [column, term] : terms) {
         const ColumnStore& col = *m_columns[size_t(column)];
         const quint8 ka = col.kind(a);

@@ -89,6 +89,12 @@ QString notThisProgramsDatabaseText(const QString& missingTable)
     return missingTable.isEmpty() ? text : text + QStringLiteral("（缺少数据表 %1）").arg(missingTable);
 }
 
+QString notThisProgramsServerDatabaseText(const QString& missingTable)
+{
+    const QString text = QStringLiteral("服务器上的这个数据库不是本系统的数据库");
+    return missingTable.isEmpty() ? text : text + QStringLiteral("（缺少数据表 %1）").arg(missingTable);
+}
+
 QString readOnlyMarkedFileText()
 {
     return QStringLiteral("数据库文件是只读的，程序不能打开它（上次关闭时留下的标记无法去掉）");

@@ -45,5 +45,6 @@ QString noDataSourceText();
 QString fileMissingText(const QString& path);
 QString notThisProgramsDatabaseText(const QString& missingTable = QString());
 QString readOnlyMarkedFileText();
+QString notThisProgramsServerDatabaseText(const QString& missingTable = QString());
 
 } // namespace data

@@ -1,13 +1,14 @@
 #include "data/PgEngine.h"
 
 #include "data/Connection.h"
+#include "data/Schema.h"
 
 #include <QSet>
-#include <QUrl>
 
 #include <libpq-fe.h>
 
 #include <charconv>
+#include <cstring>
 
 namespace data {
 
@@ -34,17 +35,15 @@ QString firstLine(const char* message)
     return QString::fromUtf8(message).trimmed().section(QLatin1Char('\n'), 0, 0).trimmed();
 }
 
-// The host a URI names, for the user: "host:port", or the socket folder.
-QString serverName(const QString& uri)
+// The server a connection tried, for the user: "host:port", or the socket folder and port.
+QString serverName(const PGconn* conn)
 {
-    const QUrl url(uri);
-    const QString host = url.host().isEmpty() ? QUrl::fromPercentEncoding(url.query().toUtf8()) : url.host();
-    return url.port() > 0 ? QStringLiteral("%1:%2").arg(host).arg(url.port()) : host;
+    return QStringLiteral("%1:%2").arg(QString::fromUtf8(PQhost(conn)), QString::fromUtf8(PQport(conn)));
 }
 
-QString notReachedText(const QString& uri, const char* message)
+QString notReachedText(const PGconn* conn)
 {
-    return QStringLiteral("无法连接数据库服务器 %1（%2）").arg(serverName(uri), firstLine(message));
+    return QStringLiteral("无法连接数据库服务器 %1（%2）").arg(serverName(conn), firstLine(PQerrorMessage(conn)));
 }
 
 ErrorKind kindOfSqlState(const QByteArray& state)
@@ -90,24 +89,24 @@ QString causeOfKind(ErrorKind kind, const QByteArray& state, const QString& mess
     }
 }
 
-// The spelling of a result column's name: the server gives unquoted names in small letters; the
-// statement (or, for "*", the tables) spell them as the program knows them.
-QString spelledName(const QString& serverName, const QString& sql)
+// The spelling of a result column's name. The server gives unquoted names in small letters: a
+// column of a program table is named as the table spells it, a computed column as the statement
+// spells its alias.
+QString spelledName(const PGresult* result, int column, const QHash<Oid, QString>& programTables, const QString& sql)
 {
-    static const QHash<QString, QString> kKnown = [] {
-        QHash<QString, QString> known;
-        for (const char* name : {"Id",           "User",        "Password",     "Role",       "DeptName", "WorkerName",
-                                 "DeptId",       "MachineId",   "EnterDate",    "Kind",       "Process",  "KindName",
-                                 "ProductCount", "ProductDate", "ProcessName",  "ProductId",  "Price",    "Productsize",
-                                 "KindId",       "ProcessSize", "ProcessPrice", "ProcessDate"})
-            known.insert(QString::fromLatin1(name).toLower(), QString::fromLatin1(name));
-        known.insert(QStringLiteral("id"), QStringLiteral("id"));
-        return known;
-    }();
-    const int at = sql.indexOf(QLatin1String(" AS ") + serverName, 0, Qt::CaseInsensitive);
-    if (at >= 0)
-        return sql.mid(at + 4, serverName.size());
-    return kKnown.value(serverName, serverName);
+    const QString name = QString::fromUtf8(PQfname(result, column));
+    const QString table = programTables.value(PQftable(result, column));
+    if (!table.isEmpty()) {
+        const QStringList columns = tableColumns(table);
+        const int position = PQftablecol(result, column) - 1;
+        if (position >= 0 && position < columns.size() && columns.at(position).compare(name, Qt::CaseInsensitive) == 0)
+            return columns.at(position);
+    }
+    const QString alias = QStringLiteral(" AS ") + name;
+    const int at = sql.indexOf(alias, 0, Qt::CaseInsensitive);
+    if (at >= 0 && (at + alias.size() == sql.size() || !sql.at(at + alias.size()).isLetterOrNumber()))
+        return sql.mid(at + 4, name.size());
+    return name;
 }
 
 bool isInsert(const QByteArray& sql)
@@ -116,14 +115,8 @@ bool isInsert(const QByteArray& sql)
     return head.startsWith("insert") && !sql.toLower().contains("returning");
 }
 
-void loadValue(ColumnStore& column, const PGresult* result, int c, Oid type, int row)
+void loadValue(ColumnStore& column, int row, Oid type, const char* text, int size)
 {
-    if (PQgetisnull(result, 0, c)) {
-        column.setNull(row);
-        return;
-    }
-    const char* text = PQgetvalue(result, 0, c);
-    const int size = PQgetlength(result, 0, c);
     switch (type) {
     case kInt2Oid:
     case kInt4Oid:
@@ -151,6 +144,50 @@ void loadValue(ColumnStore& column, const PGresult* result, int c, Oid type, int
     }
     default: column.setText(row, text, size); return;
     }
+}
+
+void loadValue(ColumnStore& column, const PGresult* result, int c, Oid type, int row)
+{
+    if (PQgetisnull(result, 0, c))
+        column.setNull(row);
+    else
+        loadValue(column, row, type, PQgetvalue(result, 0, c), PQgetlength(result, 0, c));
+}
+
+// One field of a row in COPY's text form: backslash escapes undone, into *unescaped when needed.
+// False for the null marker.
+bool copyField(const char*& text, int& size, QByteArray* unescaped)
+{
+    if (size == 2 && text[0] == '\\' && text[1] == 'N')
+        return false;
+    if (!std::memchr(text, '\\', size_t(size)))
+        return true;
+    unescaped->clear();
+    for (int i = 0; i < size; ++i) {
+        char c = text[i];
+        if (c == '\\' && i + 1 < size) {
+            switch (text[++i]) {
+            case 'b': c = '\b'; break;
+            case 'f': c = '\f'; break;
+            case 'n': c = '\n'; break;
+            case 'r': c = '\r'; break;
+            case 't': c = '\t'; break;
+            case 'v': c = '\v'; break;
+            default: c = text[i]; break;
+            }
+        }
+        unescaped->append(c);
+    }
+    text = unescaped->constData();
+    size = int(unescaped->size());
+    return true;
+}
+
+// True for a statement that only reads: its rows can come through COPY.
+bool isQuery(const QByteArray& sql)
+{
+    const QByteArray head = sql.trimmed().left(7).toLower();
+    return head.startsWith("select") || head.startsWith("with");
 }
 
 using ResultPtr = std::unique_ptr<PGresult, void (*)(PGresult*)>;
@@ -233,7 +270,7 @@ bool PgEngine::open(const QString& uri, Error* error)
             return fail(serverError(ErrorKind::AccessDenied, QStringLiteral("数据库服务器要求密码，但没有给出密码")));
         if (PQconnectionUsedPassword(m_conn))
             return fail(serverError(ErrorKind::AccessDenied, QStringLiteral("数据库服务器拒绝了用户名或密码")));
-        return fail(serverError(ErrorKind::ConnectionLost, notReachedText(uri, PQerrorMessage(m_conn))));
+        return fail(serverError(ErrorKind::ConnectionLost, notReachedText(m_conn)));
     }
     if (const QString problem = serverVersionProblem(PQserverVersion(m_conn)); !problem.isEmpty())
         return fail(serverError(ErrorKind::NotOurs, problem));
@@ -244,19 +281,25 @@ bool PgEngine::open(const QString& uri, Error* error)
     if (PQresultStatus(set.get()) != PGRES_COMMAND_OK)
         return fail(failureOf(set.get()));
 
-    ResultPtr tables(PQexec(m_conn, "SELECT lower(c.relname), c.relkind FROM pg_class c "
+    ResultPtr tables(PQexec(m_conn, "SELECT lower(c.relname), c.oid FROM pg_class c "
                                     "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind IN ('r','S')"),
                      PQclear);
     if (PQresultStatus(tables.get()) != PGRES_TUPLES_OK)
         return fail(failureOf(tables.get()));
     QSet<QString> names;
-    for (int r = 0; r < PQntuples(tables.get()); ++r)
-        names.insert(QString::fromUtf8(PQgetvalue(tables.get(), r, 0)));
+    m_programTables.clear();
+    for (int r = 0; r < PQntuples(tables.get()); ++r) {
+        const QString name = QString::fromUtf8(PQgetvalue(tables.get(), r, 0));
+        names.insert(name);
+        for (const QString& table : Connection::kProgramTables)
+            if (table.toLower() == name)
+                m_programTables.insert(Oid(QByteArray(PQgetvalue(tables.get(), r, 1)).toUInt()), table);
+    }
     m_hasChangeCounter = names.contains(QStringLiteral("dorvik_changes"));
     if (m_requireTables)
         for (const QString& table : Connection::kProgramTables)
             if (!names.contains(table.toLower()))
-                return fail(serverError(ErrorKind::NotOurs, notThisProgramsDatabaseText(table)));
+                return fail(serverError(ErrorKind::NotOurs, notThisProgramsServerDatabaseText(table)));
     return true;
 }
 
@@ -290,10 +333,15 @@ Error PgEngine::failureOf(const PGresult* result)
     const QString message = firstLine(result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr);
     if (state == "42P01") {
         // A table the program's database has is missing: the database is another's.
-        return serverError(ErrorKind::NotOurs, notThisProgramsDatabaseText());
+        return serverError(ErrorKind::NotOurs, notThisProgramsServerDatabaseText());
     }
     const ErrorKind kind = kindOfSqlState(state);
-    return serverError(kind, causeOfKind(kind, state, message.isEmpty() ? firstLine(PQerrorMessage(m_conn)) : message));
+    const Error error =
+        serverError(kind, causeOfKind(kind, state, message.isEmpty() ? firstLine(PQerrorMessage(m_conn)) : message));
+    // A server that shuts down says so before it goes; the connection is of no further use.
+    if (kind == ErrorKind::ConnectionLost)
+        close();
+    return error;
 }
 
 bool PgEngine::execute(const QString& statement, Error* error)
@@ -340,6 +388,9 @@ bool PgEngine::run(const QString& sql, const QVariantList& params, ResultTarget*
             Error{kMisuse,
                   QStringLiteral("语句中有 %1 处要填入数据，给出的数据却有 %2 个").arg(placeholders).arg(params.size()),
                   ErrorKind::Other});
+    // A long list without values comes fastest through COPY: no result object per row.
+    if (target && params.isEmpty() && isQuery(text))
+        return runByCopy(text, sql, target, outcome, error);
     const bool insert = isInsert(text);
     if (insert)
         text += " RETURNING id";
@@ -394,7 +445,7 @@ bool PgEngine::run(const QString& sql, const QVariantList& params, ResultTarget*
                 described = true;
                 QStringList names;
                 for (int c = 0; c < PQnfields(raw); ++c) {
-                    names << spelledName(QString::fromUtf8(PQfname(raw, c)), sql);
+                    names << spelledName(raw, c, m_programTables, sql);
                     types.push_back(PQftype(raw, c));
                 }
                 if (target->acceptColumns && !target->acceptColumns(names, &failed)) {
@@ -419,7 +470,7 @@ bool PgEngine::run(const QString& sql, const QVariantList& params, ResultTarget*
                 described = true;
                 QStringList names;
                 for (int c = 0; c < PQnfields(raw); ++c)
-                    names << spelledName(QString::fromUtf8(PQfname(raw, c)), sql);
+                    names << spelledName(raw, c, m_programTables, sql);
                 if (target->acceptColumns && !target->acceptColumns(names, &failed))
                     continue;
                 if (target->columns->empty())
@@ -443,6 +494,82 @@ bool PgEngine::run(const QString& sql, const QVariantList& params, ResultTarget*
         return fail(failed);
     if (insert && outcome->rowsAffected > 0)
         outcome->newKey = lastKey;
+    return true;
+}
+
+bool PgEngine::runByCopy(const QByteArray& text, const QString& sql, ResultTarget* target, StatementOutcome* outcome,
+                         Error* error)
+{
+    const auto fail = [error](const Error& failed) {
+        if (error)
+            *error = failed;
+        return false;
+    };
+    // The columns' names and types come from the statement's description; COPY gives only rows.
+    ResultPtr prepared(PQprepare(m_conn, "", text.constData(), 0, nullptr), PQclear);
+    if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK)
+        return fail(failureOf(prepared.get()));
+    ResultPtr described(PQdescribePrepared(m_conn, ""), PQclear);
+    if (PQresultStatus(described.get()) != PGRES_COMMAND_OK)
+        return fail(failureOf(described.get()));
+    const int fieldCount = PQnfields(described.get());
+    QStringList names;
+    std::vector<Oid> types;
+    for (int c = 0; c < fieldCount; ++c) {
+        names << spelledName(described.get(), c, m_programTables, sql);
+        types.push_back(PQftype(described.get(), c));
+    }
+    Error refused;
+    if (target->acceptColumns && !target->acceptColumns(names, &refused))
+        return fail(refused);
+    if (target->columns->empty())
+        for (const QString& name : names) {
+            target->columns->push_back(std::make_unique<ColumnStore>());
+            target->columns->back()->name = name;
+        }
+    std::vector<ColumnStore*> columns;
+    for (const auto& column : *target->columns)
+        columns.push_back(column.get());
+
+    const QByteArray copy = QByteArrayLiteral("COPY (") + text + QByteArrayLiteral(") TO STDOUT");
+    ResultPtr started(PQexec(m_conn, copy.constData()), PQclear);
+    if (PQresultStatus(started.get()) != PGRES_COPY_OUT)
+        return fail(failureOf(started.get()));
+    *outcome = StatementOutcome{};
+    int row = target->firstRow;
+    QByteArray unescaped;
+    char* buffer = nullptr;
+    int length = 0;
+    while ((length = PQgetCopyData(m_conn, &buffer, 0)) > 0) {
+        const char* at = buffer;
+        const char* end = buffer + length - 1; // each row ends with a newline
+        for (size_t c = 0; c < columns.size(); ++c) {
+            const char* tab = static_cast<const char*>(std::memchr(at, '\t', size_t(end - at)));
+            const char* fieldEnd = tab ? tab : end;
+            const char* field = at;
+            int size = int(fieldEnd - at);
+            if (copyField(field, size, &unescaped))
+                loadValue(*columns[c], row, types[c], field, size);
+            else
+                columns[c]->setNull(row);
+            at = tab ? tab + 1 : end;
+        }
+        PQfreemem(buffer);
+        ++row;
+    }
+    Error failed;
+    while (PGresult* raw = PQgetResult(m_conn)) {
+        ResultPtr result(raw, PQclear);
+        if (PQresultStatus(raw) != PGRES_COMMAND_OK && !failed.failed())
+            failed = failureOf(raw);
+        if (!m_conn)
+            break;
+    }
+    if (length == -2 && !failed.failed())
+        failed = failureOf(nullptr);
+    if (failed.failed())
+        return fail(failed);
+    outcome->rows = row - target->firstRow;
     return true;
 }
 

@@ -2,6 +2,8 @@
 
 #include "data/Engine.h"
 
+#include <QHash>
+
 typedef struct pg_conn PGconn;
 typedef struct pg_result PGresult;
 
@@ -38,12 +40,15 @@ public:
 
 private:
     Error failureOf(const PGresult* result);
+    bool runByCopy(const QByteArray& text, const QString& sql, ResultTarget* target, StatementOutcome* outcome,
+                   Error* error);
 
     PGconn* m_conn = nullptr;
     int m_busyTimeout;
     qint64 m_totalChanges = 0;
     bool m_requireTables = true;
     bool m_hasChangeCounter = false;
+    QHash<unsigned int, QString> m_programTables; // the server's number of each program table
 };
 
 // A statement's "?" placeholders (outside quotes and comments) turned into $1, $2, ...; the count
