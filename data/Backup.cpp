@@ -1,6 +1,8 @@
 #include "data/Backup.h"
 
 #include "data/Connection.h"
+#include "data/PgEngine.h"
+#include "data/Schema.h"
 #include "data/SqliteEngine.h"
 #include "platform/ProgramDir.h"
 
@@ -154,8 +156,18 @@ CopyOutcome backupDatabase(Connection& connection, const QString& backupFile)
 {
     const QString title = QStringLiteral("数据备份失败：");
     Error error;
-    sqlite3* source = connection.fileHandle(&error);
-    if (!source)
+    // A file database is copied page by page from the program's connection; a server's rows are
+    // read on a connection of the backup's own, in one snapshot.
+    std::unique_ptr<PgEngine> server;
+    sqlite3* source = nullptr;
+    if (connection.onServer()) {
+        server = std::make_unique<PgEngine>(connection.busyTimeout());
+        if (!server->open(Connection::dataSource(), &error))
+            server.reset();
+    } else {
+        source = connection.fileHandle(&error);
+    }
+    if (!source && !server)
         return failed(title + QStringLiteral("无法连接数据库。\n") + error.text + QStringLiteral("。\n\n") +
                           kBackupKept,
                       error.code);
@@ -182,16 +194,26 @@ CopyOutcome backupDatabase(Connection& connection, const QString& backupFile)
     };
 
     int rc = SQLITE_OK;
+    QString reason;
     {
         DbHandle destination = openDb(partPath, Access::Write, &rc);
-        if (destination)
+        if (destination && source) {
             rc = copyPages(destination.get(), source);
+        } else if (destination) {
+            rc = sqlite3_exec(destination.get(), schemaText(Dialect::Sqlite).toUtf8().constData(), nullptr, nullptr,
+                              nullptr);
+            if (rc == SQLITE_OK && !copyServerToFile(*server, destination.get(), &error)) {
+                rc = error.code;
+                reason = error.text + QStringLiteral("。");
+            }
+        }
         if (destination && rc == SQLITE_OK && sqlite3_close(destination.release()) != SQLITE_OK)
             rc = SQLITE_IOERR;
     }
     if (rc != SQLITE_OK) {
         discardPart();
-        return failed(title + reasonOf(rc, true) + QStringLiteral("\n\n") + kBackupKept, rc);
+        return failed(title + (reason.isEmpty() ? reasonOf(rc, true) : reason) + QStringLiteral("\n\n") + kBackupKept,
+                      rc);
     }
     QFile::setPermissions(partPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
     if (std::rename(QFile::encodeName(partPath).constData(), QFile::encodeName(backupFile).constData()) != 0) {
@@ -211,10 +233,11 @@ CopyOutcome restoreDatabase(Connection& connection, const QString& backupFile)
     if (!QFileInfo(backupFile).isFile())
         return failed(title + QStringLiteral("没有找到备份文件\n") + QDir::toNativeSeparators(backupFile) +
                       QStringLiteral("\n请先进行数据库备份。") + tail);
+    const bool onServer = connection.onServer();
     const QString livePath = Connection::dataSourcePath();
-    if (livePath.isEmpty() || !QFileInfo(livePath).isFile())
+    if (!onServer && (livePath.isEmpty() || !QFileInfo(livePath).isFile()))
         return failed(title + QStringLiteral("找不到当前的数据库文件。\n") + QDir::toNativeSeparators(livePath));
-    if (QFileInfo(livePath).canonicalFilePath() == QFileInfo(backupFile).canonicalFilePath())
+    if (!onServer && QFileInfo(livePath).canonicalFilePath() == QFileInfo(backupFile).canonicalFilePath())
         return failed(title + QStringLiteral("备份文件就是当前的数据库文件。") + tail);
 
     int rc = SQLITE_OK;
@@ -224,8 +247,19 @@ CopyOutcome restoreDatabase(Connection& connection, const QString& backupFile)
         return failed(title + QStringLiteral("备份文件不能使用\n") + QDir::toNativeSeparators(backupFile) +
                       QStringLiteral("\n") + problem + tail);
 
-    // The program's own connection goes first; its datasets keep the rows they hold.
+    // The program's own connection goes first; its datasets keep the rows they hold, and the next
+    // statement reconnects and reads the restored rows.
     connection.close();
+    if (onServer) {
+        // The rows go into the server on a connection of the restore's own, in one transaction.
+        PgEngine server(connection.busyTimeout());
+        Error error;
+        if (!server.open(Connection::dataSource(), &error))
+            return failed(title + QStringLiteral("无法连接数据库。\n") + error.text + QStringLiteral("。") + tail);
+        if (!copyFileToServer(source.get(), server, ServerLoad::Replace, {}, &error))
+            return failed(title + error.text + QStringLiteral("。") + tail);
+        return CopyOutcome{true, QString()};
+    }
     DbHandle live = openDb(livePath, Access::Write, &rc);
     if (live)
         rc = copyPages(live.get(), source.get());
@@ -235,6 +269,29 @@ CopyOutcome restoreDatabase(Connection& connection, const QString& backupFile)
     if (!rollBackInterruptedCopy(livePath))
         return failed(title + reasonOf(rc, true) + QStringLiteral("\n\n") + kLiveNotYetKept, rc);
     return failed(title + reasonOf(rc, true) + tail, rc);
+}
+
+CopyOutcome migrateToServer(const QString& file, const QString& uri, const TableProgress& progress)
+{
+    const QString tail = QStringLiteral("\n数据库服务器没有做任何改动。");
+    if (!namesServer(uri))
+        return failed(QStringLiteral("%1 不是数据库服务器的地址（postgresql://...）。").arg(uri) + tail);
+    if (!QFileInfo(file).isFile())
+        return failed(QStringLiteral("没有找到数据库文件 %1。").arg(QDir::toNativeSeparators(file)) + tail);
+    int rc = SQLITE_OK;
+    DbHandle source = openDb(file, Access::Read, &rc);
+    const QString problem = source ? checkDatabase(source.get()) : reasonOf(rc, false);
+    if (!problem.isEmpty())
+        return failed(QStringLiteral("数据库文件 %1 不能使用：").arg(QDir::toNativeSeparators(file)) + problem + tail);
+
+    PgEngine server(Connection::defaultBusyTimeout());
+    server.setRequireProgramTables(false);
+    Error error;
+    if (!server.open(uri, &error))
+        return failed(error.text + QStringLiteral("。") + tail);
+    if (!copyFileToServer(source.get(), server, ServerLoad::IntoEmpty, progress, &error))
+        return failed(error.text + QStringLiteral("。") + tail);
+    return CopyOutcome{true, QString()};
 }
 
 } // namespace data

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/ServerCopy.h"
+
 #include <QString>
 
 namespace data {
@@ -16,8 +18,10 @@ struct CopyOutcome {
 // The one backup slot: DorvikSalary.mdb in the folder "backup" of the program folder.
 QString backupFilePath();
 
-// Copies the database behind the connection into backupFile with SQLite's online backup, while the
-// program stays connected: the copy holds every committed record and is consistent. It is written
+// Copies the database behind the connection into backupFile, while the program stays connected: the
+// copy holds every committed record and is consistent. A file database is copied with SQLite's
+// online backup; a server's rows go into a file database of the same schema from one snapshot of
+// the server. Either way the copy is written
 // beside backupFile first and takes its place only when complete, so a failed backup leaves the
 // previous backup file as it was. The backup folder is created when missing.
 CopyOutcome backupDatabase(Connection& connection, const QString& backupFile);
@@ -26,7 +30,13 @@ CopyOutcome backupDatabase(Connection& connection, const QString& backupFile);
 // a sound database with this program's tables. The connection is closed first (datasets keep their
 // loaded rows; the next statement reconnects and reads the restored data); the copy then goes into
 // the live file through SQLite in one transaction, so a failure (no room, no rights, file in use)
-// leaves the live database exactly as it was.
+// leaves the live database exactly as it was. On a server the backup's rows replace those of the
+// program's tables in one transaction, keys included, with the same all-or-nothing outcome.
 CopyOutcome restoreDatabase(Connection& connection, const QString& backupFile);
+
+// Loads a file database of this program into the server database at uri, in one transaction. A
+// server database without any table is given the program's tables first; one whose program tables
+// hold any row is refused, so nothing is overwritten. The progress is told after each table.
+CopyOutcome migrateToServer(const QString& file, const QString& uri, const TableProgress& progress = {});
 
 } // namespace data

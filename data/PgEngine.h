@@ -34,12 +34,14 @@ public:
     // otherwise; preparing an empty database needs it off).
     void setRequireProgramTables(bool require) { m_requireTables = require; }
     PGconn* handle() const { return m_conn; }
+    // The failure a result (or, without one, the connection) reports, in the neutral kinds; a
+    // broken connection is closed.
+    Error failureOf(const PGresult* result);
 
     // The oldest server the program works with, as PQserverVersion gives it.
     static constexpr int kOldestServer = 130000;
 
 private:
-    Error failureOf(const PGresult* result);
     bool runByCopy(const QByteArray& text, const QString& sql, ResultTarget* target, StatementOutcome* outcome,
                    Error* error);
 

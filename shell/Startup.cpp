@@ -1,5 +1,6 @@
 #include "shell/Startup.h"
 
+#include "data/Backup.h"
 #include "data/Connection.h"
 #include "platform/ProgramDir.h"
 #include "shell/DorvikFunction.h"
@@ -32,20 +33,50 @@ std::optional<int> AnswerCommandLine(int argc, char** argv)
                        "  DORVIK_REGISTRY   the file of the registry store (data source, autorun)"));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption migrate(
+        QStringLiteral("migrate"),
+        QStringLiteral("Loads the database file FILE into the server database URI (postgresql://...)\n"
+                       "and ends: usage --migrate FILE URI. A server database without tables is\n"
+                       "given the program's tables first; one whose tables hold records is refused."),
+        QStringLiteral("FILE"));
+    parser.addOption(migrate);
     // Options that are not ours belong to Qt or are ignored, as the program always did: no error.
     parser.parse(arguments);
     const bool wantsHelp = parser.isSet(help) || parser.isSet(QStringLiteral("help-all"));
-    if (!wantsHelp && !parser.isSet(version))
+    if (!wantsHelp && !parser.isSet(version) && !parser.isSet(migrate))
         return std::nullopt;
 
     // Only for the program's name in the usage line; no window system is needed.
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Dorvik"));
     QCoreApplication::setApplicationVersion(QStringLiteral(DORVIK_VERSION));
+    if (!wantsHelp && parser.isSet(migrate))
+        return MigrateToServer(parser.value(migrate), parser.positionalArguments());
     const QString text =
         wantsHelp ? parser.helpText() : QStringLiteral("Dorvik %1\n").arg(QCoreApplication::applicationVersion());
     std::fputs(text.toLocal8Bit().constData(), stdout);
     std::fflush(stdout);
+    return 0;
+}
+
+int MigrateToServer(const QString& file, const QStringList& rest)
+{
+    if (rest.size() != 1) {
+        std::fputs("dorvik --migrate: usage: dorvik --migrate FILE URI\n", stderr);
+        return 2;
+    }
+    qint64 total = 0;
+    const data::CopyOutcome outcome =
+        data::migrateToServer(file, rest.first(), [&total](const QString& table, qint64 rows) {
+            total += rows;
+            std::fprintf(stdout, "%s: %lld rows\n", table.toLocal8Bit().constData(), static_cast<long long>(rows));
+            std::fflush(stdout);
+        });
+    if (!outcome.ok) {
+        std::fprintf(stderr, "dorvik --migrate: %s\n", outcome.message.toLocal8Bit().constData());
+        return 1;
+    }
+    std::fprintf(stdout, "Done: %lld rows loaded.\n", static_cast<long long>(total));
     return 0;
 }
 
