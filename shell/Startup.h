@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <optional>
 
 class QApplication;
@@ -8,10 +10,23 @@ class QApplication;
 // program's windows to that entry by it.
 inline constexpr char kDesktopFileName[] = "dorvik";
 
-// Answers --help and --version on the terminal. Returns the exit code when it did; then nothing
-// else has been started: no application object, window, lock or file. Any other command line
+// Answers the terminal's options and returns the exit code when it did: --help and --version, which
+// start nothing (no application object, window, lock or file), and --connect and --init-server,
+// which change only the data source or the server database they name. Any other command line
 // (Qt's own options included) is left to the program: returns nothing.
 std::optional<int> AnswerCommandLine(int argc, char** argv);
+
+// What a terminal command says: on the standard output when it succeeded, otherwise on the error
+// output (exit code 1).
+struct CommandAnswer {
+    bool ok = false;
+    QString text;
+};
+// "--connect URI" stores the server once it answers with this program's database; "--connect
+// file" points the data source back at the data folder's database file.
+CommandAnswer ConnectCommand(const QString& target);
+// "--init-server URI": the program's tables in a new, empty server database.
+CommandAnswer InitServerCommand(const QString& uri);
 // Application-wide settings made before any window: title, version, desktop entry name, window
 // icon, fonts, Qt's own Chinese texts.
 void PrepareApplication(QApplication& app);
