@@ -1,46 +1,177 @@
 #include "data/Schema.h"
 
+#include <QList>
+#include <QStringList>
+
 namespace data {
 
-// The server's tables: the same tables and columns as data/schema.sql, names unquoted (the server
-// folds them to small letters) but "User", texts citext, dates date, keys identity columns, prices
-// exact to three decimals, and unique indexes where the program refuses duplicates. The file
-// engine's databases are made from data/schema.sql at build time, so only the server's text is
-// given here.
+namespace {
+
+// Every text compares without regard to letter case (SQLite: COLLATE NOCASE, PostgreSQL: citext).
+// Dates: 'yyyy-MM-dd' text with a CHECK in SQLite, the date type on the server. Prices are REAL
+// yuan values in SQLite, so that the statements multiply and sum them directly (a piece price has
+// at most three decimals, and a double carries about 15 significant digits, far more than any wage
+// total needs); the server keeps them as exact numeric(12,3).
+enum class Kind { Key, Text, Integer, Real, Price, Date };
+
+struct Column {
+    QString name;
+    Kind kind;
+};
+
+struct Table {
+    QString name;
+    QList<Column> columns;
+};
+
+struct Index {
+    QString name;
+    QString table;
+    QStringList columns;
+    bool unique = false;
+};
+
+const QList<Table>& tables()
+{
+    static const QList<Table> list{
+        {QStringLiteral("UserData"),
+         {{QStringLiteral("Id"), Kind::Key},
+          {QStringLiteral("User"), Kind::Text},
+          {QStringLiteral("Password"), Kind::Text},
+          {QStringLiteral("Role"), Kind::Text}}},
+        {QStringLiteral("Dept"), {{QStringLiteral("id"), Kind::Key}, {QStringLiteral("DeptName"), Kind::Text}}},
+        {QStringLiteral("Worker"),
+         {{QStringLiteral("id"), Kind::Key},
+          {QStringLiteral("WorkerName"), Kind::Text},
+          {QStringLiteral("DeptId"), Kind::Integer},
+          {QStringLiteral("MachineId"), Kind::Text},
+          {QStringLiteral("EnterDate"), Kind::Date}}},
+        {QStringLiteral("Product"),
+         {{QStringLiteral("Id"), Kind::Key},
+          {QStringLiteral("Kind"), Kind::Text},
+          {QStringLiteral("Process"), Kind::Integer},
+          {QStringLiteral("KindName"), Kind::Text},
+          {QStringLiteral("ProductCount"), Kind::Integer},
+          {QStringLiteral("ProductDate"), Kind::Date}}},
+        {QStringLiteral("Process"),
+         {{QStringLiteral("Id"), Kind::Key},
+          {QStringLiteral("Process"), Kind::Text},
+          {QStringLiteral("ProcessName"), Kind::Text},
+          {QStringLiteral("ProductId"), Kind::Text},
+          {QStringLiteral("Price"), Kind::Price},
+          {QStringLiteral("Productsize"), Kind::Text}}},
+        {QStringLiteral("Salary"),
+         {{QStringLiteral("id"), Kind::Key},
+          {QStringLiteral("DeptName"), Kind::Text},
+          {QStringLiteral("MachineId"), Kind::Integer},
+          {QStringLiteral("WorkerName"), Kind::Text},
+          {QStringLiteral("KindId"), Kind::Text},
+          {QStringLiteral("KindName"), Kind::Text},
+          {QStringLiteral("Process"), Kind::Text},
+          {QStringLiteral("ProcessName"), Kind::Text},
+          {QStringLiteral("ProcessSize"), Kind::Real},
+          {QStringLiteral("ProductCount"), Kind::Integer},
+          {QStringLiteral("ProcessPrice"), Kind::Price},
+          {QStringLiteral("ProcessDate"), Kind::Date}}},
+    };
+    return list;
+}
+
+const QList<Index>& indexes()
+{
+    static const QList<Index> list{
+        {QStringLiteral("UserData_User"), QStringLiteral("UserData"), {QStringLiteral("User")}},
+        // The windows refuse a second team, style, or step of a style of the same name in any
+        // letter case; the unique indexes (case-insensitive as their columns) hold to it too.
+        {QStringLiteral("Dept_DeptName"), QStringLiteral("Dept"), {QStringLiteral("DeptName")}, true},
+        {QStringLiteral("Worker_DeptMachine"),
+         QStringLiteral("Worker"),
+         {QStringLiteral("DeptId"), QStringLiteral("MachineId")}},
+        {QStringLiteral("Worker_WorkerName"), QStringLiteral("Worker"), {QStringLiteral("WorkerName")}},
+        {QStringLiteral("Product_Kind"), QStringLiteral("Product"), {QStringLiteral("Kind")}, true},
+        {QStringLiteral("Process_ProductStep"),
+         QStringLiteral("Process"),
+         {QStringLiteral("ProductId"), QStringLiteral("Process")},
+         true},
+        // Price application per style, step and month; the detail join on style and step.
+        {QStringLiteral("Salary_KindStepDate"),
+         QStringLiteral("Salary"),
+         {QStringLiteral("KindId"), QStringLiteral("Process"), QStringLiteral("ProcessDate")}},
+        // Month filters (ProcessDate >= first day AND ProcessDate < first day of the next month).
+        {QStringLiteral("Salary_ProcessDate"), QStringLiteral("Salary"), {QStringLiteral("ProcessDate")}},
+        // A team rename carries the new name into the records.
+        {QStringLiteral("Salary_DeptName"), QStringLiteral("Salary"), {QStringLiteral("DeptName")}},
+        // The wage summary per worker, team and machine place: walking this index gives the records
+        // in the order of the grouping, with every column the summary reads, so the summary over all
+        // months needs neither a sort of the records nor the table itself. A month's summary keeps
+        // to the month index (its grouping terms are written so that they cannot take their order
+        // from this one).
+        {QStringLiteral("Salary_WorkerGroup"),
+         QStringLiteral("Salary"),
+         {QStringLiteral("WorkerName"), QStringLiteral("DeptName"), QStringLiteral("MachineId"),
+          QStringLiteral("KindId"), QStringLiteral("Process"), QStringLiteral("ProductCount"),
+          QStringLiteral("ProcessPrice")}},
+    };
+    return list;
+}
+
+// A column name as statements write it. "User" is a keyword on the server (the current user's
+// name), so it is quoted, with its case, in both engines.
+QString sqlName(const QString& name)
+{
+    return name == QLatin1String("User") ? QLatin1Char('"') + name + QLatin1Char('"') : name;
+}
+
+QString columnType(const Column& column, Dialect dialect)
+{
+    const QString name = sqlName(column.name);
+    if (dialect == Dialect::Sqlite) {
+        switch (column.kind) {
+        case Kind::Key: return QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
+        case Kind::Text: return QStringLiteral("TEXT COLLATE NOCASE");
+        case Kind::Integer: return QStringLiteral("INTEGER");
+        case Kind::Real:
+        case Kind::Price: return QStringLiteral("REAL");
+        case Kind::Date: return QStringLiteral("TEXT COLLATE NOCASE CHECK (%1 IS NULL OR date(%1) IS %1)").arg(name);
+        }
+    } else {
+        switch (column.kind) {
+        case Kind::Key: return QStringLiteral("bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY");
+        case Kind::Text: return QStringLiteral("citext");
+        case Kind::Integer: return QStringLiteral("integer");
+        case Kind::Real: return QStringLiteral("double precision");
+        case Kind::Price: return QStringLiteral("numeric(12,3)");
+        case Kind::Date: return QStringLiteral("date");
+        }
+    }
+    return {};
+}
+
+} // namespace
+
 QString schemaText(Dialect dialect)
 {
-    if (dialect != Dialect::Postgres)
-        return QString();
-    return QStringLiteral(R"(CREATE EXTENSION IF NOT EXISTS citext;
-CREATE TABLE UserData (
-    Id integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,
-    "User" citext, Password citext, Role citext);
-CREATE INDEX UserData_User ON UserData("User");
-CREATE TABLE Dept (id integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY, DeptName citext);
-CREATE UNIQUE INDEX Dept_DeptName ON Dept(DeptName);
-CREATE TABLE Worker (
-    id integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,
-    WorkerName citext, DeptId integer, MachineId citext, EnterDate date);
-CREATE INDEX Worker_DeptMachine ON Worker(DeptId, MachineId);
-CREATE INDEX Worker_WorkerName ON Worker(WorkerName);
-CREATE TABLE Product (
-    Id integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,
-    Kind citext, Process integer, KindName citext, ProductCount integer, ProductDate date);
-CREATE UNIQUE INDEX Product_Kind ON Product(Kind);
-CREATE TABLE Process (
-    Id integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,
-    Process citext, ProcessName citext, ProductId citext, Price numeric(12,3), Productsize citext);
-CREATE UNIQUE INDEX Process_ProductStep ON Process(ProductId, Process);
-CREATE TABLE Salary (
-    id bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY,
-    DeptName citext, MachineId integer, WorkerName citext, KindId citext, KindName citext,
-    Process citext, ProcessName citext, ProcessSize numeric(12,3), ProductCount integer,
-    ProcessPrice numeric(12,3), ProcessDate date);
-CREATE INDEX Salary_KindStepDate ON Salary(KindId, Process, ProcessDate);
-CREATE INDEX Salary_ProcessDate ON Salary(ProcessDate);
-CREATE INDEX Salary_DeptName ON Salary(DeptName);
-CREATE INDEX Salary_WorkerGroup ON Salary(WorkerName, DeptName, MachineId, KindId, Process, ProductCount, ProcessPrice);
-)");
+    QString text = dialect == Dialect::Sqlite ? QStringLiteral("PRAGMA journal_mode = DELETE;\n")
+                                              : QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext;\n");
+    for (const Table& table : tables()) {
+        QStringList columns;
+        for (const Column& column : table.columns)
+            columns << QStringLiteral("    %1 %2").arg(sqlName(column.name), columnType(column, dialect));
+        text += QStringLiteral("\nCREATE TABLE %1 (\n%2\n)%3;\n")
+                    .arg(table.name, columns.join(QStringLiteral(",\n")),
+                         dialect == Dialect::Sqlite ? QStringLiteral(" STRICT") : QString());
+        for (const Index& index : indexes()) {
+            if (index.table != table.name)
+                continue;
+            QStringList names;
+            for (const QString& column : index.columns)
+                names << sqlName(column);
+            text += QStringLiteral("CREATE %1INDEX %2 ON %3(%4);\n")
+                        .arg(index.unique ? QStringLiteral("UNIQUE ") : QString(), index.name, table.name,
+                             names.join(QStringLiteral(", ")));
+        }
+    }
+    return text;
 }
 
 } // namespace data

@@ -5,6 +5,7 @@ packages=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libgl-dev
   libsqlite3-dev
+  postgresql postgresql-contrib libpq-dev
   libxlsxwriter-dev unzip
   fonts-arphic-uming fonts-wqy-zenhei
   poppler-utils

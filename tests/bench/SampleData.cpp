@@ -1,5 +1,7 @@
 #include "SampleData.h"
 
+#include "data/Schema.h"
+
 #include <QFile>
 
 #include <sqlite3.h>
@@ -383,11 +385,6 @@ QDate monthStart(const QDate& day)
 
 } // namespace
 
-QString defaultSchemaPath()
-{
-    return QStringLiteral(DORVIK_SCHEMA_PATH);
-}
-
 QDate lastMonthOf(const Options& options)
 {
     return monthStart(options.lastMonth.isValid() ? options.lastMonth : QDate::currentDate());
@@ -734,7 +731,7 @@ Options demoOptions()
     return options;
 }
 
-bool createSampleDatabase(const QString& path, const Options& options, QString* error, const QString& schemaPath)
+bool createSampleDatabase(const QString& path, const Options& options, QString* error)
 {
     const auto fail = [&](const QString& reason) {
         if (error)
@@ -743,10 +740,7 @@ bool createSampleDatabase(const QString& path, const Options& options, QString* 
         QFile::remove(path + QStringLiteral("-journal"));
         return false;
     };
-    QFile schemaFile(schemaPath);
-    if (!schemaFile.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("cannot read the schema %1").arg(schemaPath));
-    const QByteArray schema = schemaFile.readAll();
+    const QByteArray schema = data::schemaText(data::Dialect::Sqlite).toUtf8();
 
     QFile::remove(path);
     QFile::remove(path + QStringLiteral("-journal"));

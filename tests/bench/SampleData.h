@@ -45,13 +45,9 @@ struct Options {
 // garments with sixteen steps each, three months of records up to today with every price applied.
 Options demoOptions();
 
-// The schema file the database is made from (data/schema.sql of the source tree).
-QString defaultSchemaPath();
-
 // Creates the database file at path from the schema (an existing file is replaced) and fills it.
 // On failure returns false with the reason and leaves no file behind.
-bool createSampleDatabase(const QString& path, const Options& options = {}, QString* error = nullptr,
-                          const QString& schemaPath = defaultSchemaPath());
+bool createSampleDatabase(const QString& path, const Options& options = {}, QString* error = nullptr);
 
 // Fills an open database whose tables are empty, in one transaction (rolled back on failure).
 bool fillSampleData(sqlite3* db, const Options& options = {}, QString* error = nullptr);

@@ -1,5 +1,6 @@
 #include "SampleData.h"
 
+#include "data/Schema.h"
 #include "testsupport/TestProgramDir.h"
 
 #include <QFile>
@@ -241,7 +242,7 @@ void SampleDataTest::fillsAConsistentWorkshop()
     // The schema's indexes are all there.
     QCOMPARE(scalar(db, "select count(*) from sqlite_master where type = 'index' and tbl_name = 'Salary' "
                         "and sql is not null"),
-             testsupport::readFile(sample::defaultSchemaPath()).count("ON Salary("));
+             data::schemaText(data::Dialect::Sqlite).count(QStringLiteral("ON Salary(")));
 }
 
 void SampleDataTest::sameOptionsGiveTheSameData()

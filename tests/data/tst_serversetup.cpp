@@ -1,5 +1,6 @@
 #include "data/PgEngine.h"
 #include "data/ServerSetup.h"
+#include "testsupport/TestProgramDir.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -10,10 +11,10 @@ using data::ErrorKind;
 
 namespace {
 
-// The test cluster's socket folder; empty when the tests run without one.
+// The test cluster's socket folder; empty when the tests run on files.
 QString clusterSocket()
 {
-    return qEnvironmentVariable("DORVIK_TEST_PG_SOCKET");
+    return testsupport::onServer() ? qEnvironmentVariable("DORVIK_TEST_PG_SOCKET") : QString();
 }
 
 QString databaseUri(const QString& database, const QString& user = QStringLiteral("dorvik"))

@@ -29,7 +29,7 @@ int main(int argc, char** argv)
     options.rows = 3000;
     options.months = 2;
     QString error;
-    if (!sample::createSampleDatabase(dir.dbPath(), options, &error, testsupport::schemaPath())) {
+    if (!sample::createSampleDatabase(dir.dbPath(), options, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }

@@ -1,6 +1,6 @@
 #include "data/DataModule.h"
 #include "data/LoginIdentity.h"
-#include "data/ServerSetup.h"
+#include "data/Schema.h"
 #include "data/Sql.h"
 #include "masterdata/Dept.h"
 #include "platform/RegistryStore.h"
@@ -17,11 +17,10 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <libpq-fe.h>
+#include <sqlite3.h>
 
 #include <memory>
 
@@ -43,29 +42,6 @@ void storeSource(const QString& source)
 {
     platform::RegistryStore::openKey(QStringLiteral("Software\\ODBC\\ODBC.INI\\Dorvik"), true)
         ->writeString(QStringLiteral("DBQ"), source);
-}
-
-// The test cluster's socket folder; empty when the tests run without one.
-QString clusterSocket()
-{
-    return qEnvironmentVariable("DORVIK_TEST_PG_SOCKET");
-}
-
-QString serverUri(const QString& database)
-{
-    return QStringLiteral("postgresql:///%1?host=%2&user=dorvik").arg(database, clusterSocket());
-}
-
-void serverExec(const QString& database, const QString& sql)
-{
-    PGconn* conn = PQconnectdb(serverUri(database).toUtf8().constData());
-    PGresult* result = PQexec(conn, sql.toUtf8().constData());
-    const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK;
-    const QString message = QString::fromUtf8(PQerrorMessage(conn));
-    PQclear(result);
-    PQfinish(conn);
-    if (!ok)
-        qFatal("%s: %s", qPrintable(sql), qPrintable(message));
 }
 
 // The team names the data module's connection reads now.
@@ -151,6 +127,8 @@ void TestConnect::showsTheDatabaseInUse_data()
 
 void TestConnect::showsTheDatabaseInUse()
 {
+    if (testsupport::onServer())
+        QSKIP("a file case");
     QFETCH(QString, source);
     QFETCH(QString, shown);
     QFETCH(bool, server);
@@ -201,6 +179,8 @@ void TestConnect::refusalsNameTheCauseAndStoreNothing_data()
 // A refusal names its cause in a box; the data source, the connection and the open windows stay.
 void TestConnect::refusalsNameTheCauseAndStoreNothing()
 {
+    if (testsupport::onServer())
+        QSKIP("a file case");
     QFETCH(QString, typed);
     QFETCH(QString, button);
     QFETCH(QString, box);
@@ -229,6 +209,8 @@ void TestConnect::refusalsNameTheCauseAndStoreNothing()
 
 void TestConnect::testOfTheFileSaysConnected()
 {
+    if (testsupport::onServer())
+        QSKIP("a file case");
     TConnectForm* form = openConnectForm();
     form->findChild<QPushButton*>(QStringLiteral("cmdtest"))->click();
     QCOMPARE(m_boxes->takeTexts(), QStringList{QStringLiteral("连接成功!")});
@@ -238,6 +220,8 @@ void TestConnect::testOfTheFileSaysConnected()
 // showing the former one's rows and the connection, and the next statement reads the chosen file.
 void TestConnect::savingTheFileSwitchesAndClosesTheOtherWindows()
 {
+    if (testsupport::onServer())
+        QSKIP("a file case");
     QTemporaryDir former;
     const QString formerDb = former.filePath(QStringLiteral("DorvikSalary.mdb"));
     QVERIFY(QFile::copy(m_dir->dbPath(), formerDb));
@@ -261,20 +245,22 @@ void TestConnect::savingTheFileSwitchesAndClosesTheOtherWindows()
     QCOMPARE(teamsSeen(), QStringList{QStringLiteral("新组")});
 }
 
+// From the file to the test's server database and back.
 void TestConnect::savingAServerSwitchesAndBackToTheFile()
 {
-    if (clusterSocket().isEmpty())
-        QSKIP("no test cluster");
-    const QString database = QStringLiteral("connect_%1").arg(QCoreApplication::applicationPid());
-    serverExec(QStringLiteral("postgres"), QStringLiteral("DROP DATABASE IF EXISTS %1").arg(database));
-    serverExec(QStringLiteral("postgres"), QStringLiteral("CREATE DATABASE %1").arg(database));
-    const auto dropDatabase = qScopeGuard([&database] {
-        serverExec(QStringLiteral("postgres"), QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(database));
-    });
-    const QString uri = serverUri(database);
-    QVERIFY(data::prepareServer(uri).text.isEmpty());
-    serverExec(database, QStringLiteral("INSERT INTO Dept (DeptName) VALUES ('服务器组')"));
-    testsupport::execSql(m_dir->dbPath(), QStringLiteral("Insert Into Dept (DeptName) Values ('文件组')"));
+    if (!testsupport::onServer())
+        QSKIP("a server case");
+    const QString uri = m_dir->dbPath();
+    testsupport::execSql(uri, QStringLiteral("INSERT INTO Dept (DeptName) VALUES ('服务器组')"));
+    // The data folder's file beside it, with a team of its own.
+    sqlite3* file = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(DatabaseFilePath()).constData(), &file), SQLITE_OK);
+    const QByteArray schema =
+        data::schemaText(data::Dialect::Sqlite).toUtf8() + "\nInsert Into Dept (DeptName) Values ('文件组');";
+    const int made = sqlite3_exec(file, schema.constData(), nullptr, nullptr, nullptr);
+    sqlite3_close(file);
+    QCOMPARE(made, SQLITE_OK);
+    storeSource(DatabaseFilePath());
 
     TConnectForm* form = openConnectForm();
     m_main->DeptClick();
@@ -297,9 +283,9 @@ void TestConnect::savingAServerSwitchesAndBackToTheFile()
     form->findChild<QPushButton*>(QStringLiteral("cmdsave"))->click();
     QCOMPARE(m_boxes->takeTexts(), QStringList{kSaved});
     QCOMPARE(storedSource(), DatabaseFilePath());
+    QVERIFY(!DM->connection()->isOpen());
     QCOMPARE(teamsSeen(), QStringList{QStringLiteral("文件组")});
     QVERIFY(!DM->connection()->onServer());
-    delete m_main; // closes the server connection before the database is dropped
 }
 
 QTEST_MAIN(TestConnect)

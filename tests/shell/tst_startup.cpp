@@ -602,7 +602,7 @@ void TestStartup::helpAndVersionAnswerOnTheTerminal()
     const QString data = home.filePath(QStringLiteral("data"));
     const QString runtime = home.filePath(QStringLiteral("runtime"));
     QVERIFY(QDir().mkpath(data) && QDir().mkpath(runtime));
-    QVERIFY(QFile::copy(testsupport::schemaPath(), data + QStringLiteral("/unrelated.sql"))); // not an empty folder
+    QVERIFY(testsupport::writeFile(data + QStringLiteral("/unrelated.sql"), "select 1;\n")); // not an empty folder
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("DORVIK_DATA_DIR"), data);
@@ -767,8 +767,7 @@ void TestStartup::connectAndInitServerAnswerOnTheTerminal()
 // The login window, the first one a user sees, shows the program's picture.
 void TestStartup::windowsCarryTheProgramsIconAndMenuEntryName()
 {
-    const QString entryPath =
-        QFileInfo(testsupport::schemaPath()).absolutePath() + QStringLiteral("/../packaging/dorvik.desktop");
+    const QString entryPath = QStringLiteral(DORVIK_SOURCE_DIR "/packaging/dorvik.desktop");
     const QStringList entry = QString::fromUtf8(testsupport::readFile(entryPath)).split(QLatin1Char('\n'));
     QVERIFY2(!entry.isEmpty(), qPrintable(entryPath));
     QImage picture(32, 32, QImage::Format_ARGB32);

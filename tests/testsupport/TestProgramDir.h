@@ -8,9 +8,17 @@
 
 namespace testsupport {
 
+// True when the tests run against the test cluster's PostgreSQL server (DORVIK_TEST_ENGINE=pg,
+// its socket folder in DORVIK_TEST_PG_SOCKET) instead of database files.
+bool onServer();
+// The test cluster's maintenance database `postgres` as the superuser `dorvik`, for tests that
+// make roles or databases of their own.
+QString serverAdminUri();
+
 // A temporary program folder for one test: the program folder, the registry store file, the
 // user's configuration folder (autostart entries) and the runtime folder all point into it while
-// the object lives.
+// the object lives. On the server the object owns a database of its own instead of the file,
+// made from a template with the schema and dropped with the object.
 class TestProgramDir {
 public:
     TestProgramDir();
@@ -18,13 +26,16 @@ public:
 
     QString path() const { return m_dir.path(); }
     QString file(const QString& name) const;
-    QString dbPath() const { return file(QStringLiteral("DorvikSalary.mdb")); }
+    // The database file, or on the server the database's URI (postgresql:///<name>?host=...).
+    QString dbPath() const;
     QString registryPath() const { return file(QStringLiteral("registry.json")); }
     QString configHome() const { return file(QStringLiteral("config")); }
 
-    // DorvikSalary.mdb made from the schema.
+    // DorvikSalary.mdb made from the schema (an existing one replaced); on the server a new
+    // database with the schema.
     void createDatabase() const;
-    // The data source key naming the database file, as the first start registers it.
+    // The data source key naming the database (DBQ: the file or the server URI), as the first start
+    // registers it.
     void registerDataSource() const;
     // Both: a database the data module can reach.
     void prepareDatabase() const
@@ -37,15 +48,16 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_serverDb;             // the server database's name, empty on files
+    mutable bool m_created = false; // the server database exists
 };
 
-// Direct access to a database file, beside the program's own connection.
+// Direct access to a database file or server URI, beside the program's own connection. The
+// statement's "?" placeholders take params in order; a failed statement throws.
 QList<QVariantList> queryRows(const QString& dbPath, const QString& sql, const QVariantList& params = {});
 void execSql(const QString& dbPath, const QString& sql, const QVariantList& params = {});
 // A whole file's bytes (empty when it cannot be read), and a file written whole.
 QByteArray readFile(const QString& path);
 bool writeFile(const QString& path, const QByteArray& bytes);
-// The path of the schema the tests build databases from.
-QString schemaPath();
 
 } // namespace testsupport
