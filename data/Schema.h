@@ -1,10 +1,10 @@
 #pragma once
 
+#include "data/Dialect.h"
+
 #include <QString>
 
 namespace data {
-
-enum class Dialect { Sqlite, Postgres };
 
 // The statements that create the program's tables and indexes in an empty database of the given
 // engine, as one text: sqlite3_exec runs the SQLite one, PQexec the PostgreSQL one. Both come from
