@@ -233,9 +233,16 @@ QString serverVersionProblem(int serverVersion)
 {
     if (serverVersion >= PgEngine::kOldestServer)
         return QString();
-    return QStringLiteral("数据库服务器的版本太旧（%1.%2），本程序需要 PostgreSQL %3 或更新的版本")
-        .arg(serverVersion / 10000)
-        .arg(serverVersion % 10000)
+    // Since version 10 the number is major * 10000 + minor; before, major * 10000 + minor * 100 + patch
+    // (90624 is 9.6.24).
+    const QString version = serverVersion >= 100000
+                                ? QStringLiteral("%1.%2").arg(serverVersion / 10000).arg(serverVersion % 10000)
+                                : QStringLiteral("%1.%2.%3")
+                                      .arg(serverVersion / 10000)
+                                      .arg(serverVersion / 100 % 100)
+                                      .arg(serverVersion % 100);
+    return QStringLiteral("数据库服务器的版本太旧（%1），本程序需要 PostgreSQL %2 或更新的版本")
+        .arg(version)
         .arg(PgEngine::kOldestServer / 10000);
 }
 

@@ -1,6 +1,7 @@
 #include "shell/DorvikFunction.h"
 
 #include "data/Connection.h"
+#include "data/Engine.h"
 #include "platform/AutoStart.h"
 #include "platform/DbFileBlock.h"
 #include "platform/ProfileFile.h"
@@ -94,8 +95,8 @@ bool sameFile(const QString& a, const QString& b)
 
 // A program folder copied elsewhere, or a data folder that moved, still finds the data source naming
 // the former folder's file: the header steps would reach one file and the statements another. A
-// data source that names a file follows the data folder the program runs with; one that is not
-// registered stays so.
+// data source that names a file follows the data folder the program runs with; one that names a
+// server is left as it is, and one that is not registered stays so.
 void pointDataSourceAtDataFolder()
 {
     auto dorvik = platform::RegistryStore::openKey(kDorvikKey, false);
@@ -103,8 +104,17 @@ void pointDataSourceAtDataFolder()
         return;
     const auto dbq = dorvik->value(QStringLiteral("DBQ"));
     const QString named = dbq ? dbq->data.toString() : QString();
+    if (data::namesServer(named))
+        return;
     if (named.isEmpty() || !sameFile(named, DatabaseFilePath()))
         dorvik->writeString(QStringLiteral("DBQ"), DatabaseFilePath());
+}
+
+// The closing marker, the header steps and the lock beside the database belong to a database file;
+// a server keeps none of them.
+bool dataSourceIsServer()
+{
+    return data::namesServer(data::Connection::dataSource());
 }
 
 } // namespace
@@ -129,7 +139,9 @@ bool ClaimSingleInstance()
 {
     platform::SingleInstance& guard = platform::SingleInstance::instance();
     const bool wasHeld = guard.isHeld();
-    switch (guard.acquire(QCoreApplication::applicationName(), DatabaseFilePath())) {
+    // On a server several PCs share the database: the guard keeps to this PC's runtime folder.
+    const QString guardedFile = dataSourceIsServer() ? QString() : DatabaseFilePath();
+    switch (guard.acquire(QCoreApplication::applicationName(), guardedFile)) {
     case platform::SingleInstance::Claim::OtherRestored: return false;
     case platform::SingleInstance::Claim::DatabaseInUse:
         // Said on the terminal too, for a start from a script.
@@ -154,11 +166,15 @@ void CheckSingleInstance()
 
 void RestoreDbHeader()
 {
+    if (dataSourceIsServer())
+        return;
     platform::writeDbFileBlock(DatabaseFilePath(), platform::databaseHeaderBlock());
 }
 
 void WriteDbMarker()
 {
+    if (dataSourceIsServer())
+        return;
     // Another copy still works on the file: the marker would make it unreadable under that copy.
     if (platform::SingleInstance::instance().databaseHeldElsewhere(DatabaseFilePath()))
         return;
@@ -193,7 +209,9 @@ void CreateDataSource()
     auto dorvik = platform::RegistryStore::openKey(kDorvikKey, true);
     if (!dorvik)
         return showDataSourceFailure();
-    dorvik->writeString(QStringLiteral("DBQ"), DatabaseFilePath());
+    // A server chosen before the first start (dorvik --connect from an installation script) stays.
+    if (const auto dbq = dorvik->value(QStringLiteral("DBQ")); !dbq || !data::namesServer(dbq->data.toString()))
+        dorvik->writeString(QStringLiteral("DBQ"), DatabaseFilePath());
     dorvik->writeString(QStringLiteral("Description"), QString());
     dorvik->writeString(QStringLiteral("Driver"), QStringLiteral("C:\\WIN98\\SYSTEM\\odbcjt32.dll"));
     dorvik->writeDword(QStringLiteral("DriverId"), 25);

@@ -12,6 +12,7 @@
 #include "platform/ProgramDir.h"
 #include "reports/Query.h"
 #include "shell/About.h"
+#include "shell/Connect.h"
 #include "shell/DorvikFunction.h"
 #include "shell/Login.h"
 #include "toolkit/ChildWindow.h"
@@ -193,6 +194,7 @@ void TMainForm::buildMenu()
                       true, QStringLiteral("document-save.png"));
     DataGiveBack = item(SystemSetting, "DataGiveBack", QStringLiteral("数据库恢复"), none, true,
                         QStringLiteral("document-revert.png"));
+    DataConnect = item(SystemSetting, "DataConnect", QStringLiteral("数据库连接"), none, true, {});
 
     N3 = subMenu("N3", QStringLiteral("工序计件"));
     DataAdd =
@@ -226,6 +228,7 @@ void TMainForm::buildMenu()
     connect(UserRole, &QAction::triggered, this, &TMainForm::UserRoleClick);
     connect(DataBackup, &QAction::triggered, this, &TMainForm::DataBackupClick);
     connect(DataGiveBack, &QAction::triggered, this, &TMainForm::DataGiveBackClick);
+    connect(DataConnect, &QAction::triggered, this, &TMainForm::DataConnectClick);
     connect(DataAdd, &QAction::triggered, this, &TMainForm::DataAddClick);
     connect(SalaryQuery, &QAction::triggered, this, &TMainForm::SalaryQueryClick);
     connect(WindowCascadeItem, &QAction::triggered, Workspace, &QMdiArea::cascadeSubWindows);
@@ -352,6 +355,7 @@ void TMainForm::FormCreate()
     if (LoginIsOperator()) {
         DataBackup->setEnabled(false);
         DataGiveBack->setEnabled(false);
+        DataConnect->setEnabled(false);
     }
     StatusPanel[1]->setText(QStringLiteral(" 当前用户：%1　角色：%2").arg(LoginUser, LoginRole));
     loadWallpaper();
@@ -613,6 +617,12 @@ void TMainForm::DataGiveBackClick()
         toolkit::ShowInfo(QStringLiteral("数据恢复成功......"));
     else
         toolkit::ShowStop(outcome.message);
+}
+
+void TMainForm::DataConnectClick()
+{
+    emit childWindowRequested(QStringLiteral("TConnectForm"));
+    openChild(ConnectForm);
 }
 
 // ---- About, notification menu, ending ------------------------------------------------------------

@@ -49,6 +49,7 @@ public:
     QAction* DataInit;
     QAction* DataBackup;
     QAction* DataGiveBack;
+    QAction* DataConnect;
     QMenu* N3;
     QAction* DataAdd;
     QMenu* N5;
@@ -100,6 +101,7 @@ public:
     void StartUpClick();
     void DataBackupClick();
     void DataGiveBackClick();
+    void DataConnectClick();
     void HelpAbout1Execute();
     void PopAboutClick();
     void ShowMainClick();
@@ -133,7 +135,8 @@ public:
 
 signals:
     // A menu item, a button or the piece-work checks asked for the child window of this class
-    // ("TDeptForm", "TWorkerForm", "TProduceForm", "TPasswordForm", "TQueryForm", "TDataAddForm").
+    // ("TDeptForm", "TWorkerForm", "TProduceForm", "TPasswordForm", "TQueryForm", "TDataAddForm",
+    // "TConnectForm").
     void childWindowRequested(const QString& className);
 
 protected:

@@ -2,6 +2,8 @@
 
 #include "data/Backup.h"
 #include "data/Connection.h"
+#include "data/Engine.h"
+#include "data/ServerSetup.h"
 #include "platform/ProgramDir.h"
 #include "shell/DorvikFunction.h"
 #include "shell/Login.h"
@@ -18,6 +20,29 @@
 
 #include <cstdio>
 
+CommandAnswer ConnectCommand(const QString& target)
+{
+    QString source = target;
+    if (target == QLatin1String("file")) {
+        source = DatabaseFilePath();
+    } else if (!data::namesServer(target)) {
+        return {false, QStringLiteral("对不起，--connect 需要数据库服务器的地址（postgresql://...）或 file!")};
+    } else if (const data::Error problem = data::checkServerToStore(target); problem.failed()) {
+        return {false, QStringLiteral("对不起，数据源没有改变：%1!").arg(problem.text)};
+    }
+    if (const data::Error problem = data::writeDataSource(source); problem.failed())
+        return {false, QStringLiteral("对不起，%1!").arg(problem.text)};
+    return {true, data::namesServer(source) ? QStringLiteral("数据源 Dorvik 已指向数据库服务器 %1").arg(source)
+                                            : QStringLiteral("数据源 Dorvik 已指向数据库文件 %1").arg(source)};
+}
+
+CommandAnswer InitServerCommand(const QString& uri)
+{
+    if (const data::Error problem = data::prepareServer(uri); problem.failed())
+        return {false, QStringLiteral("对不起，数据库没有建立：%1!").arg(problem.text)};
+    return {true, QStringLiteral("数据库服务器上已建立本系统的数据表：%1").arg(uri)};
+}
+
 std::optional<int> AnswerCommandLine(int argc, char** argv)
 {
     QStringList arguments;
@@ -33,25 +58,47 @@ std::optional<int> AnswerCommandLine(int argc, char** argv)
                        "  DORVIK_REGISTRY   the file of the registry store (data source, autorun)"));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption connect(
+        QStringLiteral("connect"),
+        QStringLiteral("Points the data source at a database server (postgresql://host:port/dbname; the\n"
+                       "password goes in ~/.pgpass or PGPASSWORD, never in the URI) once the server\n"
+                       "answers with this program's database; \"file\" points it back at the data\n"
+                       "folder's DorvikSalary.mdb."),
+        QStringLiteral("URI|file"));
+    const QCommandLineOption initServer(
+        QStringLiteral("init-server"),
+        QStringLiteral("Makes the program's tables in a new, empty server database (one that holds no\n"
+                       "table yet)."),
+        QStringLiteral("URI"));
     const QCommandLineOption migrate(
         QStringLiteral("migrate"),
         QStringLiteral("Loads the database file FILE into the server database URI (postgresql://...)\n"
                        "and ends: usage --migrate FILE URI. A server database without tables is\n"
                        "given the program's tables first; one whose tables hold records is refused."),
         QStringLiteral("FILE"));
+    parser.addOption(connect);
+    parser.addOption(initServer);
     parser.addOption(migrate);
     // Options that are not ours belong to Qt or are ignored, as the program always did: no error.
     parser.parse(arguments);
     const bool wantsHelp = parser.isSet(help) || parser.isSet(QStringLiteral("help-all"));
-    if (!wantsHelp && !parser.isSet(version) && !parser.isSet(migrate))
+    const bool setsUp = parser.isSet(connect) || parser.isSet(initServer);
+    if (!wantsHelp && !parser.isSet(version) && !setsUp && !parser.isSet(migrate))
         return std::nullopt;
 
-    // Only for the program's name in the usage line; no window system is needed.
+    // For the program's name in the usage line and its folders; no window system is needed.
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Dorvik"));
     QCoreApplication::setApplicationVersion(QStringLiteral(DORVIK_VERSION));
-    if (!wantsHelp && parser.isSet(migrate))
+    if (!wantsHelp && !parser.isSet(version) && parser.isSet(migrate))
         return MigrateToServer(parser.value(migrate), parser.positionalArguments());
+    if (!wantsHelp && !parser.isSet(version)) {
+        const CommandAnswer answer = parser.isSet(initServer) ? InitServerCommand(parser.value(initServer))
+                                                              : ConnectCommand(parser.value(connect));
+        std::fprintf(answer.ok ? stdout : stderr, "%s\n", answer.text.toLocal8Bit().constData());
+        std::fflush(nullptr);
+        return answer.ok ? 0 : 1;
+    }
     const QString text =
         wantsHelp ? parser.helpText() : QStringLiteral("Dorvik %1\n").arg(QCoreApplication::applicationVersion());
     std::fputs(text.toLocal8Bit().constData(), stdout);

@@ -8,6 +8,7 @@
 #include "platform/DbFileBlock.h"
 #include "platform/ProfileFile.h"
 #include "shell/About.h"
+#include "shell/Connect.h"
 #include "shell/DorvikFunction.h"
 #include "shell/Login.h"
 #include "shell/MAIN.h"
@@ -134,6 +135,7 @@ QList<MenuItem> menuItems()
         {"DataInit", QStringLiteral("数据初始化"), QKeySequence(QStringLiteral("Ctrl+I")), false},
         {"DataBackup", QStringLiteral("数据库备份"), QKeySequence(QStringLiteral("Ctrl+B")), true},
         {"DataGiveBack", QStringLiteral("数据库恢复"), none, true},
+        {"DataConnect", QStringLiteral("数据库连接"), none, true},
         {"N3", QStringLiteral("工序计件"), none, true},
         {"DataAdd", QStringLiteral("计件数据"), none, true},
         {"N5", QStringLiteral("查询统计"), none, true},
@@ -247,8 +249,8 @@ void TestMainWindow::frameAndLayout()
              (QStringList{"基本资料", "库存管理", "系统设置", "工序计件", "查询统计", "窗口", "帮助", "退出系统"}));
     QCOMPARE(captionsOf(form->BaseData->actions()),
              (QStringList{"仓库资料", "班组设置", "员工资料", "客户资料", "-", "产品工序"}));
-    QCOMPARE(captionsOf(form->SystemSetting->actions()),
-             (QStringList{"开机时自启动", "用户权限管理", "-", "数据初始化", "数据库备份", "数据库恢复"}));
+    QCOMPARE(captionsOf(form->SystemSetting->actions()), (QStringList{"开机时自启动", "用户权限管理", "-", "数据初始化",
+                                                                      "数据库备份", "数据库恢复", "数据库连接"}));
     QVERIFY(form->Depot->menu() == nullptr);
     QCOMPARE(form->N1->objectName(), QStringLiteral("N1"));
     QCOMPARE(form->N2->objectName(), QStringLiteral("N2"));
@@ -315,7 +317,8 @@ void TestMainWindow::menuItemsForEachRole()
         QCOMPARE(action->text(), item.caption);
         QCOMPARE(action->statusTip(), item.caption);
         QCOMPARE(action->shortcut(), item.shortcut);
-        const bool gated = name == QLatin1String("DataBackup") || name == QLatin1String("DataGiveBack");
+        const bool gated = name == QLatin1String("DataBackup") || name == QLatin1String("DataGiveBack") ||
+                           name == QLatin1String("DataConnect");
         QVERIFY2(action->isEnabled() == (gated ? backupAllowed : item.enabled), item.name);
     }
     for (QToolButton* button : form->RzToolbar->findChildren<QToolButton*>())
@@ -422,6 +425,8 @@ void TestMainWindow::menuOpensTheMasterDataWindows_data()
                               << "员工资料" << true;
     QTest::newRow("用户权限管理") << "UserRole"
                                   << "用户权限管理" << true;
+    QTest::newRow("数据库连接") << "DataConnect"
+                                << "数据库连接" << false;
 }
 
 void TestMainWindow::menuOpensTheMasterDataWindows()
@@ -439,9 +444,9 @@ void TestMainWindow::menuOpensTheMasterDataWindows()
     QMdiSubWindow* frame = form->childFrames().first();
     QCOMPARE(frame->widget()->windowTitle(), caption);
     QCOMPARE(bool(frame->windowFlags() & Qt::WindowCloseButtonHint), closeBox);
-    QVERIFY(DeptForm || WorkerForm || PasswordForm);
+    QVERIFY(DeptForm || WorkerForm || PasswordForm || ConnectForm);
     frame->close();
-    QTRY_VERIFY(!DeptForm && !WorkerForm && !PasswordForm);
+    QTRY_VERIFY(!DeptForm && !WorkerForm && !PasswordForm && !ConnectForm);
 }
 
 void TestMainWindow::childWindowClosingItselfClosesItsFrame()
