@@ -65,7 +65,7 @@ ErrorKind kindOfSqlState(const QByteArray& state)
     return ErrorKind::Other;
 }
 
-QString causeOfKind(ErrorKind kind, const QByteArray& state, const QString& message)
+QString causeOfKind(ErrorKind kind, const QByteArray& state)
 {
     switch (kind) {
     case ErrorKind::Unique: return QStringLiteral("数据表中已有相同的记录（名称已被占用）");
@@ -85,7 +85,7 @@ QString causeOfKind(ErrorKind kind, const QByteArray& state, const QString& mess
     default:
         if (state == "53100")
             return QStringLiteral("数据库服务器的磁盘空间不足");
-        return QStringLiteral("数据库不能执行这条语句（%1）").arg(message);
+        return QStringLiteral("数据库不能执行这条语句");
     }
 }
 
@@ -332,19 +332,13 @@ Error PgEngine::failureOf(const PGresult* result)
     if (PQstatus(m_conn) == CONNECTION_BAD) {
         // The server went away: what was not committed is gone with the connection; the next
         // statement connects again.
-        const QString text = causeOfKind(ErrorKind::ConnectionLost, {}, {});
+        const QString text = causeOfKind(ErrorKind::ConnectionLost, {});
         close();
         return serverError(ErrorKind::ConnectionLost, text);
     }
     const QByteArray state = result ? QByteArray(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QByteArray();
-    const QString message = firstLine(result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr);
-    if (state == "42P01") {
-        // A table the program's database has is missing: the database is another's.
-        return serverError(ErrorKind::NotOurs, notThisProgramsServerDatabaseText());
-    }
     const ErrorKind kind = kindOfSqlState(state);
-    const Error error =
-        serverError(kind, causeOfKind(kind, state, message.isEmpty() ? firstLine(PQerrorMessage(m_conn)) : message));
+    const Error error = serverError(kind, causeOfKind(kind, state));
     // A server that shuts down says so before it goes; the connection is of no further use.
     if (kind == ErrorKind::ConnectionLost)
         close();

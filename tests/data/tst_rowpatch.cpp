@@ -68,20 +68,18 @@ private slots:
     {
         m_dir = std::make_unique<testsupport::TestProgramDir>();
         m_dir->prepareDatabase();
-        // Names differing only in case, an empty name, equal dates, whole and fractional sizes.
-        const QList<QVariantList> rows = {
-            {"一组", 1, "bob", 38, 10, "2004-03-01"},          {"一组", 2, "Alice", 40.5, 20, "2004-03-02"},
-            {"二组", 1, "ALICE", QVariant(), 5, "2004-03-02"}, {"二组", 3, QVariant(), 36, 7, "2004-03-01"},
-            {"二组", 1, "张三", 40, QVariant(), "2004-03-05"}, {"一组", 2, "alice", 39.5, 8, "2004-03-02"},
-            {"一组", 1, "Bob", 41, 9, "2004-02-27"},
-        };
-        for (const QVariantList& row : rows)
-            testsupport::execSql(m_dir->dbPath(), kInsert, row);
-        m_pristine = testsupport::readFile(m_dir->dbPath());
+        fillPristine();
+        if (!testsupport::onServer())
+            m_pristine = testsupport::readFile(m_dir->dbPath());
     }
     void init()
     {
-        QVERIFY(testsupport::writeFile(m_dir->dbPath(), m_pristine));
+        if (testsupport::onServer()) {
+            testsupport::execSql(m_dir->dbPath(), QStringLiteral("TRUNCATE Salary RESTART IDENTITY"));
+            fillPristine();
+        } else {
+            QVERIFY(testsupport::writeFile(m_dir->dbPath(), m_pristine));
+        }
         m_boxes = std::make_unique<testsupport::BoxAnswerer>();
         m_dm = std::make_unique<TDM>();
     }
@@ -99,8 +97,31 @@ private slots:
     void refusedAfterARestore();
 
 private:
+    // Names differing only in case, an empty name, equal dates, whole and fractional sizes.
+    void fillPristine() const
+    {
+        fillPristine(m_dir->dbPath());
+    }
+    static void fillPristine(const QString& db)
+    {
+        const QList<QVariantList> rows = {
+            {"一组", 1, "bob", 38, 10, "2004-03-01"},          {"一组", 2, "Alice", 40.5, 20, "2004-03-02"},
+            {"二组", 1, "ALICE", QVariant(), 5, "2004-03-02"}, {"二组", 3, QVariant(), 36, 7, "2004-03-01"},
+            {"二组", 1, "张三", 40, QVariant(), "2004-03-05"}, {"一组", 2, "alice", 39.5, 8, "2004-03-02"},
+            {"一组", 1, "Bob", 41, 9, "2004-02-27"},
+        };
+        // One statement: on the server each direct statement is a connection of its own.
+        QString sql = kInsert;
+        QVariantList params = rows.first();
+        for (qsizetype r = 1; r < rows.size(); ++r) {
+            sql += QStringLiteral(",(?,?,?,?,?,?)");
+            params += rows.at(r);
+        }
+        testsupport::execSql(db, sql, params);
+    }
+
     std::unique_ptr<testsupport::TestProgramDir> m_dir;
-    QByteArray m_pristine;
+    QByteArray m_pristine; // the database file before each case
     std::unique_ptr<testsupport::BoxAnswerer> m_boxes;
     std::unique_ptr<TDM> m_dm;
 };
@@ -229,7 +250,12 @@ void TestRowPatch::refusedAfterARestore()
 
     // The restored database: the same records but for the newest, replaced by another of another key.
     const QString backup = m_dir->path() + QStringLiteral("/backup.mdb");
-    QVERIFY(testsupport::writeFile(backup, m_pristine));
+    if (testsupport::onServer()) {
+        testsupport::createDatabaseFile(backup);
+        fillPristine(backup);
+    } else {
+        QVERIFY(testsupport::writeFile(backup, m_pristine));
+    }
     testsupport::execSql(backup, QStringLiteral("Delete From Salary Where id=7"));
     testsupport::execSql(backup, kInsert, {"三组", 9, "restored", 1, 1, "2004-04-01"});
     QVERIFY(data::restoreDatabase(*DM->connection(), backup).ok);

@@ -265,8 +265,13 @@ void TestProgramDir::createDatabase() const
         m_created = true;
         return;
     }
-    QFile::remove(dbPath());
-    sqlite3* db = openDb(dbPath(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    createDatabaseFile(dbPath());
+}
+
+void createDatabaseFile(const QString& path)
+{
+    QFile::remove(path);
+    sqlite3* db = openDb(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     char* error = nullptr;
     const int rc =
         sqlite3_exec(db, data::schemaText(data::Dialect::Sqlite).toUtf8().constData(), nullptr, nullptr, &error);

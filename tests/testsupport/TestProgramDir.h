@@ -52,6 +52,16 @@ private:
     mutable bool m_created = false; // the server database exists
 };
 
+// A database file made from the schema at path (an existing one replaced), on either engine: a
+// backup file, say, or the file a workshop moves to a server.
+void createDatabaseFile(const QString& path);
+
+// Leaves a test function (QSKIP returns from the function it stands in) that checks what only a
+// database file has: its bytes, its lock, its header, its place in the folder.
+#define SKIP_ON_SERVER(why)                                                                                            \
+    if (testsupport::onServer())                                                                                       \
+    QSKIP(why)
+
 // Direct access to a database file or server URI, beside the program's own connection. The
 // statement's "?" placeholders take params in order; a failed statement throws.
 QList<QVariantList> queryRows(const QString& dbPath, const QString& sql, const QVariantList& params = {});
