@@ -215,11 +215,26 @@ bool numberPlaceholders(const QByteArray& sql, QByteArray* numbered, int* placeh
             i = stop - 1;
         } else if (c == '?') {
             numbered->append('$').append(QByteArray::number(++count));
+        } else if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
+            const qsizetype end = sql.indexOf("*/", i + 2);
+            const qsizetype stop = end < 0 ? n : end + 2;
+            numbered->append(sql.mid(i, stop - i));
+            i = stop - 1;
         } else if (c == ';') {
-            // Only blanks and further semicolons may follow the statement.
-            for (qsizetype j = i + 1; j < n; ++j)
-                if (!QChar::isSpace(uchar(sql[j])) && sql[j] != ';')
+            // Only blanks, comments and further semicolons may follow the statement.
+            for (qsizetype j = i + 1; j < n; ++j) {
+                if (sql[j] == '-' && j + 1 < n && sql[j + 1] == '-') {
+                    const qsizetype end = sql.indexOf('\n', j);
+                    j = end < 0 ? n : end;
+                } else if (sql[j] == '/' && j + 1 < n && sql[j + 1] == '*') {
+                    const qsizetype end = sql.indexOf("*/", j + 2);
+                    if (end < 0)
+                        return false;
+                    j = end + 1;
+                } else if (!QChar::isSpace(uchar(sql[j])) && sql[j] != ';') {
                     return false;
+                }
+            }
             break;
         } else {
             numbered->append(c);

@@ -13,7 +13,7 @@ TDeptForm* DeptForm = nullptr;
 
 namespace {
 
-const QString kListSql = QStringLiteral("Select * From Dept");
+const QString kListSql = QStringLiteral("Select * From Dept Order by id");
 const QString kNameTakenSql = QStringLiteral("Select * From Dept Where DeptName=?");
 const QString kAddSql = QStringLiteral("Insert Into Dept (DeptName) Values (?)");
 const QString kDeleteSql = QStringLiteral("Delete From Dept Where DeptName =?");

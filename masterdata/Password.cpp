@@ -15,7 +15,7 @@ TPasswordForm* PasswordForm = nullptr;
 namespace {
 
 const QString kOwnAccountSql = QStringLiteral("Select Id,\"User\",Password,Role From UserData Where \"User\"=?");
-const QString kAllAccountsSql = QStringLiteral("Select Id,\"User\",Password,Role From UserData ");
+const QString kAllAccountsSql = QStringLiteral("Select Id,\"User\",Password,Role From UserData Order by Id");
 const QString kDeleteSql = QStringLiteral("Delete From UserData Where Id =?");
 
 const QString kPickToDelete = QStringLiteral("对不起，请选择所要删除的用户!");

@@ -18,7 +18,7 @@ namespace {
 const QString kListSql = QStringLiteral("Select Worker.id,WorkerName,DeptName,MachineId,EnterDate From "
                                         "Dept,Worker Where Dept.id=Worker.Deptid order by "
                                         "worker.id desc");
-const QString kTeamNamesSql = QStringLiteral("Select DeptName From Dept");
+const QString kTeamNamesSql = QStringLiteral("Select DeptName From Dept Order by id");
 const QString kAddNameSql = QStringLiteral("Select WorkerName From Worker Where WorkerName=?");
 const QString kAddMachineSql =
     QStringLiteral("Select MachineId From Worker Where MachineId=? and Deptid =(Select id From Dept Where DeptName=?)");

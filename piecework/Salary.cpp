@@ -32,7 +32,7 @@ const QString kDefaultOrder = QStringLiteral("Id Desc");
 const QString kKeyField = QStringLiteral("id");
 
 // The opening steps and the look-ups.
-const QString kTeamsSql = QStringLiteral("Select DeptName From Dept");
+const QString kTeamsSql = QStringLiteral("Select DeptName From Dept Order by id");
 const QString kStylesSql = QStringLiteral("Select Kind From Product Order by Kind Desc");
 const QString kStyleSql = QStringLiteral("Select KindName,Process From Product Where Kind=?");
 const QString kStepNameSql = QStringLiteral("Select ProcessName From Process Where Productid=? And Process=?");

@@ -104,8 +104,8 @@ QString quickSearchSql(data::Dialect dialect)
 constexpr int kQuickSearchTerms = 10;
 
 // Look-ups and drop-down lists.
-const QString kDeptNamesSql = QStringLiteral("Select DeptName From Dept");
-const QString kWorkerNamesSql = QStringLiteral("Select WorkerName From Worker");
+const QString kDeptNamesSql = QStringLiteral("Select DeptName From Dept Order by id");
+const QString kWorkerNamesSql = QStringLiteral("Select WorkerName From Worker Order by id");
 const QString kKindsSql = QStringLiteral("Select Kind From Product Order by Kind Desc");
 const QString kStyleStepsSql = QStringLiteral("Select KindName,Process From Product Where Kind=?");
 

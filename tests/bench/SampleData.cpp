@@ -534,7 +534,7 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error)
     begun = true;
 
     {
-        Statement insertUser(db, "INSERT INTO UserData(User, Password, Role) VALUES(?, ?, ?)");
+        Statement insertUser(db, "INSERT INTO UserData(\"User\", Password, Role) VALUES(?, ?, ?)");
         const std::string user = kAdminUser, password = kAdminPassword, role = "系统管理员";
         if (!insertUser.ok())
             return fail(QStringLiteral("UserData"));

@@ -163,7 +163,7 @@ void SampleDataTest::fillsAConsistentWorkshop()
     QCOMPARE(scalar(db, "select count(*) from Product"), styles);
     QCOMPARE(scalar(db, "select count(*) from Process"), styles * steps);
     QCOMPARE(scalar(db, "select count(*) from Salary"), rows);
-    QCOMPARE(queryRows(db, "select User, Password, Role from UserData"),
+    QCOMPARE(queryRows(db, "select \"User\", Password, Role from UserData"),
              (QList<QVariantList>{{QString::fromUtf8(sample::kAdminUser), QString::fromUtf8(sample::kAdminPassword),
                                    QStringLiteral("系统管理员")}}));
 

@@ -217,7 +217,9 @@ void TestDataSet::monthRangeSelectsTheMonthsRecords()
                       {QStringLiteral("2004-03-01"), QStringLiteral("2004-04-01")}));
     QCOMPARE(columnTexts(DM->DataAddQuery, QStringLiteral("id")), (QStringList{"2", "3", "5"}));
     // Like on a numeric column matches its text form.
-    QVERIFY(OpenQuery(DM->DataAddQuery, QStringLiteral("Select  * From Salary Where MachineId like ?"),
+    QVERIFY(OpenQuery(DM->DataAddQuery,
+                      QStringLiteral("Select  * From Salary Where ") +
+                          data::asText(CurrentDialect(), QStringLiteral("MachineId")) + QStringLiteral(" like ?"),
                       {QStringLiteral("%3%")}));
     QCOMPARE(DM->DataAddQuery->recordCount(), 1);
 }
@@ -253,6 +255,7 @@ void TestDataSet::valuesMapOneWayEverywhere_data()
 
 void TestDataSet::valuesMapOneWayEverywhere()
 {
+    SKIP_ON_SERVER("the file engine's storage types");
     QFETCH(QVariant, value);
     QFETCH(QString, storedType);
     QFETCH(QVariant, readBack);
@@ -316,11 +319,15 @@ void TestDataSet::countsTellOfTheLastStatementOnly()
 
     set->setSql(QStringLiteral("Insert Into Dept (DeptName) Values (?)"), {QStringLiteral("二组")});
     QVERIFY(set->execSql());
-    set->setSql(QStringLiteral("Insert Into Worker (EnterDate) Values (?)"), {QStringLiteral("2004-3-9")});
+    // The server reads "2004-3-9" as a date; "2004-3-9x" no engine does.
+    set->setSql(QStringLiteral("Insert Into Worker (EnterDate) Values (?)"),
+                {testsupport::onServer() ? QStringLiteral("2004-3-9x") : QStringLiteral("2004-3-9")});
     QVERIFY(!set->execSql());
     QCOMPARE(set->rowsAffected(), 0);
     QCOMPARE(set->lastInsertId(), 0);
-    QCOMPARE(set->lastError().code, SQLITE_CONSTRAINT_CHECK);
+    QCOMPARE(set->lastError().kind, data::ErrorKind::BadValue);
+    if (!testsupport::onServer())
+        QCOMPARE(set->lastError().code, SQLITE_CONSTRAINT_CHECK);
 }
 
 void TestDataSet::textAfterTheStatement_data()

@@ -89,8 +89,10 @@ void TestEngine::placeholdersAreNumbered_data()
                            << "Select a From t Where b=$1 And c<$2" << 2;
     QTest::newRow("inside quotes") << "Select '?', \"a?\" From t Where b='it''s ?' And c=?"
                                    << "Select '?', \"a?\" From t Where b='it''s ?' And c=$1" << 1;
-    QTest::newRow("comment") << "Select a -- why?\nFrom t Where b=?"
-                             << "Select a -- why?\nFrom t Where b=$1" << 1;
+    QTest::newRow("comments") << "Select a -- why?\nFrom t /* ? */ Where b=?"
+                              << "Select a -- why?\nFrom t /* ? */ Where b=$1" << 1;
+    QTest::newRow("comments after the statement") << "Select ?; -- done?\n/* yes; */"
+                                                  << "Select $1" << 1;
     QTest::newRow("closing semicolon") << "Select ? ; \n"
                                        << "Select $1 " << 1;
     QTest::newRow("second statement") << "Select 1; Delete From t" << QString() << -1;

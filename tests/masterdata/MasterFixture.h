@@ -45,7 +45,7 @@ struct Env {
     }
     qlonglong addUser(const QString& name, const QString& password, const QString& role) const
     {
-        exec(QStringLiteral("INSERT INTO UserData (User, Password, Role) VALUES (?,?,?)"), {name, password, role});
+        exec(QStringLiteral("INSERT INTO UserData (\"User\", Password, Role) VALUES (?,?,?)"), {name, password, role});
         return rows(QStringLiteral("SELECT max(Id) FROM UserData")).at(0).at(0).toLongLong();
     }
 

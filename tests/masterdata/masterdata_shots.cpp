@@ -50,9 +50,9 @@ int main(int argc, char** argv)
                                             "VALUES (?,?,?,?)"),
                              {QString::fromUtf8(names[i]), i % 4 + 1, QString::number(i + 1),
                               QStringLiteral("2004-0%1-1%2").arg(i % 9 + 1).arg(i)});
-    testsupport::execSql(db, QStringLiteral("INSERT INTO UserData (User, Password, Role) VALUES (?,?,?)"),
+    testsupport::execSql(db, QStringLiteral("INSERT INTO UserData (\"User\", Password, Role) VALUES (?,?,?)"),
                          {QStringLiteral("Dorvik"), QStringLiteral("qekw"), QStringLiteral("系统管理员")});
-    testsupport::execSql(db, QStringLiteral("INSERT INTO UserData (User, Password, Role) VALUES (?,?,?)"),
+    testsupport::execSql(db, QStringLiteral("INSERT INTO UserData (\"User\", Password, Role) VALUES (?,?,?)"),
                          {QStringLiteral("小李"), QStringLiteral("1234"), QStringLiteral("普通操作员")});
     LoginUser = QStringLiteral("Dorvik");
     LoginRole = QStringLiteral("系统管理员");

@@ -217,7 +217,7 @@ void TestDept::pressOnForeignResultChangesNothing()
     form->cmdedit->setEnabled(false);
 
     // Another window's look-up on the shared dataset, without a DeptName column.
-    QVERIFY(OpenQuery(DM->DmQuery, QStringLiteral("Select Id, User From UserData")));
+    QVERIFY(OpenQuery(DM->DmQuery, QStringLiteral("Select Id, \"User\" From UserData")));
     QCOMPARE(form->DeptGrid->model()->rowCount(), 1);
     pressRow(form->DeptGrid, 0);
     pressRow(form->DeptGrid, 0, Qt::RightButton);
@@ -307,7 +307,7 @@ void TestDept::renameIsAllOrNothing()
     env->addTeam(QStringLiteral("A组"));
     env->exec(QStringLiteral("INSERT INTO Salary (DeptName) VALUES ('A组')"));
     // The second statement of the rename fails.
-    env->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON Salary BEGIN SELECT RAISE(ABORT, 'no'); END"));
+    testsupport::addRefusingTrigger(env->db(), QStringLiteral("BEFORE UPDATE ON Salary"));
     open();
     pick(QStringLiteral("A组"));
     form->DeptName_Edit->setText(QStringLiteral("C组"));
@@ -325,7 +325,7 @@ void TestDept::renameIsAllOrNothing()
     QCOMPARE(form->DeptName_Edit->text(), QStringLiteral("C组"));
     QVERIFY(form->cmdedit->isEnabled());
 
-    env->exec(QStringLiteral("DROP TRIGGER refuse"));
+    testsupport::dropRefusingTrigger(env->db(), QStringLiteral("BEFORE UPDATE ON Salary"));
     click(form->cmdedit);
     QCOMPARE(teams(), QStringList{QStringLiteral("C组")});
     QCOMPARE(env->rows(QStringLiteral("SELECT DeptName FROM Salary")).at(0).at(0).toString(), QStringLiteral("C组"));

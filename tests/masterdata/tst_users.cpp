@@ -89,11 +89,11 @@ private:
     }
     QList<QVariantList> accounts() const
     {
-        return env->rows(QStringLiteral("SELECT User, Password, Role FROM UserData ORDER BY Id"));
+        return env->rows(QStringLiteral("SELECT \"User\", Password, Role FROM UserData ORDER BY Id"));
     }
     QVariantList account(qlonglong id) const
     {
-        const auto rows = env->rows(QStringLiteral("SELECT User, Password, Role FROM UserData WHERE Id=?"), {id});
+        const auto rows = env->rows(QStringLiteral("SELECT \"User\", Password, Role FROM UserData WHERE Id=?"), {id});
         return rows.isEmpty() ? QVariantList() : rows.at(0);
     }
 
@@ -437,7 +437,7 @@ void TestUsers::successOnlyWhenUpdateSucceeded()
 {
     openList();
     TUserForm* form = openEdit(QStringLiteral("小王"));
-    env->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON UserData BEGIN SELECT RAISE(ABORT, 'no'); END"));
+    testsupport::addRefusingTrigger(env->db(), QStringLiteral("BEFORE UPDATE ON UserData"));
     form->NewPassword_Edit->setText(QStringLiteral("w2"));
     click(form->cmdok);
     const QStringList texts = env->boxes.takeTexts();
@@ -448,7 +448,7 @@ void TestUsers::successOnlyWhenUpdateSucceeded()
     QCOMPARE(gridRows(list->UserGrid).size(), 3);
 
     // The picked account was deleted meanwhile: nothing is written, so no success either.
-    env->exec(QStringLiteral("DROP TRIGGER refuse"));
+    testsupport::dropRefusingTrigger(env->db(), QStringLiteral("BEFORE UPDATE ON UserData"));
     env->exec(QStringLiteral("DELETE FROM UserData WHERE Id=?"), {other});
     click(form->cmdok);
     QCOMPARE(env->boxes.takeTexts(), QStringList{kPickToChange});

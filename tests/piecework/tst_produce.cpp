@@ -126,11 +126,16 @@ private:
         return env->rows(
             QStringLiteral("SELECT Process, ProcessName, Price FROM Process WHERE ProductId=? ORDER BY Id"), {kind});
     }
-    // Name, price and the price's storage type of a style's records, by date then step.
+    // Name, price and the price's storage type of a style's records, by date then step. The type is
+    // told as SQLite names it; the server's exact decimal stands for "real".
     QList<QVariantList> records(const QString& kind) const
     {
-        return env->rows(QStringLiteral("SELECT ProcessDate, Process, ProcessName, ProcessPrice, typeof(ProcessPrice) "
-                                        "FROM Salary WHERE KindId=? ORDER BY ProcessDate, Process"),
+        const QString type = testsupport::onServer()
+                                 ? QStringLiteral("CASE WHEN ProcessPrice IS NULL THEN 'null' ELSE 'real' END")
+                                 : QStringLiteral("typeof(ProcessPrice)");
+        return env->rows(QStringLiteral("SELECT ProcessDate, Process, ProcessName, ProcessPrice, %1 "
+                                        "FROM Salary WHERE KindId=? ORDER BY ProcessDate, Process")
+                             .arg(type),
                          {kind});
     }
     void pick(const QString& kind)
@@ -905,7 +910,7 @@ void TestProduce::failureLeavesEveryTableAsBefore()
         typeIntoCell(1, StepName, QStringLiteral("新"));
     }
     const auto before = tables();
-    env->exec(QStringLiteral("CREATE TRIGGER refuse %1 BEGIN SELECT RAISE(ABORT, 'refused'); END").arg(trigger));
+    testsupport::addRefusingTrigger(env->db(), trigger);
 
     if (action == QLatin1String("save")) {
         env->boxes.queueAnswer(QMessageBox::Yes);
@@ -932,7 +937,7 @@ void TestProduce::failureLeavesEveryTableAsBefore()
         texts.removeFirst(); // the confirmation
     QCOMPARE(texts.size(), 1);
     QVERIFY2(texts.at(0).startsWith(kStatementFailed + failedStatement), qPrintable(texts.at(0)));
-    env->exec(QStringLiteral("DROP TRIGGER refuse"));
+    testsupport::dropRefusingTrigger(env->db(), trigger);
     QCOMPARE(tables(), before);
     QCOMPARE(form->ProgressBar->value(), 0);
     QVERIFY(form->RzPage->isEnabled());

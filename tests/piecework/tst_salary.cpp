@@ -595,7 +595,7 @@ void TestSalary::failedWriteKeepsTheFields()
     open();
     fill(QStringLiteral("一组"), QStringLiteral("5"), QStringLiteral("A1"), QStringLiteral("工序1"), "38", "3");
     form->ProcessDate->setDate(QDate(2004, 3, 15));
-    env->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Salary BEGIN SELECT RAISE(ABORT, 'full'); END"));
+    testsupport::addRefusingTrigger(env->db(), QStringLiteral("BEFORE INSERT ON Salary"));
     env->boxes.expect(
         QStringLiteral("the statement's failure"),
         [](const toolkit::MessageRequest& r) { return r.text.startsWith("操作数据表时出错"); }, QMessageBox::Ok);
@@ -604,7 +604,7 @@ void TestSalary::failedWriteKeepsTheFields()
     QCOMPARE(form->ProcessCount->text(), QStringLiteral("3"));
     QCOMPARE(form->process_size->text(), QStringLiteral("38"));
     QCOMPARE(form->ProcessDate->date(), QDate(2004, 3, 15));
-    env->exec(QStringLiteral("DROP TRIGGER refuse"));
+    testsupport::dropRefusingTrigger(env->db(), QStringLiteral("BEFORE INSERT ON Salary"));
     click(form->cmdadd);
     QCOMPARE(records().size(), 1);
 }

@@ -58,7 +58,7 @@ void TestLogin::cleanup()
 
 void TestLogin::addUser(const QString& user, const QVariant& password, const QString& role)
 {
-    testsupport::execSql(m_dir->dbPath(), QStringLiteral("Insert Into UserData (User,Password,Role) Values (?,?,?)"),
+    testsupport::execSql(m_dir->dbPath(), QStringLiteral("Insert Into UserData (\"User\",Password,Role) Values (?,?,?)"),
                          {user, password, role});
 }
 

@@ -128,7 +128,7 @@ void fillFile(const QString& path)
 {
     using testsupport::execSql;
     execSql(path,
-            "INSERT INTO UserData (Id, User, Password, Role) VALUES (3, 'Dorvik2', 'pw', '系统管理员'), "
+            "INSERT INTO UserData (Id, \"User\", Password, Role) VALUES (3, 'Dorvik2', 'pw', '系统管理员'), "
             "(8, ?, NULL, '操作员')",
             {QStringLiteral("O'Neil")});
     execSql(path, "INSERT INTO Dept (id, DeptName) VALUES (2, '缝纫一组'), (7, ?), (9, 'AbC')",

@@ -341,7 +341,7 @@ void TestStartup::startWithTheMarkerOpensTheDatabase()
     m_dir->createDatabase();
     m_dir->registerDataSource();
     testsupport::execSql(m_dir->dbPath(),
-                         QStringLiteral("Insert Into UserData (User,Password,Role) Values ('anna','pw','普通操作员')"));
+                         QStringLiteral("Insert Into UserData (\"User\",Password,Role) Values ('anna','pw','普通操作员')"));
     QVERIFY(platform::writeDbFileBlock(m_dir->dbPath(), platform::closingMarkerBlock()));
     TLoginForm form;
     QCOMPARE(m_dir->fileHead(QStringLiteral("DorvikSalary.mdb")), platform::databaseHeaderBlock());
@@ -388,7 +388,7 @@ void TestStartup::dataSourceFollowsTheDataFolder()
     QVERIFY(QFile::copy(m_dir->dbPath(), formerDb));
     const QByteArray formerBytes = testsupport::readFile(formerDb);
     testsupport::execSql(m_dir->dbPath(),
-                         QStringLiteral("Insert Into UserData (User,Password,Role) Values ('anna','pw','普通操作员')"));
+                         QStringLiteral("Insert Into UserData (\"User\",Password,Role) Values ('anna','pw','普通操作员')"));
     QVERIFY(platform::writeDbFileBlock(m_dir->dbPath(), platform::closingMarkerBlock()));
     QVERIFY(testsupport::writeFile(ConfigFilePath(), "[Dorvik]\r\nAutoRun=1\r\nCreateConfig=1\r\nCreateDns=1\r\n"));
     m_dir->registerDataSource();

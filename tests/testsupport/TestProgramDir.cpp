@@ -353,4 +353,44 @@ void execSql(const QString& dbPath, const QString& sql, const QVariantList& para
         throw std::runtime_error("statement failed: " + message);
 }
 
+namespace {
+
+struct TriggerSpec {
+    QString event; // BEFORE UPDATE, BEFORE INSERT, BEFORE UPDATE OF KindId ...
+    QString table;
+    QString condition; // on NEW; empty: every row
+};
+
+TriggerSpec parseTriggerSpec(const QString& spec)
+{
+    const int on = spec.indexOf(QStringLiteral(" ON "));
+    const int when = spec.indexOf(QStringLiteral(" WHEN "));
+    const QString tail = spec.mid(on + 4, when < 0 ? -1 : when - on - 4);
+    return {spec.left(on), tail.trimmed(), when < 0 ? QString() : spec.mid(when + 6).trimmed()};
+}
+
+} // namespace
+
+void addRefusingTrigger(const QString& dbPath, const QString& spec)
+{
+    const TriggerSpec t = parseTriggerSpec(spec);
+    if (!onServer()) {
+        execSql(dbPath,
+                QStringLiteral("CREATE TRIGGER refuse %1 ON %2 %3 BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                    .arg(t.event, t.table, t.condition.isEmpty() ? QString() : QStringLiteral("WHEN ") + t.condition));
+        return;
+    }
+    execSql(dbPath, QStringLiteral("CREATE OR REPLACE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
+                                   "$$ BEGIN RAISE EXCEPTION 'refused'; END $$"));
+    execSql(dbPath, QStringLiteral("CREATE TRIGGER refuse %1 ON %2 FOR EACH ROW %3 EXECUTE FUNCTION refuse()")
+                        .arg(t.event, t.table,
+                             t.condition.isEmpty() ? QString() : QStringLiteral("WHEN (%1)").arg(t.condition)));
+}
+
+void dropRefusingTrigger(const QString& dbPath, const QString& spec)
+{
+    execSql(dbPath, onServer() ? QStringLiteral("DROP TRIGGER refuse ON %1").arg(parseTriggerSpec(spec).table)
+                               : QStringLiteral("DROP TRIGGER refuse"));
+}
+
 } // namespace testsupport
