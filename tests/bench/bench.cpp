@@ -2,26 +2,34 @@
 // program's datasets load and sort the piece-work list against the raw SQLite engine.
 //
 //   dorvik-bench [--rows N] [--months M] [--repeat K] [--db path] [--cpu]
+//                [--server [--server-locale L] | --server-uri URI]
 //
 // --db reuses the database at path (made there first when missing); otherwise the database is
-// made in a temporary folder and removed at the end. Each measurement is the median of K runs, in
-// seconds on the wall clock, or with --cpu of processor time.
-// Output, one line per measurement, seconds with two decimals:
+// made in a temporary folder and removed at the end. --server also loads the same records into a
+// database on a throwaway PostgreSQL cluster (LC_COLLATE and LC_CTYPE "C" unless --server-locale
+// names another) and measures the server beside the file: a "_pg" line after each file line it
+// has a counterpart for. --server-uri does the same on an existing, empty server database. Each measurement is the
+// median of K runs, in seconds on the wall clock, or with --cpu of processor time. Output, one line per measurement,
+// seconds with two decimals:
 //   load_entry_list rows=N ours=0.61 raw=0.45 ratio=1.36
 //   load_entry_list_memory rows=N bytes_per_row=112
 //   sort_entry_list rows=N ours=0.12
 //   peak_rss_mb=150
 //   open_entry_window rows=N ours=0.80 raw=0.60 ratio=1.33
 //   add_entry rows=N ours=0.0040 naive=1.2000 ratio=0.003
+//   load_entry_list_pg rows=N ours=0.90 raw=0.70 ratio=1.29     (and so on, with --server)
+//   load_entry_list_pg_vs_file rows=N pg=0.90 file=0.61 ratio=1.48
 #include "SampleData.h"
 #include "bench_entry.h"
 #include "bench_export.h"
 #include "bench_produce.h"
 #include "bench_query.h"
+#include "bench_server.h"
 
 #include "data/Connection.h"
 #include "data/DataModule.h"
 #include "data/DataSet.h"
+#include "data/Engine.h"
 #include "data/Sql.h"
 #include "platform/RegistryStore.h"
 #include "toolkit/MessageBox.h"
@@ -44,6 +52,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -57,11 +66,17 @@ struct Arguments {
     int repeat = 5;
     bool cpu = false;
     QString db;
+    bool server = false;
+    QString serverUri;
+    QString serverLocale = QStringLiteral("C");
 };
 
 [[noreturn]] void usage(const char* message)
 {
-    std::fprintf(stderr, "%s\nusage: dorvik-bench [--rows N] [--months M] [--repeat K] [--db path] [--cpu]\n", message);
+    std::fprintf(stderr,
+                 "%s\nusage: dorvik-bench [--rows N] [--months M] [--repeat K] [--db path] [--cpu]\n"
+                 "                    [--server [--server-locale L] | --server-uri URI]\n",
+                 message);
     std::exit(2);
 }
 
@@ -72,6 +87,10 @@ Arguments parseArguments(const QStringList& args)
         const QString& name = args[i];
         if (name == QLatin1String("--cpu")) {
             a.cpu = true;
+            continue;
+        }
+        if (name == QLatin1String("--server")) {
+            a.server = true;
             continue;
         }
         if (i + 1 >= args.size())
@@ -86,11 +105,19 @@ Arguments parseArguments(const QStringList& args)
             a.repeat = value.toInt(&ok);
         else if (name == QLatin1String("--db"))
             a.db = value;
+        else if (name == QLatin1String("--server-uri"))
+            a.serverUri = value;
+        else if (name == QLatin1String("--server-locale"))
+            a.serverLocale = value;
         else
             usage("unknown option");
         if (!ok || a.rows < 1 || a.repeat < 1 || a.months < 1 || a.months > sample::kMaxMonths)
             usage("bad value");
     }
+    if (a.server && !a.serverUri.isEmpty())
+        usage("--server and --server-uri exclude each other");
+    if (!a.serverUri.isEmpty() && !data::namesServer(a.serverUri))
+        usage("--server-uri takes a postgresql:// URI");
     return a;
 }
 
@@ -196,6 +223,49 @@ bool loadOurs()
     return OpenQuery(DM->DataAddQuery, QString::fromLatin1(kEntryListSql));
 }
 
+// The list loaded from the server through the data module, against the faster of COPY in text and
+// in binary form read raw; then the server's load against the file's.
+int benchServerList(const QString& uri, const QString& dbPath, qint64 fileRows, double fileLoad, int repeat)
+{
+    using namespace benchserver;
+    RawConnection pg = connectRaw(uri);
+    const QByteArray sql(kEntryListSql);
+    const std::vector<unsigned> types = columnTypes(pg.get(), sql);
+    pointDataSourceAt(uri);
+    quint64 checksum = 0;
+    copyTextRead(pg.get(), sql, types, &checksum); // the server's cache warmed for both alike
+    std::vector<double> ours, texts, binaries;
+    for (int r = 0; r < repeat; ++r) {
+        auto start = now();
+        const qint64 textRows = copyTextRead(pg.get(), sql, types, &checksum);
+        texts.push_back(now() - start);
+        start = now();
+        const qint64 binaryRows = copyBinaryRead(pg.get(), sql, types, &checksum);
+        binaries.push_back(now() - start);
+        start = now();
+        if (!loadOurs())
+            return 1;
+        ours.push_back(now() - start);
+        if (textRows != fileRows || binaryRows != fileRows || DM->DataAddQuery->recordCount() != fileRows) {
+            std::fprintf(stderr,
+                         "load_entry_list_pg: %d rows in the dataset, %lld and %lld read raw, %lld in the file\n",
+                         DM->DataAddQuery->recordCount(), static_cast<long long>(textRows),
+                         static_cast<long long>(binaryRows), static_cast<long long>(fileRows));
+            return 1;
+        }
+    }
+    DM->DataAddQuery->close();
+    pointDataSourceAt(dbPath);
+    std::fprintf(stderr, "load_entry_list_pg: raw COPY text %.2f s, COPY binary %.2f s; checksum %llu\n", median(texts),
+                 median(binaries), static_cast<unsigned long long>(checksum));
+    const double oursPg = median(ours);
+    printLine("load_entry_list", fileRows, oursPg, std::min(median(texts), median(binaries)), 2);
+    std::printf("load_entry_list_pg_vs_file rows=%lld pg=%.2f file=%.2f ratio=%.2f\n", static_cast<long long>(fileRows),
+                oursPg, fileLoad, fileLoad > 0 ? oursPg / fileLoad : 0.0);
+    std::fflush(stdout);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -243,6 +313,19 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot register the data source\n");
         return 1;
     }
+
+    // The same records on the server, loaded as the program's migration loads a file.
+    std::unique_ptr<benchserver::ServerDatabase> server;
+    if (args.server || !args.serverUri.isEmpty()) {
+        QString error;
+        server = args.server ? benchserver::ServerDatabase::startCluster(args.serverLocale, &error)
+                             : benchserver::ServerDatabase::useExisting(args.serverUri);
+        if (!server || !server->load(dbPath, &error)) {
+            std::fprintf(stderr, "server: %s\n", error.toUtf8().constData());
+            return 1;
+        }
+    }
+    const QString serverUri = server ? server->uri() : QString();
 
     sqlite3* raw = nullptr;
     if (sqlite3_open_v2(dbPath.toUtf8().constData(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) !=
@@ -305,14 +388,17 @@ int main(int argc, char** argv)
     std::printf("peak_rss_mb=%.0f%s\n", double(statusKb("VmHWM")) / 1024.0,
                 peakReset ? "" : " (includes making the sample database)");
     std::fprintf(stderr, "checksum %llu\n", static_cast<unsigned long long>(checksum));
-    if (benchProduce(dbPath, args.rows, args.months, args.repeat, args.cpu, folder.path()) != 0)
+    std::fflush(stdout);
+    if (server && benchServerList(serverUri, dbPath, rows, oursLoad, args.repeat) != 0)
         return 1;
-    if (benchQuery(dbPath, args.rows, args.months, args.repeat, args.cpu) != 0)
+    if (benchProduce(dbPath, args.rows, args.months, args.repeat, args.cpu, folder.path(), serverUri) != 0)
         return 1;
-    if (benchExport(dbPath, args.repeat, args.cpu, folder.path()) != 0)
+    if (benchQuery(dbPath, args.rows, args.months, args.repeat, args.cpu, serverUri) != 0)
+        return 1;
+    if (benchExport(dbPath, args.repeat, args.cpu, folder.path(), serverUri) != 0)
         return 1;
     // Last: it runs on the main window's own data module.
-    if (benchEntry(dbPath, args.repeat, args.cpu) != 0)
+    if (benchEntry(dbPath, args.repeat, args.cpu, serverUri) != 0)
         return 1;
     sqlite3_close(raw);
     return 0;

@@ -6,9 +6,11 @@
 //   apply_prices_style rows=N ours=0.0100 raw=0.0100 ratio=1.02
 //   apply_prices_month rows=N styles=300 ours=0.120 raw=0.100 ratio=1.15
 //   apply_prices_naive rows=200000 styles=300 naive=12.3
+//   apply_prices_month_pg rows=N ours=0.300 raw=0.200 ratio=1.50   (with a server URI)
 #include "bench_produce.h"
 
 #include "SampleData.h"
+#include "bench_server.h"
 
 #include "data/DataModule.h"
 #include "data/DataSet.h"
@@ -19,6 +21,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <time.h>
 
@@ -191,10 +194,177 @@ double naiveApplyMonth(sqlite3* db, const QString& month)
     return now() - start;
 }
 
+[[noreturn]] void failOn(PGconn* conn)
+{
+    std::fprintf(stderr, "server: %s\n", PQerrorMessage(conn));
+    std::exit(1);
+}
+
+// The records of the month on the server whose name or price differs from their step's.
+qint64 serverUnapplied(PGconn* conn, const QByteArray& from, const QByteArray& to)
+{
+    return benchserver::scalarRaw(conn,
+                                  "SELECT count(*) FROM Salary s JOIN Process p ON p.ProductId=s.KindId "
+                                  "AND p.Process=s.Process WHERE s.ProcessDate>=$1 AND s.ProcessDate<$2 "
+                                  "AND (s.ProcessPrice IS DISTINCT FROM p.Price "
+                                  "OR s.ProcessName IS DISTINCT FROM p.ProcessName)",
+                                  {from, to});
+}
+
+// The bulk update on the server in one set-based statement, one round trip.
+void serverApplySetBased(PGconn* conn, const QByteArray& from, const QByteArray& to)
+{
+    benchserver::execRaw(conn,
+                         "UPDATE Salary SET ProcessName=p.ProcessName, ProcessPrice=p.Price FROM Process p "
+                         "WHERE Salary.KindId=p.ProductId AND Salary.Process=p.Process "
+                         "AND Salary.ProcessDate>=$1 AND Salary.ProcessDate<$2",
+                         {from, to});
+}
+
+using PgResult = std::unique_ptr<PGresult, void (*)(PGresult*)>;
+
+// The bulk update on the server step by step, as the window does it, but done best: the steps of
+// the month's styles in one read, then one prepared update per step, all sent in a pipeline in one
+// transaction, the results read at the end.
+void serverApplyPipelined(PGconn* conn, const QByteArray& from, const QByteArray& to)
+{
+    const char* range[] = {from.constData(), to.constData()};
+    PgResult steps(PQexecParams(conn,
+                                "SELECT p.ProductId, p.Process, p.ProcessName, p.Price FROM Process p "
+                                "WHERE p.ProductId IN (SELECT DISTINCT KindId FROM Salary "
+                                "WHERE ProcessDate>=$1 AND ProcessDate<$2) ORDER BY p.Id",
+                                2, nullptr, range, nullptr, nullptr, 0),
+                   PQclear);
+    if (PQresultStatus(steps.get()) != PGRES_TUPLES_OK || !PQenterPipelineMode(conn))
+        failOn(conn);
+    int sent = 0;
+    PQsendQueryParams(conn, "BEGIN", 0, nullptr, nullptr, nullptr, nullptr, 0);
+    ++sent;
+    for (int r = 0; r < PQntuples(steps.get()); ++r) {
+        const char* values[] = {PQgetvalue(steps.get(), r, 2),
+                                PQgetvalue(steps.get(), r, 3),
+                                PQgetvalue(steps.get(), r, 0),
+                                PQgetvalue(steps.get(), r, 1),
+                                from.constData(),
+                                to.constData()};
+        if (!PQsendQueryPrepared(conn, "apply_step", 6, values, nullptr, nullptr, 0))
+            failOn(conn);
+        ++sent;
+    }
+    PQsendQueryParams(conn, "COMMIT", 0, nullptr, nullptr, nullptr, nullptr, 0);
+    ++sent;
+    PQpipelineSync(conn);
+    for (int i = 0; i < sent; ++i) {
+        while (PGresult* raw = PQgetResult(conn)) {
+            PgResult result(raw, PQclear);
+            if (PQresultStatus(raw) != PGRES_COMMAND_OK)
+                failOn(conn);
+        }
+    }
+    PgResult sync(PQgetResult(conn), PQclear);
+    if (PQresultStatus(sync.get()) != PGRES_PIPELINE_SYNC || !PQexitPipelineMode(conn))
+        failOn(conn);
+}
+
+// The bulk update step by step with a round trip per statement, as the program's server engine
+// sends it: each update parsed and planned anew, or through a prepared statement. Not the anchor
+// (the pipeline is faster); it shows what the round trips and the planning cost.
+void serverApplyStepwise(PGconn* conn, const QByteArray& from, const QByteArray& to, bool prepared)
+{
+    const char* range[] = {from.constData(), to.constData()};
+    PgResult steps(PQexecParams(conn,
+                                "SELECT p.ProductId, p.Process, p.ProcessName, p.Price FROM Process p "
+                                "WHERE p.ProductId IN (SELECT DISTINCT KindId FROM Salary "
+                                "WHERE ProcessDate>=$1 AND ProcessDate<$2) ORDER BY p.Id",
+                                2, nullptr, range, nullptr, nullptr, 0),
+                   PQclear);
+    if (PQresultStatus(steps.get()) != PGRES_TUPLES_OK)
+        failOn(conn);
+    benchserver::execRaw(conn, "BEGIN");
+    for (int r = 0; r < PQntuples(steps.get()); ++r) {
+        const char* values[] = {PQgetvalue(steps.get(), r, 2),
+                                PQgetvalue(steps.get(), r, 3),
+                                PQgetvalue(steps.get(), r, 0),
+                                PQgetvalue(steps.get(), r, 1),
+                                from.constData(),
+                                to.constData()};
+        PgResult done(prepared ? PQexecPrepared(conn, "apply_step", 6, values, nullptr, nullptr, 0)
+                               : PQexecParams(conn,
+                                              "UPDATE Salary SET ProcessName=$1, ProcessPrice=$2 WHERE KindId=$3 "
+                                              "AND Process=$4 AND ProcessDate>=$5 AND ProcessDate<$6",
+                                              6, nullptr, values, nullptr, nullptr, 0),
+                      PQclear);
+        if (PQresultStatus(done.get()) != PGRES_COMMAND_OK)
+            failOn(conn);
+    }
+    benchserver::execRaw(conn, "COMMIT");
+}
+
+// "批量更新工序单价" on the server through the window's function, against the faster of the raw
+// ways above; between runs the list prices change, so that every run writes.
+int serverApplyMonth(const QString& uri, const QString& dbPath, qint64 records, const QDate& month, int repeat)
+{
+    using namespace benchserver;
+    RawConnection pg = connectRaw(uri);
+    const QByteArray from = MonthStart(month).toUtf8();
+    const QByteArray to = NextMonthStart(month).toUtf8();
+    PgResult prepared(PQprepare(pg.get(), "apply_step",
+                                "UPDATE Salary SET ProcessName=$1, ProcessPrice=$2 WHERE KindId=$3 AND Process=$4 "
+                                "AND ProcessDate>=$5 AND ProcessDate<$6",
+                                0, nullptr),
+                      PQclear);
+    if (PQresultStatus(prepared.get()) != PGRES_COMMAND_OK)
+        failOn(pg.get());
+    pointDataSourceAt(uri);
+    std::vector<double> ours, setBased, pipelined, unprepared, preparedSteps;
+    const auto check = [&](const char* what) {
+        if (serverUnapplied(pg.get(), from, to) == 0)
+            return true;
+        std::fprintf(stderr, "apply_prices_month_pg: %s left records without their step's price\n", what);
+        return false;
+    };
+    for (int r = 0; r < repeat; ++r) {
+        execRaw(pg.get(), "UPDATE Process SET Price = Price + 0.001");
+        double start = now();
+        if (!ApplyMonthPrices(month))
+            return 1;
+        ours.push_back(now() - start);
+        if (!check("ours"))
+            return 1;
+        execRaw(pg.get(), "UPDATE Process SET Price = Price + 0.001");
+        start = now();
+        serverApplySetBased(pg.get(), from, to);
+        setBased.push_back(now() - start);
+        if (!check("the set-based update"))
+            return 1;
+        execRaw(pg.get(), "UPDATE Process SET Price = Price + 0.001");
+        start = now();
+        serverApplyPipelined(pg.get(), from, to);
+        pipelined.push_back(now() - start);
+        if (!check("the pipelined update"))
+            return 1;
+        for (const bool withPrepared : {false, true}) {
+            execRaw(pg.get(), "UPDATE Process SET Price = Price + 0.001");
+            start = now();
+            serverApplyStepwise(pg.get(), from, to, withPrepared);
+            (withPrepared ? preparedSteps : unprepared).push_back(now() - start);
+            if (!check("the stepwise update"))
+                return 1;
+        }
+    }
+    pointDataSourceAt(dbPath);
+    std::fprintf(stderr,
+                 "apply_prices_month_pg: raw set-based %.3f s, pipelined prepared steps %.3f s; a round trip per "
+                 "step: unprepared %.3f s, prepared %.3f s\n",
+                 median(setBased), median(pipelined), median(unprepared), median(preparedSteps));
+    printLine("apply_prices_month", records, median(ours), std::min(median(setBased), median(pipelined)));
+    return 0;
+}
+
 } // namespace
 
 int benchProduce(const QString& dbPath, qint64 rows, int months, int repeat, bool cpuClock,
-                 const QString& scratchFolder)
+                 const QString& scratchFolder, const QString& serverUri)
 {
     g_cpu = cpuClock;
     Db raw = openDb(dbPath);
@@ -291,7 +461,10 @@ int benchProduce(const QString& dbPath, qint64 rows, int months, int repeat, boo
     std::printf("apply_prices_month rows=%lld styles=%lld ours=%.3f raw=%.3f ratio=%.2f\n",
                 static_cast<long long>(records), static_cast<long long>(styleCount), oursMonth, rawMonth,
                 rawMonth > 0 ? oursMonth / rawMonth : 0.0);
+    std::fflush(stdout);
     raw.reset();
+    if (!serverUri.isEmpty() && serverApplyMonth(serverUri, dbPath, records, month, repeat) != 0)
+        return 1;
 
     // Once, on 200,000 records: the per-step, per-commit way.
     constexpr qint64 kNaiveRows = 200'000;

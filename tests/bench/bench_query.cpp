@@ -4,13 +4,17 @@
 //   detail_all rows=N ours=0.80 raw=0.60 ratio=1.33
 //   summary_month rows=N ours=0.070 raw=0.065 ratio=1.08
 //   summary_all rows=N ours=0.90 scan=0.35 ratio=2.57
+//   summary_month_pg, summary_all_pg: the same on the server (with a server URI), "raw" the same
+//   statement (the month) or scan (all months) done best through libpq
 //   preview_month rows=N pages=1200 first_page=0.30 peak_rss_mb=180
 #include "bench_query.h"
 
 #include "SampleData.h"
+#include "bench_server.h"
 
 #include "data/DataModule.h"
 #include "data/DataSet.h"
+#include "data/PgEngine.h"
 #include "data/Sql.h"
 #include "reports/Query.h"
 #include "reports/Report.h"
@@ -18,6 +22,8 @@
 
 #include <QApplication>
 #include <QDate>
+
+#include <libpq-fe.h>
 
 #include <malloc.h>
 #include <sqlite3.h>
@@ -150,6 +156,21 @@ Wages rawWages(sqlite3* db, const QString& sql, const QStringList& params)
     return wages;
 }
 
+Wages serverWages(PGconn* conn, const QByteArray& sql, const QList<QByteArray>& params)
+{
+    Wages wages;
+    std::vector<const char*> values;
+    for (const QByteArray& param : params)
+        values.push_back(param.constData());
+    std::unique_ptr<PGresult, void (*)(PGresult*)> result(
+        PQexecParams(conn, sql.constData(), int(values.size()), nullptr, values.data(), nullptr, nullptr, 0), PQclear);
+    for (int r = 0; PQresultStatus(result.get()) == PGRES_TUPLES_OK && r < PQntuples(result.get()); ++r)
+        wages[{QString::fromUtf8(PQgetvalue(result.get(), r, 2)), QString::fromUtf8(PQgetvalue(result.get(), r, 0)),
+               QByteArray(PQgetvalue(result.get(), r, 1)).toLongLong()}] +=
+            QByteArray(PQgetvalue(result.get(), r, 3)).toDouble();
+    return wages;
+}
+
 bool sameWages(const Wages& a, const Wages& b)
 {
     if (a.size() != b.size())
@@ -171,7 +192,92 @@ bool highestFirst(const data::DataSet* set)
 
 } // namespace
 
-int benchQuery(const QString& dbPath, qint64 rows, int months, int repeat, bool cpuClock)
+// A month's wage summary on the server through the window's statement, against the same figures
+// done best through libpq: one statement with the month as a date range, in one round trip.
+int serverSummaryMonth(const QString& uri, const QString& dbPath, qint64 rows, const QString& from, const QString& to,
+                       int repeat)
+{
+    using namespace benchserver;
+    RawConnection pg = connectRaw(uri);
+    const QByteArray rawSql =
+        "SELECT a.DeptName, a.MachineId, a.WorkerName, sum(a.ProductCount*a.ProcessPrice) FROM Salary a "
+        "JOIN Process b ON a.KindId=b.ProductId AND a.Process=b.Process "
+        "WHERE a.ProcessDate>=$1 AND a.ProcessDate<$2 GROUP BY a.WorkerName, a.DeptName, a.MachineId ORDER BY 4 DESC";
+    const QList<QByteArray> params{from.toUtf8(), to.toUtf8()};
+    // The window's own statement, sent raw, is the other candidate for the anchor.
+    QByteArray windowSql;
+    int placeholders = 0;
+    data::numberPlaceholders(querysql::summaryMonth(data::Dialect::Postgres).toUtf8(), &windowSql, &placeholders);
+    pointDataSourceAt(uri);
+    quint64 checksum = 0;
+    std::vector<double> ours, raws, windowRaws;
+    for (int r = 0; r < std::max(repeat, 9); ++r) {
+        double start = now();
+        execRead(pg.get(), rawSql, params, &checksum);
+        raws.push_back(now() - start);
+        start = now();
+        execRead(pg.get(), windowSql, params, &checksum);
+        windowRaws.push_back(now() - start);
+        start = now();
+        if (!OpenQuery(DM->SalaryMonthQuery, querysql::summaryMonth(DM->connection()->dialect()), {from, to}))
+            return 1;
+        ours.push_back(now() - start);
+    }
+    if (!highestFirst(DM->SalaryMonthQuery) ||
+        !sameWages(datasetWages(DM->SalaryMonthQuery), serverWages(pg.get(), rawSql, params))) {
+        std::fprintf(stderr, "summary_month_pg: the window's figures differ from the raw ones\n");
+        return 1;
+    }
+    pointDataSourceAt(dbPath);
+    std::fprintf(stderr, "summary_month_pg: raw with an explicit join %.3f s, the window's statement raw %.3f s\n",
+                 median(raws), median(windowRaws));
+    printLine("summary_month", rows, median(ours), std::min(median(raws), median(windowRaws)));
+    return 0;
+}
+
+// The summary over all months on the server, against the same scan as the file line's anchor (the
+// columns it needs, every value of every record read), the faster of COPY in text and binary form.
+int serverSummaryAll(const QString& uri, const QString& dbPath, qint64 rows, int repeat)
+{
+    using namespace benchserver;
+    RawConnection pg = connectRaw(uri);
+    const QByteArray scanSql =
+        "SELECT DeptName, MachineId, WorkerName, KindId, Process, ProductCount, ProcessPrice FROM Salary";
+    const QByteArray plainSql =
+        "SELECT a.DeptName, a.MachineId, a.WorkerName, sum(a.ProductCount*a.ProcessPrice) FROM Salary a "
+        "JOIN Process b ON a.KindId=b.ProductId AND a.Process=b.Process GROUP BY a.WorkerName, a.DeptName, a.MachineId";
+    const std::vector<unsigned> types = columnTypes(pg.get(), scanSql);
+    pointDataSourceAt(uri);
+    quint64 checksum = 0;
+    std::vector<double> ours, texts, binaries, plains;
+    for (int r = 0; r < repeat; ++r) {
+        double start = now();
+        copyTextRead(pg.get(), scanSql, types, &checksum);
+        texts.push_back(now() - start);
+        start = now();
+        copyBinaryRead(pg.get(), scanSql, types, &checksum);
+        binaries.push_back(now() - start);
+        start = now();
+        execRead(pg.get(), plainSql, {}, &checksum);
+        plains.push_back(now() - start);
+        start = now();
+        if (!OpenQuery(DM->SalaryMonthQuery, querysql::kSummaryAll))
+            return 1;
+        ours.push_back(now() - start);
+    }
+    if (!highestFirst(DM->SalaryMonthQuery) ||
+        !sameWages(datasetWages(DM->SalaryMonthQuery), serverWages(pg.get(), plainSql, {}))) {
+        std::fprintf(stderr, "summary_all_pg: the window's figures differ from the raw ones\n");
+        return 1;
+    }
+    pointDataSourceAt(dbPath);
+    std::fprintf(stderr, "summary_all_pg: scan by COPY text %.2f s, binary %.2f s; the grouping statement raw %.2f s\n",
+                 median(texts), median(binaries), median(plains));
+    printLine("summary_all", rows, median(ours), std::min(median(texts), median(binaries)), 2);
+    return 0;
+}
+
+int benchQuery(const QString& dbPath, qint64 rows, int months, int repeat, bool cpuClock, const QString& serverUri)
 {
     g_cpu = cpuClock;
     sqlite3* handle = nullptr;
@@ -239,6 +345,9 @@ int benchQuery(const QString& dbPath, qint64 rows, int months, int repeat, bool 
                  DM->SalaryMonthQuery->recordCount());
     std::printf("summary_month rows=%lld ours=%.3f raw=%.3f ratio=%.2f\n", static_cast<long long>(rows), o, w,
                 w > 0 ? o / w : 0.0);
+    std::fflush(stdout);
+    if (!serverUri.isEmpty() && serverSummaryMonth(serverUri, dbPath, rows, from, to, repeat) != 0)
+        return 1;
 
     // Entering the wage page: the summary over all months, against a scan reading just the
     // columns it needs.
@@ -268,7 +377,10 @@ int benchQuery(const QString& dbPath, qint64 rows, int months, int repeat, bool 
     w = median(rawTimes);
     std::printf("summary_all rows=%lld ours=%.2f scan=%.2f ratio=%.2f\n", static_cast<long long>(rows), o, w,
                 w > 0 ? o / w : 0.0);
+    std::fflush(stdout);
     DM->SalaryMonthQuery->close();
+    if (!serverUri.isEmpty() && serverSummaryAll(serverUri, dbPath, rows, repeat) != 0)
+        return 1;
 
     // "打印" over the month's detail list: the layout over the rows shown and the preview with its
     // first page painted, then every page turned to once.
