@@ -134,7 +134,7 @@ private:
     QStringList workerNames() const
     {
         QStringList names;
-        for (const QVariantList& row : env->rows(QStringLiteral("Select WorkerName From Worker")))
+        for (const QVariantList& row : env->rows(QStringLiteral("Select WorkerName From Worker Order by id")))
             names << row.at(0).toString();
         return names;
     }
