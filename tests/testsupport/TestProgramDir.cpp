@@ -355,25 +355,25 @@ void execSql(const QString& dbPath, const QString& sql, const QVariantList& para
 
 namespace {
 
-struct TriggerSpec {
+struct TriggerParts {
     QString event; // BEFORE UPDATE, BEFORE INSERT, BEFORE UPDATE OF KindId ...
     QString table;
     QString condition; // on NEW; empty: every row
 };
 
-TriggerSpec parseTriggerSpec(const QString& spec)
+TriggerParts parseTriggerParts(const QString& trigger)
 {
-    const int on = spec.indexOf(QStringLiteral(" ON "));
-    const int when = spec.indexOf(QStringLiteral(" WHEN "));
-    const QString tail = spec.mid(on + 4, when < 0 ? -1 : when - on - 4);
-    return {spec.left(on), tail.trimmed(), when < 0 ? QString() : spec.mid(when + 6).trimmed()};
+    const int on = trigger.indexOf(QStringLiteral(" ON "));
+    const int when = trigger.indexOf(QStringLiteral(" WHEN "));
+    const QString tail = trigger.mid(on + 4, when < 0 ? -1 : when - on - 4);
+    return {trigger.left(on), tail.trimmed(), when < 0 ? QString() : trigger.mid(when + 6).trimmed()};
 }
 
 } // namespace
 
-void addRefusingTrigger(const QString& dbPath, const QString& spec)
+void addRefusingTrigger(const QString& dbPath, const QString& trigger)
 {
-    const TriggerSpec t = parseTriggerSpec(spec);
+    const TriggerParts t = parseTriggerParts(trigger);
     if (!onServer()) {
         execSql(dbPath,
                 QStringLiteral("CREATE TRIGGER refuse %1 ON %2 %3 BEGIN SELECT RAISE(ABORT, 'refused'); END")
@@ -387,9 +387,9 @@ void addRefusingTrigger(const QString& dbPath, const QString& spec)
                              t.condition.isEmpty() ? QString() : QStringLiteral("WHEN (%1)").arg(t.condition)));
 }
 
-void dropRefusingTrigger(const QString& dbPath, const QString& spec)
+void dropRefusingTrigger(const QString& dbPath, const QString& trigger)
 {
-    execSql(dbPath, onServer() ? QStringLiteral("DROP TRIGGER refuse ON %1").arg(parseTriggerSpec(spec).table)
+    execSql(dbPath, onServer() ? QStringLiteral("DROP TRIGGER refuse ON %1").arg(parseTriggerParts(trigger).table)
                                : QStringLiteral("DROP TRIGGER refuse"));
 }
 

@@ -57,10 +57,10 @@ private:
 void createDatabaseFile(const QString& path);
 
 // Makes the statements of one kind fail in the database, to show that what ran before them is
-// undone: a trigger "refuse" by a spec such as "BEFORE UPDATE ON Salary" or "BEFORE INSERT ON
-// Process WHEN NEW.Process='工序3'", on either engine; dropRefusingTrigger takes the same spec.
-void addRefusingTrigger(const QString& dbPath, const QString& spec);
-void dropRefusingTrigger(const QString& dbPath, const QString& spec);
+// undone: a trigger "refuse" described as "BEFORE UPDATE ON Salary" or "BEFORE INSERT ON
+// Process WHEN NEW.Process='工序3'", on either engine; dropRefusingTrigger takes the same description.
+void addRefusingTrigger(const QString& dbPath, const QString& trigger);
+void dropRefusingTrigger(const QString& dbPath, const QString& trigger);
 
 // Leaves a test function (QSKIP returns from the function it stands in) that checks what only a
 // database file has: its bytes, its lock, its header, its place in the folder.
