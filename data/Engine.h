@@ -23,6 +23,10 @@ struct ResultTarget {
     std::function<bool(const QStringList& names, Error* error)> acceptColumns;
     // The stored row the first row of the result goes to.
     int firstRow = 0;
+
+    // Takes the result's column names: refused by acceptColumns (false, *error says why), or the
+    // columns to store the rows in, made first when there are none.
+    bool describe(const QStringList& names, std::vector<ColumnStore*>* stores, Error* error);
 };
 
 // What a statement did.

@@ -459,23 +459,8 @@ bool PgEngine::run(const QString& sql, const QVariantList& params, ResultTarget*
                 continue;
             if (!described) {
                 described = true;
-                QStringList names;
-                for (int c = 0; c < PQnfields(raw); ++c) {
-                    names << spelledName(raw, c, m_programTables, sql);
-                    types.push_back(PQftype(raw, c));
-                }
-                if (target->acceptColumns && !target->acceptColumns(names, &failed)) {
-                    if (!failed.failed())
-                        failed = Error{kMisuse, QStringLiteral("语句的结果不能读入"), ErrorKind::Other};
+                if (!target->describe(columnNames(raw, sql, &types), &columns, &failed))
                     continue;
-                }
-                if (target->columns->empty())
-                    for (const QString& name : names) {
-                        target->columns->push_back(std::make_unique<ColumnStore>());
-                        target->columns->back()->name = name;
-                    }
-                for (const auto& column : *target->columns)
-                    columns.push_back(column.get());
             }
             for (size_t c = 0; c < columns.size(); ++c)
                 loadValue(*columns[c], raw, int(c), types[c], firstRow + outcome->rows);
@@ -484,16 +469,8 @@ bool PgEngine::run(const QString& sql, const QVariantList& params, ResultTarget*
             if (target && !insert && !described) {
                 // No rows: the columns still come from the result's description.
                 described = true;
-                QStringList names;
-                for (int c = 0; c < PQnfields(raw); ++c)
-                    names << spelledName(raw, c, m_programTables, sql);
-                if (target->acceptColumns && !target->acceptColumns(names, &failed))
+                if (!target->describe(columnNames(raw, sql, &types), &columns, &failed))
                     continue;
-                if (target->columns->empty())
-                    for (const QString& name : names) {
-                        target->columns->push_back(std::make_unique<ColumnStore>());
-                        target->columns->back()->name = name;
-                    }
             }
             const char* tuples = PQcmdTuples(raw);
             if (tuples && *tuples && (insert || !PQnfields(raw))) {
@@ -513,6 +490,17 @@ bool PgEngine::run(const QString& sql, const QVariantList& params, ResultTarget*
     return true;
 }
 
+QStringList PgEngine::columnNames(const PGresult* result, const QString& sql, std::vector<unsigned int>* types) const
+{
+    QStringList names;
+    types->clear();
+    for (int c = 0; c < PQnfields(result); ++c) {
+        names << spelledName(result, c, m_programTables, sql);
+        types->push_back(PQftype(result, c));
+    }
+    return names;
+}
+
 bool PgEngine::runByCopy(const QByteArray& text, const QString& sql, ResultTarget* target, StatementOutcome* outcome,
                          Error* error)
 {
@@ -528,24 +516,11 @@ bool PgEngine::runByCopy(const QByteArray& text, const QString& sql, ResultTarge
     ResultPtr described(PQdescribePrepared(m_conn, ""), PQclear);
     if (PQresultStatus(described.get()) != PGRES_COMMAND_OK)
         return fail(failureOf(described.get()));
-    const int fieldCount = PQnfields(described.get());
-    QStringList names;
     std::vector<Oid> types;
-    for (int c = 0; c < fieldCount; ++c) {
-        names << spelledName(described.get(), c, m_programTables, sql);
-        types.push_back(PQftype(described.get(), c));
-    }
-    Error refused;
-    if (target->acceptColumns && !target->acceptColumns(names, &refused))
-        return fail(refused);
-    if (target->columns->empty())
-        for (const QString& name : names) {
-            target->columns->push_back(std::make_unique<ColumnStore>());
-            target->columns->back()->name = name;
-        }
     std::vector<ColumnStore*> columns;
-    for (const auto& column : *target->columns)
-        columns.push_back(column.get());
+    Error refused;
+    if (!target->describe(columnNames(described.get(), sql, &types), &columns, &refused))
+        return fail(refused);
 
     const QByteArray copy = QByteArrayLiteral("COPY (") + text + QByteArrayLiteral(") TO STDOUT");
     ResultPtr started(PQexec(m_conn, copy.constData()), PQclear);

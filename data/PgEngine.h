@@ -42,6 +42,8 @@ public:
     static constexpr int kOldestServer = 130000;
 
 private:
+    // A result's column names as the program spells them, and the server's type of each.
+    QStringList columnNames(const PGresult* result, const QString& sql, std::vector<unsigned int>* types) const;
     bool runByCopy(const QByteArray& text, const QString& sql, ResultTarget* target, StatementOutcome* outcome,
                    Error* error);
 

@@ -225,15 +225,8 @@ bool SqliteEngine::run(const QString& sql, const QVariantList& params, ResultTar
         QStringList names;
         for (int c = 0; c < columnCount; ++c)
             names << QString::fromUtf8(sqlite3_column_name(st, c));
-        if (target->acceptColumns && !target->acceptColumns(names, error))
+        if (!target->describe(names, &columns, error))
             return false;
-        if (target->columns->empty())
-            for (const QString& name : names) {
-                target->columns->push_back(std::make_unique<ColumnStore>());
-                target->columns->back()->name = name;
-            }
-        for (const auto& column : *target->columns)
-            columns.push_back(column.get());
     }
 
     // The connection's counters still tell of an earlier statement until this one changes a row;

@@ -363,38 +363,32 @@ void TestSql::failureBoxNamesTheCause_data()
         QTest::newRow("lock of another user") << "lock" << insert << team << "数据正被其他用户使用，请稍后再试";
         QTest::newRow("database of another program")
             << "foreign" << select << QVariantList() << "服务器上的这个数据库不是本系统的数据库（缺少数据表 UserData）";
-        QTest::newRow("date not yyyy-MM-dd")
-            << "" << QStringLiteral("Insert Into Worker (WorkerName,EnterDate) Values (?,?)")
-            << QVariantList{QStringLiteral("张三"), QStringLiteral("2004-3-9x")}
-            << "数据的格式不符合数据表的要求（日期应为 yyyy-MM-dd）";
-        QTest::newRow("statement the database cannot run")
-            << "" << QStringLiteral("Select NoSuchColumn From Dept") << QVariantList() << "数据库不能执行这条语句";
-        QTest::newRow("a second statement after the first")
-            << "" << QStringLiteral("Select * From Dept; Delete From Dept") << QVariantList()
-            << "每次只能执行一条语句，这条语句后面还有别的内容";
-        return;
+    } else {
+        const QString notOurs = QStringLiteral("数据库文件不是本系统的数据库");
+        QTest::newRow("database file missing") << "no file" << select << QVariantList() << "找不到数据库文件 <db>";
+        QTest::newRow("data source not registered")
+            << "no data source" << select << QVariantList() << "数据源 Dorvik 没有注册，或者它的登记无法读取";
+        QTest::newRow("registry store unreadable")
+            << "store unreadable" << select << QVariantList() << "数据源 Dorvik 没有注册，或者它的登记无法读取";
+        QTest::newRow("text file in place of the database") << "text file" << select << QVariantList() << notOurs;
+        QTest::newRow("closing marker left at the head") << "marker" << select << QVariantList() << notOurs;
+        QTest::newRow("closing marker on a read-only file")
+            << "marker read-only" << select << QVariantList()
+            << "数据库文件是只读的，程序不能打开它（上次关闭时留下的标记无法去掉）";
+        QTest::newRow("database of another program")
+            << "foreign" << select << QVariantList() << notOurs + QStringLiteral("（缺少数据表 UserData）");
+        QTest::newRow("read-only") << "read-only" << insert << team << "数据库文件是只读的，不能写入";
+        QTest::newRow("write lock of another program")
+            << "write lock" << insert << team << "数据库正被其他程序使用，请稍后再试";
+        QTest::newRow("exclusive lock of another program")
+            << "exclusive lock" << select << QVariantList() << "数据库正被其他程序使用，请稍后再试";
     }
-    const QString notOurs = QStringLiteral("数据库文件不是本系统的数据库");
-    QTest::newRow("database file missing") << "no file" << select << QVariantList() << "找不到数据库文件 <db>";
-    QTest::newRow("data source not registered")
-        << "no data source" << select << QVariantList() << "数据源 Dorvik 没有注册，或者它的登记无法读取";
-    QTest::newRow("registry store unreadable")
-        << "store unreadable" << select << QVariantList() << "数据源 Dorvik 没有注册，或者它的登记无法读取";
-    QTest::newRow("text file in place of the database") << "text file" << select << QVariantList() << notOurs;
-    QTest::newRow("closing marker left at the head") << "marker" << select << QVariantList() << notOurs;
-    QTest::newRow("closing marker on a read-only file")
-        << "marker read-only" << select << QVariantList()
-        << "数据库文件是只读的，程序不能打开它（上次关闭时留下的标记无法去掉）";
-    QTest::newRow("database of another program")
-        << "foreign" << select << QVariantList() << notOurs + QStringLiteral("（缺少数据表 UserData）");
-    QTest::newRow("read-only") << "read-only" << insert << team << "数据库文件是只读的，不能写入";
-    QTest::newRow("write lock of another program")
-        << "write lock" << insert << team << "数据库正被其他程序使用，请稍后再试";
-    QTest::newRow("exclusive lock of another program")
-        << "exclusive lock" << select << QVariantList() << "数据库正被其他程序使用，请稍后再试";
+    // The same on either engine. The server reads "2004-3-9" as a date; "2004-3-9x" no engine does.
     QTest::newRow("date not yyyy-MM-dd") << ""
                                          << QStringLiteral("Insert Into Worker (WorkerName,EnterDate) Values (?,?)")
-                                         << QVariantList{QStringLiteral("张三"), QStringLiteral("2004-3-9")}
+                                         << QVariantList{QStringLiteral("张三"), testsupport::onServer()
+                                                                                     ? QStringLiteral("2004-3-9x")
+                                                                                     : QStringLiteral("2004-3-9")}
                                          << "数据的格式不符合数据表的要求（日期应为 yyyy-MM-dd）";
     QTest::newRow("statement the database cannot run")
         << "" << QStringLiteral("Select NoSuchColumn From Dept") << QVariantList() << "数据库不能执行这条语句";
