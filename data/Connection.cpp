@@ -163,6 +163,16 @@ qint64 Connection::othersChangeMark()
     return isOpen() ? m_engine->othersChangeMark() : -1;
 }
 
+bool Connection::hearsOthers() const
+{
+    return isOpen() && m_engine->hearsOthers();
+}
+
+QList<RowNotice> Connection::takeRowNotices()
+{
+    return isOpen() ? m_engine->takeRowNotices() : QList<RowNotice>();
+}
+
 sqlite3* Connection::fileHandle(Error* error)
 {
     if (!open(error))

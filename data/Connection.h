@@ -14,6 +14,7 @@ namespace data {
 
 class Engine;
 struct ResultTarget;
+struct RowNotice;
 struct StatementOutcome;
 
 // The database connection of one data module. It resolves the data source "Dorvik" through the
@@ -58,6 +59,10 @@ public:
     // connection commits a change (see Engine).
     qint64 totalChanges() const;
     qint64 othersChangeMark();
+    // True while the open connection hears other connections' changes as row notices (see Engine);
+    // the notices that arrived meanwhile, without waiting.
+    bool hearsOthers() const;
+    QList<RowNotice> takeRowNotices();
 
     // The open SQLite handle of a file database (for the online backup), connecting first; nullptr
     // with the reason when that fails or the data source names a server.

@@ -43,11 +43,16 @@ TDM::TDM(QObject* owner) : QObject(owner)
     SalaryMonth = makeSource("SalaryMonth", SalaryMonthQuery);
     DataAddSource = makeSource("DataAddSource", DataAddQuery);
 
+    m_followTimer.setInterval(kFollowInterval);
+    connect(&m_followTimer, &QTimer::timeout, this, [this] { data::catchUpLists(m_connection, dataSets()); });
+    m_followTimer.start();
+
     DM = this;
 }
 
 TDM::~TDM()
 {
+    m_followTimer.stop();
     // Close the datasets first: the connection below must not outlive them.
     for (data::DataSet* set : dataSets())
         set->close();

@@ -5,9 +5,12 @@
 #include "data/DataSource.h"
 
 #include <QObject>
+#include <QTimer>
 
 // The data module: the shared datasets every window works through, each with the data source that
-// grids and reports bind to. Its connection opens on the first statement. Creating a module makes
+// grids and reports bind to. Its connection opens on the first statement. On a server that
+// announces changes, the lists among its datasets that follow (DataSet::follow) take other clerks'
+// changes a moment after they commit. Creating a module makes
 // it the current one (DM); releasing the current one clears DM.
 class TDM : public QObject {
     Q_OBJECT
@@ -36,8 +39,12 @@ public:
     data::DataSource* SalaryMonth;
     data::DataSource* DataAddSource;
 
+    // How often the lists that follow other clerks look for their changes.
+    static constexpr int kFollowInterval = 250;
+
 private:
     data::Connection m_connection;
+    QTimer m_followTimer;
 };
 
 // The current data module; nullptr while none exists.

@@ -6,6 +6,10 @@
 #include <QLocale>
 
 #include "data/Engine.h"
+#include "data/Schema.h"
+
+#include <QSet>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <bit>
@@ -392,7 +396,9 @@ void DataSet::noteDatabaseState()
 {
     m_readGeneration = m_connection->generation();
     m_readChanges = m_connection->totalChanges();
-    m_readVersion = m_connection->othersChangeMark();
+    // A following list hears of others' changes; only a list that must prove their absence needs
+    // the mark (a round trip to a server).
+    m_readVersion = hearsOthersChanges() ? 0 : m_connection->othersChangeMark();
 }
 
 int DataSet::compareRows(const std::vector<std::pair<int, OrderTerm>>& terms, int a, int b) const
@@ -438,19 +444,49 @@ int DataSet::compareRows(const std::vector<std::pair<int, OrderTerm>>& terms, in
     return 0;
 }
 
+bool DataSet::hearsOthersChanges() const
+{
+    return followsList() && m_connection->hearsOthers() && m_connection->generation() == m_readGeneration;
+}
+
 bool DataSet::patchRows(const RowPatch& patch)
 {
     m_lastError = Error();
+    if (!m_active || !m_connection || !m_connection->isOpen()) {
+        m_lastError = Error{kMisuse, QStringLiteral("数据集没有打开"), ErrorKind::Other};
+        return false;
+    }
+    // Other connections' changes either reach this list as notices, or must not have happened.
+    const bool othersHeard = hearsOthersChanges();
+    if (m_connection->generation() != m_readGeneration ||
+        m_connection->totalChanges() != m_readChanges + patch.changes ||
+        (!othersHeard && (m_connection->othersChangeMark() != m_readVersion || m_readVersion < 0))) {
+        m_lastError = Error{kMisuse, QStringLiteral("数据库在读取之后另有改动"), ErrorKind::Other};
+        return false;
+    }
+    QList<qint64> changed;
+    if (patch.changedKey.isValid()) {
+        bool ok = false;
+        const qint64 key = patch.changedKey.toLongLong(&ok);
+        if (ok)
+            changed << key;
+    }
+    if (!patchKeys(patch, true, changed))
+        return false;
+    m_order.clear();
+    m_sort.clear();
+    noteDatabaseState();
+    resetCursor();
+    emit rowsChanged();
+    return true;
+}
+
+bool DataSet::patchKeys(const RowPatch& patch, bool readPastHeld, const QList<qint64>& changed)
+{
     const auto refuse = [this](const QString& reason) {
         m_lastError = Error{kMisuse, reason, ErrorKind::Other};
         return false;
     };
-    if (!m_active || !m_connection || !m_connection->isOpen())
-        return refuse(QStringLiteral("数据集没有打开"));
-    if (m_connection->generation() != m_readGeneration ||
-        m_connection->totalChanges() != m_readChanges + patch.changes ||
-        m_connection->othersChangeMark() != m_readVersion || m_readVersion < 0)
-        return refuse(QStringLiteral("数据库在读取之后另有改动"));
     const int key = findField(patch.keyField);
     if (key < 0)
         return refuse(QStringLiteral("没有名为 %1 的字段").arg(patch.keyField));
@@ -473,26 +509,37 @@ bool DataSet::patchRows(const RowPatch& patch)
         m_maxKeyKnown = true;
     }
 
-    QVariantList params = patch.params;
-    params << m_maxKey << patch.changedKey;
-    // The rows come in after the rows held; nothing held changes until all of them are read.
-    bool sameColumns = true;
+    // The rows come in after the rows held; nothing held changes until all of them are read. The
+    // statement reads the rows past the highest key held and the one equal to a changed key; for
+    // a changed key alone, nothing is past the highest key there is.
     ResultTarget target;
     target.columns = &m_columns;
-    target.firstRow = m_storedRows;
-    target.acceptColumns = [this, &sameColumns](const QStringList& names, Error* error) {
-        sameColumns = names.size() == fieldCount();
-        for (int c = 0; sameColumns && c < names.size(); ++c)
-            sameColumns = names.at(c) == m_columns[size_t(c)]->name;
-        if (!sameColumns && error)
+    target.acceptColumns = [this](const QStringList& names, Error* error) {
+        bool same = names.size() == fieldCount();
+        for (int c = 0; same && c < names.size(); ++c)
+            same = names.at(c) == m_columns[size_t(c)]->name;
+        if (!same && error)
             *error = Error{kMisuse, QStringLiteral("补读的语句与列表的字段不同"), ErrorKind::Other};
-        return sameColumns;
+        return same;
     };
-    StatementOutcome outcome;
-    if (!m_connection->run(patch.sql, params, &target, &outcome, &m_lastError))
+    int read = 0;
+    const auto readRows = [&](qint64 pastKey, const QVariant& equalKey) {
+        QVariantList params = patch.params;
+        params << pastKey << equalKey;
+        target.firstRow = m_storedRows + read;
+        StatementOutcome outcome;
+        if (!m_connection->run(patch.sql, params, &target, &outcome, &m_lastError))
+            return false;
+        read += outcome.rows;
+        return true;
+    };
+    if (readPastHeld && !readRows(m_maxKey, changed.isEmpty() ? QVariant() : QVariant(changed.first())))
         return false;
+    for (qsizetype i = readPastHeld ? 1 : 0; i < changed.size(); ++i)
+        if (!readRows(std::numeric_limits<qint64>::max(), changed.at(i)))
+            return false;
     std::vector<int> added;
-    for (int r = 0; r < outcome.rows; ++r) {
+    for (int r = 0; r < read; ++r) {
         const int stored = m_storedRows + r;
         if (keys.kind(stored) != KInt)
             return refuse(QStringLiteral("字段 %1 不是整数").arg(patch.keyField));
@@ -503,18 +550,14 @@ bool DataSet::patchRows(const RowPatch& patch)
         m_base.resize(size_t(m_rowCount));
         std::iota(m_base.begin(), m_base.end(), 0u);
     }
-    // The changed row leaves its place; if it still belongs to the list it comes back with the
-    // rows read, in its new place.
-    if (patch.changedKey.isValid()) {
-        bool ok = false;
-        const qint64 changed = patch.changedKey.toLongLong(&ok);
-        if (ok && changed <= m_maxKey) {
-            const auto held = std::find_if(m_base.begin(), m_base.end(), [&keys, changed](quint32 r) {
-                return qint64(keys.slot(int(r))) == changed;
-            });
-            if (held != m_base.end())
-                m_base.erase(held);
-        }
+    // The changed rows leave their places; those that still belong to the list come back with the
+    // rows read, in their new places.
+    if (!changed.isEmpty()) {
+        const QSet<qint64> leaving(changed.begin(), changed.end());
+        m_base.erase(
+            std::remove_if(m_base.begin(), m_base.end(),
+                           [&keys, &leaving](quint32 r) { return leaving.contains(qint64(keys.slot(int(r)))); }),
+            m_base.end());
     }
     for (const int stored : added) {
         const auto place =
@@ -525,12 +568,103 @@ bool DataSet::patchRows(const RowPatch& patch)
     }
     m_storedRows += int(added.size());
     m_rowCount = int(m_base.size());
-    m_order.clear();
-    m_sort.clear();
-    noteDatabaseState();
-    resetCursor();
-    emit rowsChanged();
     return true;
+}
+
+ListFollow followList(const QString& table, const QString& listSql, const QString& keyField,
+                      const QList<OrderTerm>& order, const QString& rowsSql, const QVariantList& params,
+                      const QStringList& rereadOn)
+{
+    ListFollow follow;
+    follow.table = table;
+    follow.rereadOn = rereadOn;
+    follow.listSql = listSql;
+    follow.patch.keyField = keyField;
+    follow.patch.order = order;
+    follow.patch.sql = rowsSql;
+    follow.patch.params = params;
+    return follow;
+}
+
+void DataSet::follow(const ListFollow& follow)
+{
+    m_follow = follow;
+}
+
+bool DataSet::followsList() const
+{
+    return !m_follow.table.isEmpty() && m_connection && m_sql == m_follow.listSql && m_params == m_follow.patch.params;
+}
+
+bool DataSet::catchUp(const QList<RowNotice>& notices)
+{
+    if (!followsList() || !m_connection->isOpen())
+        return false;
+    bool reread = !m_active || m_connection->generation() != m_readGeneration;
+    QList<qint64> changed;
+    for (const RowNotice& notice : notices) {
+        if (notice.table.compare(m_follow.table, Qt::CaseInsensitive) == 0) {
+            reread = reread || notice.everyRow;
+            changed << notice.keys;
+        } else if (m_follow.rereadOn.contains(notice.table, Qt::CaseInsensitive)) {
+            reread = true;
+        }
+    }
+    std::sort(changed.begin(), changed.end());
+    changed.erase(std::unique(changed.begin(), changed.end()), changed.end());
+    if (!reread && changed.isEmpty())
+        return false;
+    reread = reread || changed.size() > kRowNoticeMostKeys;
+
+    // The clerk's place in the list stays: the same record current, the same sort; the grid sees
+    // one change of the rows and one of the current record.
+    const int keyColumn = findField(m_follow.patch.keyField);
+    const QVariant currentKey = m_active && keyColumn >= 0 ? value(m_current, keyColumn) : QVariant();
+    const int currentPlace = m_current;
+    const QString sort = m_sort;
+    bool done = false;
+    {
+        const QSignalBlocker quiet(this);
+        if (!reread) {
+            m_lastError = Error();
+            done = patchKeys(m_follow.patch, false, changed);
+            if (done) {
+                m_order.clear();
+                m_sort.clear();
+                noteDatabaseState();
+            }
+        }
+        if (!done)
+            done = run(true);
+        if (done && !sort.isEmpty())
+            setSort(sort);
+        if (done && m_rowCount > 0) {
+            const int column = findField(m_follow.patch.keyField);
+            int place = std::min(currentPlace, m_rowCount - 1);
+            if (currentKey.isValid() && column >= 0)
+                for (int row = 0; row < m_rowCount; ++row)
+                    if (value(row, column) == currentKey) {
+                        place = row;
+                        break;
+                    }
+            m_current = place;
+            m_bof = place == 0;
+            m_eof = false;
+        }
+    }
+    emit rowsChanged();
+    emit currentChanged();
+    return done;
+}
+
+void catchUpLists(Connection& connection, const QList<DataSet*>& dataSets)
+{
+    if (!connection.hearsOthers() || connection.inTransaction())
+        return;
+    const QList<RowNotice> notices = connection.takeRowNotices();
+    for (DataSet* set : dataSets)
+        if (set)
+            set->catchUp(notices);
 }
 
 QString statementWithValues(const QString& sql, const QVariantList& params)

@@ -17,6 +17,7 @@ namespace data {
 
 class Connection;
 class DataSet;
+struct RowNotice;
 
 // One term of a statement's order: a field, its direction, and whether its texts compare without
 // regard to ASCII letter case (COLLATE NOCASE, as every text column of the program's tables does).
@@ -41,6 +42,24 @@ struct RowPatch {
     // How many rows the caller changed on the connection since the list was read.
     qint64 changes = 0;
 };
+
+// How a list follows what other connections change, on a server that announces its changes.
+struct ListFollow {
+    // The table the list's rows come from (any letter case) and the tables whose changes show in
+    // the list other than by its key (a joined name): a change to one of those reads the list again.
+    QString table;
+    QStringList rereadOn;
+    // The list statement; the list follows only while the dataset holds its result.
+    QString listSql;
+    // How to read changed rows, as for patchRows: its params are the list statement's values.
+    RowPatch patch;
+};
+
+// A follow of a list of one table's rows: rowsSql reads the list's rows whose key is past ? or
+// equals ?, with the list statement's values (params) before those two.
+ListFollow followList(const QString& table, const QString& listSql, const QString& keyField,
+                      const QList<OrderTerm>& order, const QString& rowsSql, const QVariantList& params = {},
+                      const QStringList& rereadOn = {});
 
 // One column of a dataset's current record, read as the caller needs it.
 class Field {
@@ -93,6 +112,17 @@ public:
     // the caller's `changes` on this connection; and when a field is missing or the statement fails
     // (lastError() says why). The caller then loads the list again with open().
     bool patchRows(const RowPatch& patch);
+    // Makes the list follow other connections' changes (an empty table stops it). While it follows,
+    // patchRows needs no proof that others left the table alone: their changes reach catchUp.
+    void follow(const ListFollow& follow);
+    // True while a follow is set and the dataset holds the result of its list statement.
+    bool followsList() const;
+    // Brings a following list to other connections' changes: the named rows are read again and put
+    // in their places, or the whole list is read again when the notices name too many rows or a
+    // whole table, when the list was read on an earlier opening of the connection, or when a patch
+    // fails. The current record (by key) and the in-memory sort stay. False when the list is not
+    // following, had nothing to catch up, or could not be read (lastError() says why).
+    bool catchUp(const QList<RowNotice>& notices);
     bool isActive() const { return m_active; }
     Connection* connection() const { return m_connection; }
     // Why the last statement failed; no failure after one that succeeded.
@@ -162,7 +192,12 @@ private:
     void noteDatabaseState();
     void resetCursor();
     bool run(bool keepRows);
-
+    // Reads the rows of the patch statement for these keys (past the highest held key, and/or equal
+    // to one of changed) and puts them in their places; the held rows of the changed keys leave.
+    bool patchKeys(const RowPatch& patch, bool readPastHeld, const QList<qint64>& changed);
+    // True when other connections' changes reach this list as notices since it was read.
+    bool hearsOthersChanges() const;
+    ListFollow m_follow;
     QString m_sql;
     QVariantList m_params;
     Connection* m_connection;
@@ -188,6 +223,12 @@ private:
     qint64 m_lastInsertId = 0;
     Error m_lastError;
 };
+
+// Takes the row notices that reached the connection and brings every following list among the
+// datasets up to them (see DataSet::catchUp). Nothing happens inside an open transaction (a list
+// read there could show what is not yet committed) or while the connection is closed: a list then
+// keeps what it shows until the next statement connects again.
+void catchUpLists(Connection& connection, const QList<DataSet*>& dataSets);
 
 // Writes the bound values into a statement for a reader (texts quoted, quotes doubled).
 QString statementWithValues(const QString& sql, const QVariantList& params);

@@ -37,4 +37,12 @@ QString largeReadCacheStatement(Dialect dialect)
     return dialect == Dialect::Sqlite ? QStringLiteral("PRAGMA cache_size = -32768") : QString();
 }
 
+QString monthLockStatement(Dialect dialect, MonthHold hold)
+{
+    if (dialect == Dialect::Sqlite)
+        return QString();
+    return hold == MonthHold::Entry ? QStringLiteral("Select pg_advisory_xact_lock_shared(?, ?)")
+                                    : QStringLiteral("Select pg_advisory_xact_lock(?, ?)");
+}
+
 } // namespace data

@@ -28,4 +28,14 @@ QString wholeNumberText(Dialect dialect, const QString& column);
 // engine has nothing of the kind.
 QString largeReadCacheStatement(Dialect dialect);
 
+// Who takes a month's price lock: the entry of records shares it, the application of prices holds
+// it alone.
+enum class MonthHold { Entry, Pricing };
+
+// The statement that takes a month's price lock until the transaction ends, with two values: the
+// program's lock space (kMonthLockSpace) and the month as yyyyMM. Empty where the engine lets one
+// writer at a time in anyway (a file database), so that there is nothing to order.
+QString monthLockStatement(Dialect dialect, MonthHold hold);
+constexpr int kMonthLockSpace = 0x44566b; // "DVk": the program's advisory locks on the server
+
 } // namespace data

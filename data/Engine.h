@@ -36,6 +36,13 @@ struct StatementOutcome {
     qint64 newKey = 0;    // the key of the row an INSERT added; 0 otherwise
 };
 
+// Rows another connection changed, as the server announced them when the change committed.
+struct RowNotice {
+    QString table;         // the table's name in small letters
+    QList<qint64> keys;    // the changed rows' keys; empty when everyRow
+    bool everyRow = false; // too many rows to name, or the table was emptied
+};
+
 // One database engine behind the connection: it opens the database a data source names, runs a
 // statement with bound values into a column store and its own transaction statements, and says
 // what went wrong in the neutral kinds of Error.
@@ -65,6 +72,13 @@ public:
 
     // How long a statement waits for another user's lock before it fails as busy.
     virtual void setBusyTimeout(int milliseconds) = 0;
+
+    // True when the engine hears other connections' changes as row notices (a server that
+    // announces them); a file database has one program at a time and announces nothing.
+    virtual bool hearsOthers() const { return false; }
+    // The notices that arrived since the last call, without waiting; a connection found broken is
+    // closed.
+    virtual QList<RowNotice> takeRowNotices() { return {}; }
 };
 
 // The engine a data source's value names: a server URI (postgresql:// or postgres://) or a file.

@@ -72,6 +72,8 @@ QString causeOfKind(ErrorKind kind, const QByteArray& state)
     case ErrorKind::NotNull: return QStringLiteral("缺少必须填写的数据");
     case ErrorKind::ReadOnly: return QStringLiteral("数据库服务器现在只允许读取，不能写入");
     case ErrorKind::Busy:
+        if (state == "57014")
+            return QStringLiteral("语句没有在限定的时间内完成，数据库服务器已将它取消，数据没有保存");
         return state == "40001" || state == "40P01" ? QStringLiteral("其他用户正在修改同一数据，请稍后再试")
                                                     : QStringLiteral("数据正被其他用户使用，请稍后再试");
     case ErrorKind::ConnectionLost: return QStringLiteral("与数据库服务器的连接已断开，服务器无法连接");
@@ -271,6 +273,7 @@ void PgEngine::close()
     PQfinish(m_conn);
     m_conn = nullptr;
     m_totalChanges = 0;
+    m_listening = false;
 }
 
 bool PgEngine::open(const QString& uri, Error* error)
@@ -304,7 +307,10 @@ bool PgEngine::open(const QString& uri, Error* error)
         return fail(failureOf(set.get()));
 
     ResultPtr tables(PQexec(m_conn, "SELECT lower(c.relname), c.oid FROM pg_class c "
-                                    "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind IN ('r','S')"),
+                                    "WHERE c.relnamespace = current_schema()::regnamespace AND c.relkind IN ('r','S') "
+                                    "UNION ALL SELECT p.proname, p.oid FROM pg_proc p "
+                                    "WHERE p.pronamespace = current_schema()::regnamespace "
+                                    "AND p.proname = 'dorvik_note_rows'"),
                      PQclear);
     if (PQresultStatus(tables.get()) != PGRES_TUPLES_OK)
         return fail(failureOf(tables.get()));
@@ -322,7 +328,60 @@ bool PgEngine::open(const QString& uri, Error* error)
         for (const QString& table : Connection::kProgramTables)
             if (!names.contains(table.toLower()))
                 return fail(serverError(ErrorKind::NotOurs, notThisProgramsServerDatabaseText(table)));
+    if (m_hasChangeCounter)
+        listenForRowNotices(names.contains(QStringLiteral("dorvik_note_rows")));
     return true;
+}
+
+void PgEngine::listenForRowNotices(bool hasRowNotices)
+{
+    if (!hasRowNotices) {
+        // Only the tables' owner may change their triggers; anyone else works on without the
+        // notices, and lists then read again what they cannot prove unchanged.
+        const QByteArray upgrade =
+            QByteArrayLiteral("BEGIN;\n") + rowNoticeUpgradeText().toUtf8() + QByteArrayLiteral("COMMIT;");
+        ResultPtr upgraded(PQexec(m_conn, upgrade.constData()), PQclear);
+        if (PQresultStatus(upgraded.get()) != PGRES_COMMAND_OK) {
+            PQclear(PQexec(m_conn, "ROLLBACK"));
+            return;
+        }
+    }
+    const QByteArray listen = QByteArrayLiteral("LISTEN ") + kRowNoticeChannel.toUtf8();
+    ResultPtr listening(PQexec(m_conn, listen.constData()), PQclear);
+    m_listening = PQresultStatus(listening.get()) == PGRES_COMMAND_OK;
+}
+
+QList<RowNotice> PgEngine::takeRowNotices()
+{
+    QList<RowNotice> notices;
+    if (!m_conn)
+        return notices;
+    if (!PQconsumeInput(m_conn) || PQstatus(m_conn) == CONNECTION_BAD) {
+        close();
+        return notices;
+    }
+    const int ownProcess = PQbackendPID(m_conn);
+    while (PGnotify* notify = PQnotifies(m_conn)) {
+        // This connection's own changes are known to the caller that made them.
+        if (notify->be_pid != ownProcess) {
+            const QList<QByteArray> words = QByteArray(notify->extra).split(' ');
+            RowNotice notice;
+            notice.table = QString::fromUtf8(words.value(0));
+            for (qsizetype i = 1; i < words.size(); ++i) {
+                bool ok = false;
+                const qint64 key = words.at(i).toLongLong(&ok);
+                if (ok)
+                    notice.keys << key;
+                else
+                    notice.everyRow = true;
+            }
+            if (notice.everyRow)
+                notice.keys.clear();
+            notices << notice;
+        }
+        PQfreemem(notify);
+    }
+    return notices;
 }
 
 void PgEngine::setBusyTimeout(int milliseconds)
@@ -352,6 +411,13 @@ Error PgEngine::failureOf(const PGresult* result)
         return serverError(ErrorKind::ConnectionLost, text);
     }
     const QByteArray state = result ? QByteArray(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QByteArray();
+    if (state.isEmpty()) {
+        // Only the server names a failure's state; one without it is libpq's own: the statement did
+        // not reach the server or its answer did not come back (a server shut down at once, a cut
+        // cable). The connection is of no further use.
+        close();
+        return serverError(ErrorKind::ConnectionLost, causeOfKind(ErrorKind::ConnectionLost, {}));
+    }
     const ErrorKind kind = kindOfSqlState(state);
     const Error error = serverError(kind, causeOfKind(kind, state));
     // A server that shuts down says so before it goes; the connection is of no further use.

@@ -29,6 +29,8 @@ public:
     qint64 totalChanges() const override { return m_totalChanges; }
     qint64 othersChangeMark() override;
     void setBusyTimeout(int milliseconds) override;
+    bool hearsOthers() const override { return m_conn && m_listening; }
+    QList<RowNotice> takeRowNotices() override;
 
     // Whether open() refuses a database that lacks the program's tables (true unless told
     // otherwise; preparing an empty database needs it off).
@@ -44,6 +46,8 @@ public:
 private:
     // A result's column names as the program spells them, and the server's type of each.
     QStringList columnNames(const PGresult* result, const QString& sql, std::vector<unsigned int>* types) const;
+    // Listens for the row notices, first bringing an older database's triggers up to them.
+    void listenForRowNotices(bool hasRowNotices);
     bool runByCopy(const QByteArray& text, const QString& sql, ResultTarget* target, StatementOutcome* outcome,
                    Error* error);
 
@@ -52,6 +56,7 @@ private:
     qint64 m_totalChanges = 0;
     bool m_requireTables = true;
     bool m_hasChangeCounter = false;
+    bool m_listening = false;
     QHash<unsigned int, QString> m_programTables; // the server's number of each program table
 };
 

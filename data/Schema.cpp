@@ -152,25 +152,66 @@ QString columnType(const Column& column, Dialect dialect)
 // Every statement that changes a table of the program draws a number from one counter and counts
 // it in the session's own tally. A list read earlier is still what the tables hold when the
 // counter has moved only by the session's own statements; the session knows which those were.
-QString serverChangeCounter()
+// The statement also tells every listening program which rows it changed: the table's name and the
+// keys, or "*" when it changed more rows than are worth reading one by one (or emptied the table).
+// The server delivers the notice when the change commits, and not at all when it rolls back.
+const QString kRowNoticeFunction = QStringLiteral(
+    "CREATE OR REPLACE FUNCTION dorvik_note_rows() RETURNS trigger LANGUAGE plpgsql SET search_path FROM CURRENT "
+    "AS $$\n"
+    "DECLARE\n"
+    "    n bigint := -1;\n"
+    "    keys text;\n"
+    "BEGIN\n"
+    "    PERFORM nextval('dorvik_changes');\n"
+    "    PERFORM set_config('dorvik.own_changes',\n"
+    "        (coalesce(nullif(current_setting('dorvik.own_changes', true), ''), '0')::bigint + 1)::text, false);\n"
+    "    IF TG_OP = 'INSERT' THEN\n"
+    "        SELECT count(*), string_agg(id::text, ' ') INTO n, keys FROM (SELECT id FROM new_rows LIMIT %1) k;\n"
+    "    ELSIF TG_OP = 'DELETE' THEN\n"
+    "        SELECT count(*), string_agg(id::text, ' ') INTO n, keys FROM (SELECT id FROM old_rows LIMIT %1) k;\n"
+    "    ELSIF TG_OP = 'UPDATE' THEN\n"
+    "        SELECT count(*), string_agg(id::text, ' ') INTO n, keys\n"
+    "            FROM (SELECT id FROM new_rows UNION SELECT id FROM old_rows LIMIT %1) k;\n"
+    "    END IF;\n"
+    "    IF n <> 0 THEN\n"
+    "        PERFORM pg_notify('%2', TG_TABLE_NAME || ' ' || CASE WHEN n < 0 OR n >= %1 THEN '*' ELSE keys END);\n"
+    "    END IF;\n"
+    "    RETURN NULL;\n"
+    "END $$;\n");
+
+QString rowNoticeTriggers()
 {
-    QString text = QStringLiteral(
-        "\nCREATE SEQUENCE dorvik_changes;\n"
-        "CREATE FUNCTION dorvik_count_change() RETURNS trigger LANGUAGE plpgsql SET search_path FROM CURRENT AS $$\n"
-        "BEGIN\n"
-        "    PERFORM nextval('dorvik_changes');\n"
-        "    PERFORM set_config('dorvik.own_changes',\n"
-        "        (coalesce(nullif(current_setting('dorvik.own_changes', true), ''), '0')::bigint + 1)::text, false);\n"
-        "    RETURN NULL;\n"
-        "END $$;\n");
+    QString text = kRowNoticeFunction.arg(kRowNoticeMostKeys + 1).arg(kRowNoticeChannel);
     for (const Table& table : tables())
-        text += QStringLiteral("CREATE TRIGGER %1_changes AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON %1 "
-                               "FOR EACH STATEMENT EXECUTE FUNCTION dorvik_count_change();\n")
+        text += QStringLiteral(
+                    "CREATE TRIGGER %1_added AFTER INSERT ON %1 REFERENCING NEW TABLE AS new_rows "
+                    "FOR EACH STATEMENT EXECUTE FUNCTION dorvik_note_rows();\n"
+                    "CREATE TRIGGER %1_changed AFTER UPDATE ON %1 REFERENCING OLD TABLE AS old_rows NEW TABLE AS "
+                    "new_rows FOR EACH STATEMENT EXECUTE FUNCTION dorvik_note_rows();\n"
+                    "CREATE TRIGGER %1_removed AFTER DELETE ON %1 REFERENCING OLD TABLE AS old_rows "
+                    "FOR EACH STATEMENT EXECUTE FUNCTION dorvik_note_rows();\n"
+                    "CREATE TRIGGER %1_emptied AFTER TRUNCATE ON %1 FOR EACH STATEMENT EXECUTE FUNCTION "
+                    "dorvik_note_rows();\n")
                     .arg(table.name);
     return text;
 }
 
+QString serverChangeCounter()
+{
+    return QStringLiteral("\nCREATE SEQUENCE dorvik_changes;\n") + rowNoticeTriggers();
+}
+
 } // namespace
+
+QString rowNoticeUpgradeText()
+{
+    // A database prepared before the notices counted its changes with one trigger per table.
+    QString text;
+    for (const Table& table : tables())
+        text += QStringLiteral("DROP TRIGGER IF EXISTS %1_changes ON %1;\n").arg(table.name);
+    text += QStringLiteral("DROP FUNCTION IF EXISTS dorvik_count_change();\n");
+    return text + rowNoticeTriggers();
+}
 
 QString schemaText(Dialect dialect)
 {

@@ -7,7 +7,6 @@
 
 namespace data {
 
-
 // The statements that create the program's tables and indexes in an empty database of the given
 // engine, as one text: sqlite3_exec runs the SQLite one, PQexec the PostgreSQL one. Both come from
 // one description of the tables, so the two engines hold the same tables, columns and indexes.
@@ -16,5 +15,14 @@ QString schemaText(Dialect dialect);
 // The columns of one of the program's tables (as Connection::kProgramTables names it), in their
 // order and spelling; empty for another name.
 QStringList tableColumns(const QString& table);
+
+// On the server every change to a table of the program is announced, when it commits, on this
+// channel: the table's name in small letters, a blank, and the changed rows' keys separated by
+// blanks, or "*" when the statement changed more than kRowNoticeMostKeys rows or emptied the table.
+inline const QString kRowNoticeChannel = QStringLiteral("dorvik_rows");
+constexpr int kRowNoticeMostKeys = 100;
+
+// Brings a server database prepared before the announcements to the triggers that make them.
+QString rowNoticeUpgradeText();
 
 } // namespace data

@@ -56,6 +56,22 @@ bool RunInTransaction(const std::function<bool()>& work)
     return RunInTransaction(*DM->connection(), work);
 }
 
+bool HoldMonthPrices(const QDate& anyDay, data::MonthHold hold)
+{
+    const QString statement = data::monthLockStatement(CurrentDialect(), hold);
+    if (statement.isEmpty())
+        return true;
+    data::DataSet lock(QStringLiteral("MonthLock"), DM->connection());
+    return ExecQuery(&lock, statement, {data::kMonthLockSpace, anyDay.year() * 100 + anyDay.month()});
+}
+
+bool RunHoldingMonthForEntry(const QDate& anyDay, const std::function<bool()>& work)
+{
+    if (data::monthLockStatement(CurrentDialect(), data::MonthHold::Entry).isEmpty())
+        return work();
+    return RunInTransaction([&] { return HoldMonthPrices(anyDay, data::MonthHold::Entry) && work(); });
+}
+
 data::Dialect CurrentDialect()
 {
     return DM ? DM->connection()->dialect() : data::Dialect::Sqlite;

@@ -3,6 +3,7 @@
 #include "data/Dialect.h"
 #include "data/SqlText.h"
 
+#include <QDate>
 #include <QString>
 #include <QVariantList>
 
@@ -29,6 +30,16 @@ bool ExecQuery(data::DataSet* query, const QString& sql, const QVariantList& par
 bool RunInTransaction(data::Connection& connection, const std::function<bool()>& work);
 // The same on the current data module's connection.
 bool RunInTransaction(const std::function<bool()>& work);
+
+// Takes the price lock of the month of anyDay on the current data module's connection until the
+// open transaction ends (see data::monthLockStatement): prices applied to a month and records saved
+// into it then follow one another, so an application reaches every record saved before it ends and
+// no record saved while it runs is passed over. Waits for the lock up to the busy timeout. True
+// without a statement where the engine needs none.
+bool HoldMonthPrices(const QDate& anyDay, data::MonthHold hold);
+// Runs work in one transaction that holds the month's price lock for entry; without a lock to take,
+// work simply runs (one statement is its own transaction).
+bool RunHoldingMonthForEntry(const QDate& anyDay, const std::function<bool()>& work);
 
 // The SQL dialect of the current data module's engine, for the few statement pieces that differ.
 data::Dialect CurrentDialect();

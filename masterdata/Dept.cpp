@@ -14,6 +14,8 @@ TDeptForm* DeptForm = nullptr;
 namespace {
 
 const QString kListSql = QStringLiteral("Select * From Dept Order by id");
+// The teams past a key or of one key, for the list to take other clerks' changes.
+const QString kListRowsSql = QStringLiteral("Select * From Dept Where (id > ? Or id = ?)");
 const QString kNameTakenSql = QStringLiteral("Select * From Dept Where DeptName=?");
 const QString kAddSql = QStringLiteral("Insert Into Dept (DeptName) Values (?)");
 const QString kDeleteSql = QStringLiteral("Delete From Dept Where DeptName =?");
@@ -30,11 +32,15 @@ TDeptForm::TDeptForm(QWidget* parent) : ChildWindow(parent)
 {
     DeptForm = this;
     buildControls();
+    DM->DmQuery->follow(data::followList(QStringLiteral("Dept"), kListSql, QStringLiteral("id"),
+                                         {{QStringLiteral("id")}}, kListRowsSql));
     FormCreate();
 }
 
 TDeptForm::~TDeptForm()
 {
+    if (DM)
+        DM->DmQuery->follow({});
     if (DeptForm == this)
         DeptForm = nullptr;
 }

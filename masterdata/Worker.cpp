@@ -18,6 +18,11 @@ namespace {
 const QString kListSql = QStringLiteral("Select Worker.id,WorkerName,DeptName,MachineId,EnterDate From "
                                         "Dept,Worker Where Dept.id=Worker.Deptid order by "
                                         "worker.id desc");
+// The workers past a key or of one key, for the list to take other clerks' changes; a team's new
+// name shows in its workers' rows, so a change of the teams reads the list again.
+const QString kListRowsSql =
+    QStringLiteral("Select Worker.id,WorkerName,DeptName,MachineId,EnterDate From "
+                   "Dept,Worker Where Dept.id=Worker.Deptid And (Worker.id > ? Or Worker.id = ?)");
 const QString kTeamNamesSql = QStringLiteral("Select DeptName From Dept Order by id");
 const QString kAddNameSql = QStringLiteral("Select WorkerName From Worker Where WorkerName=?");
 const QString kAddMachineSql =
@@ -62,11 +67,16 @@ TWorkerForm::TWorkerForm(QWidget* parent) : ChildWindow(parent)
 {
     WorkerForm = this;
     buildControls();
+    DM->WorkerQuery->follow(data::followList(QStringLiteral("Worker"), kListSql, QStringLiteral("id"),
+                                             {{QStringLiteral("id"), true}}, kListRowsSql, {},
+                                             {QStringLiteral("Dept")}));
     FormCreate();
 }
 
 TWorkerForm::~TWorkerForm()
 {
+    if (DM)
+        DM->WorkerQuery->follow({});
     if (WorkerForm == this)
         WorkerForm = nullptr;
 }

@@ -32,6 +32,8 @@ namespace {
 // Style list and search.
 const QString kListSql = QStringLiteral("Select * From Product Order by Kind desc");
 const QString kSearchAllSql = QStringLiteral("Select * From Product order by kind desc");
+// The styles past a key or of one key, for the list to take other clerks' changes.
+const QString kListRowsSql = QStringLiteral("Select * From Product Where (Id > ? Or Id = ?)");
 QString searchSql(data::Dialect dialect)
 {
     return QStringLiteral("Select * From Product Where ( Kind like ?") + kLikeEscape + QStringLiteral(" Or ") +
@@ -194,6 +196,8 @@ bool ApplyStylePrices(data::DataSet* query, const QString& kind, qint64 steps, c
 bool SaveStylePrices(const QVariant& productId, const QList<StepChange>& changes, const QDate& anyDay)
 {
     return RunInTransaction([&] {
+        if (!HoldMonthPrices(anyDay, data::MonthHold::Pricing))
+            return false;
         for (const StepChange& change : changes)
             if (!ExecQuery(DM->DmQuery, kSaveStepSql, {change.name, change.price, change.id}))
                 return false;
@@ -216,6 +220,8 @@ bool ApplyMonthPrices(const QDate& anyDay, const std::function<void(int, int)>& 
     if (!cache.isEmpty() && !ExecQuery(DM->UserQuery, cache))
         return false;
     return RunInTransaction([&] {
+        if (!HoldMonthPrices(anyDay, data::MonthHold::Pricing))
+            return false;
         if (!OpenQuery(DM->DmQuery, kAllStylesSql))
             return false;
         // The styles are read once: what runs while the user interface has its turn cannot move
@@ -273,11 +279,17 @@ TProduceForm::TProduceForm(QWidget* parent) : toolkit::ChildWindow(parent)
     RzPage->setCurrentWidget(ProductSheet);
     connect(RzPage, &QTabWidget::currentChanged, this, &TProduceForm::RzPageChange);
 
+    // Styles sort by their number, which no two styles share.
+    DM->ProduceQuery->follow(data::followList(QStringLiteral("Product"), kListSql, QStringLiteral("Id"),
+                                              {{QStringLiteral("Kind"), true}, {QStringLiteral("Id"), true}},
+                                              kListRowsSql));
     FormCreate();
 }
 
 TProduceForm::~TProduceForm()
 {
+    if (DM)
+        DM->ProduceQuery->follow({});
     if (ProduceForm == this)
         ProduceForm = nullptr;
 }

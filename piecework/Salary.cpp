@@ -142,6 +142,8 @@ TDataAddForm::TDataAddForm(QWidget* parent) : ChildWindow(parent)
 
 TDataAddForm::~TDataAddForm()
 {
+    if (DM)
+        DM->DataAddQuery->follow({});
     if (DataAddForm == this)
         DataAddForm = nullptr;
 }
@@ -300,6 +302,12 @@ void TDataAddForm::DataRefresh(const QString& sql, const QVariantList& params)
         OpenQuery(DM->DataAddQuery, kListSql);
     else
         OpenQuery(DM->DataAddQuery, sql, params);
+    // The list shown takes other clerks' records as they save them.
+    const bool defaultList = sql.isEmpty() || sql == kListSql;
+    const ListStatement list =
+        defaultList ? ListStatement{} : ListStatement{m_searchConditions, SearchParams, m_searchSort};
+    DM->DataAddQuery->follow(data::followList(QStringLiteral("Salary"), defaultList ? kListSql : sql, kKeyField,
+                                              list.order(), list.patchSql(), list.params));
 }
 
 // ---- Look-ups ----------------------------------------------------------------------------------------
@@ -527,7 +535,7 @@ void TDataAddForm::cmdaddClick()
     QVariantList values;
     if (!recordValues(&values))
         return;
-    if (!ExecQuery(m_write, kAddSql, values)) {
+    if (!RunHoldingMonthForEntry(ProcessDate->date(), [&] { return ExecQuery(m_write, kAddSql, values); })) {
         // The fields stay as typed, for another try.
         toolkit::ShowStop(kNotSaved);
         return;
@@ -547,7 +555,8 @@ void TDataAddForm::cmdeditClick()
     QVariantList values;
     if (!recordValues(&values))
         return;
-    if (!ExecQuery(m_write, kEditSql, values << ClickedId)) {
+    values << ClickedId;
+    if (!RunHoldingMonthForEntry(ProcessDate->date(), [&] { return ExecQuery(m_write, kEditSql, values); })) {
         toolkit::ShowStop(kNotSaved);
         return;
     }

@@ -2,14 +2,18 @@
 # A throwaway PostgreSQL cluster for the tests, reachable only through a Unix socket in its folder.
 #   scripts/pg-cluster.sh start <folder>   removes a cluster left at <folder>, makes a new one, starts it
 #   scripts/pg-cluster.sh stop <folder>    stops it at once and removes <folder>
+#   scripts/pg-cluster.sh pause <folder>   shuts it down, keeping it (a server restarted; the test
+#                                          cluster commits without waiting, so a shutdown at once
+#                                          would lose the last commits)
+#   scripts/pg-cluster.sh resume <folder>  starts a paused one again
 # The superuser is `dorvik`; every local connection is trusted but the role `dorvik_pw`'s, which
 # must give its password (`secret`). Run as root, the server runs as the `postgres` user and the
 # folder belongs to it.
 set -euo pipefail
 action=${1:-}
 folder=${2:-}
-if [[ ! $action =~ ^(start|stop)$ || -z $folder || $folder != /* ]]; then
-  echo "usage: $0 start|stop <absolute folder>" >&2
+if [[ ! $action =~ ^(start|stop|pause|resume)$ || -z $folder || $folder != /* ]]; then
+  echo "usage: $0 start|stop|pause|resume <absolute folder>" >&2
   exit 2
 fi
 
@@ -39,6 +43,15 @@ stop_cluster() {
 
 if [ "$action" = stop ]; then
   stop_cluster
+  exit 0
+fi
+if [ "$action" = pause ]; then
+  (cd / && "${as_server[@]}" "$bindir/pg_ctl" stop -D "$data" -m fast -w >/dev/null)
+  exit 0
+fi
+if [ "$action" = resume ]; then
+  (cd / && "${as_server[@]}" "$bindir/pg_ctl" start -D "$data" -l "$folder/server.log" -w -s >/dev/null) ||
+    { cat "$folder/server.log" >&2; exit 1; }
   exit 0
 fi
 

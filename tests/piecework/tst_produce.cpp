@@ -1,4 +1,5 @@
 #include "data/Sql.h"
+#include "data/Transaction.h"
 #include "masterdata/MasterFixture.h"
 #include "piecework/Produce.h"
 
@@ -13,6 +14,10 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 using namespace masterfixture;
 
@@ -86,6 +91,8 @@ private slots:
     void failureLeavesEveryTableAsBefore_data();
     void failureLeavesEveryTableAsBefore();
     void openFromEntry();
+    void applicationWaitsForEntryInFlight();
+    void entryDuringApplicationsIsNeverPassedOver();
 
 private:
     TProduceForm* open()
@@ -991,6 +998,98 @@ void TestProduce::openFromEntry()
     QCOMPARE(noReloadEither.count(), 0);
     QCOMPARE(ProduceForm, nullptr);
     QTRY_VERIFY(owner.isNull()); // a closed child window is freed
+}
+
+// A clerk's record saved into a month while its prices are applied: the application waits for the
+// save to commit (here up to a short busy timeout, then it gives up and changes nothing), so it
+// reaches the record.
+void TestProduce::applicationWaitsForEntryInFlight()
+{
+    if (!testsupport::onServer())
+        QSKIP("a file database lets one program in at a time");
+    const QDate now = QDate::currentDate();
+    addStyle(QStringLiteral("A1"), 1, true);
+    addRecord(QStringLiteral("A1"), 1, day(now, 1));
+    data::Connection clerk;
+    data::DataSet entry(QStringLiteral("entry"), &clerk);
+    QVERIFY(clerk.begin());
+    entry.setSql(data::monthLockStatement(CurrentDialect(), data::MonthHold::Entry),
+                 {data::kMonthLockSpace, now.year() * 100 + now.month()});
+    QVERIFY(entry.execSql());
+    entry.setSql(QStringLiteral("INSERT INTO Salary (KindId, Process, ProductCount, ProcessDate) "
+                                "VALUES ('A1', '工序1', 5, ?)"),
+                 {day(now, 2)});
+    QVERIFY(entry.execSql());
+
+    DM->connection()->setBusyTimeout(300);
+    const auto before = tables();
+    QVERIFY(!ApplyMonthPrices(now));
+    const QStringList boxes = env->boxes.takeTexts();
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes.first().contains(QStringLiteral("其他用户")), qPrintable(boxes.first()));
+    QCOMPARE(tables(), before);
+
+    QVERIFY(clerk.execute(QStringLiteral("COMMIT")));
+    QVERIFY(ApplyMonthPrices(now));
+    QCOMPARE(env->rows(QStringLiteral("SELECT count(*) FROM Salary WHERE ProcessPrice = 0.125")).at(0).at(0), 2);
+}
+
+// Two clerks save records of the month (each save slow to commit) while the month's prices are
+// applied three times, each time at a new price. Every record saved before the last application
+// ends at its price; every record after it is still unpriced and was given a later key: none is
+// left behind with an older price or none.
+void TestProduce::entryDuringApplicationsIsNeverPassedOver()
+{
+    if (!testsupport::onServer())
+        QSKIP("a file database lets one program in at a time");
+    const QDate now = QDate::currentDate();
+    addStyle(QStringLiteral("A1"), 1, true);
+    std::atomic<int> failures{0};
+    std::atomic<bool> stop{false};
+    const auto clerk = [&] {
+        data::Connection connection;
+        data::DataSet entry(QStringLiteral("entry"), &connection);
+        for (int i = 0; i < 400 && !stop; ++i) {
+            const bool saved = data::runInTransaction(
+                connection,
+                [&] {
+                    entry.setSql(data::monthLockStatement(data::Dialect::Postgres, data::MonthHold::Entry),
+                                 {data::kMonthLockSpace, now.year() * 100 + now.month()});
+                    if (!entry.execSql())
+                        return false;
+                    entry.setSql(QStringLiteral("INSERT INTO Salary (KindId, Process, ProductCount, ProcessDate) "
+                                                "VALUES ('A1', '工序1', 1, ?)"),
+                                 {day(now, 1)});
+                    if (!entry.execSql())
+                        return false;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                    return true;
+                },
+                nullptr);
+            if (!saved)
+                ++failures;
+        }
+    };
+    std::thread first(clerk);
+    std::thread second(clerk);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (const double price : {1.5, 2.5, 3.5}) {
+        env->exec(QStringLiteral("UPDATE Process SET Price = ?"), {price});
+        QVERIFY(ApplyMonthPrices(now));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    stop = true;
+    first.join();
+    second.join();
+    QCOMPARE(failures.load(), 0);
+
+    const QList<QVariantList> prices = env->rows(QStringLiteral(
+        "SELECT coalesce(ProcessPrice, -1), count(*), min(id), max(id) FROM Salary GROUP BY 1 ORDER BY 1"));
+    QCOMPARE(prices.size(), 2);
+    QCOMPARE(prices.at(0).at(0).toDouble(), -1.0);
+    QCOMPARE(prices.at(1).at(0).toDouble(), 3.5);
+    QVERIFY2(prices.at(1).at(3).toLongLong() < prices.at(0).at(2).toLongLong(),
+             "a record saved before the last application was passed over");
 }
 
 QTEST_MAIN(TestProduce)

@@ -97,6 +97,8 @@ private slots:
     void listAfterChangesEqualsAFullReload();
     void newProductReloadsTheLists();
     void maximizedReturnsToNormal();
+    void entryWaitsWhilePricesAreApplied();
+    void listShowsAnotherClerksRecords();
 
 private:
     void addStyle(const QString& kind, const QString& name, const QList<QString>& stepNames) const
@@ -772,6 +774,69 @@ void TestSalary::maximizedReturnsToNormal()
     form->showMaximized();
     QTRY_VERIFY(!(form->windowState() & Qt::WindowMaximized));
     QCOMPARE(form->size(), designed);
+}
+
+// While another clerk applies prices to a month, a record of that month waits for the end (here
+// a short busy timeout, then it is not saved and the fields stay); a record of another month does
+// not wait.
+void TestSalary::entryWaitsWhilePricesAreApplied()
+{
+    if (!testsupport::onServer())
+        QSKIP("a file database lets one program in at a time");
+    data::Connection office;
+    data::DataSet pricing(QStringLiteral("pricing"), &office);
+    QVERIFY(office.begin());
+    pricing.setSql(data::monthLockStatement(data::Dialect::Postgres, data::MonthHold::Pricing),
+                   {data::kMonthLockSpace, 200403});
+    QVERIFY(pricing.execSql());
+    open();
+    DM->connection()->setBusyTimeout(300);
+    fill(QStringLiteral("一组"), QStringLiteral("5"), QStringLiteral("A1"), QStringLiteral("工序1"), "38", "3");
+    form->ProcessDate->setDate(QDate(2004, 3, 15));
+    env->boxes.expect(
+        QStringLiteral("the statement's failure"),
+        [](const toolkit::MessageRequest& r) { return r.text.contains(QStringLiteral("其他用户")); }, QMessageBox::Ok);
+    env->boxes.expect(kNotSaved);
+    click(form->cmdadd);
+    QCOMPARE(records().size(), 0);
+    QCOMPARE(form->ProcessCount->text(), QStringLiteral("3"));
+
+    form->ProcessDate->setDate(QDate(2004, 4, 1));
+    click(form->cmdadd);
+    QCOMPARE(records().size(), 1);
+
+    QVERIFY(office.execute(QStringLiteral("COMMIT")));
+    fill(QStringLiteral("一组"), QStringLiteral("5"), QStringLiteral("A1"), QStringLiteral("工序1"), "38", "3");
+    form->ProcessDate->setDate(QDate(2004, 3, 15));
+    click(form->cmdadd);
+    QCOMPARE(records().size(), 2);
+}
+
+// Another clerk's records show in the open list a moment after they are saved; the record the
+// clerk stands on stays current.
+void TestSalary::listShowsAnotherClerksRecords()
+{
+    if (!testsupport::onServer())
+        QSKIP("a file database lets one program in at a time");
+    addRecord(QStringLiteral("一组"), 5, QStringLiteral("张三"), QStringLiteral("A1"), 1, QStringLiteral("2004-03-01"));
+    addRecord(QStringLiteral("一组"), 6, QStringLiteral("李四"), QStringLiteral("A1"), 1, QStringLiteral("2004-03-02"));
+    open();
+    const data::DataSet* list = DM->DataAddQuery;
+    QCOMPARE(list->recordCount(), 2);
+    form->SalaryGrid->setCurrentIndex(form->SalaryGrid->model()->index(1, 0));
+    QCOMPARE(list->fieldByName(QStringLiteral("id")).asInteger(), 1);
+
+    addRecord(QStringLiteral("二组"), 5, QStringLiteral("王五"), QStringLiteral("B2"), 2, QStringLiteral("2004-03-03"));
+    env->exec(QStringLiteral("DELETE FROM Salary WHERE id = 2"));
+    const auto shownIds = [list] {
+        QList<qint64> ids;
+        for (int row = 0; row < list->recordCount(); ++row)
+            ids << list->value(row, list->findField(QStringLiteral("id"))).toLongLong();
+        return ids;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds(), (QList<qint64>{3, 1}), 1000);
+    QCOMPARE(list->fieldByName(QStringLiteral("id")).asInteger(), 1);
+    QCOMPARE(form->SalaryGrid->currentIndex().row(), 1);
 }
 
 QTEST_MAIN(TestSalary)
