@@ -37,4 +37,28 @@ QString largeReadCacheStatement(Dialect dialect)
     return dialect == Dialect::Sqlite ? QStringLiteral("PRAGMA cache_size = -32768") : QString();
 }
 
+QString rowVersionTerm(Dialect dialect, const QString& table)
+{
+    if (dialect == Dialect::Sqlite)
+        return QString();
+    const QString column = table.isEmpty() ? QStringLiteral("xmin") : table + QStringLiteral(".xmin");
+    // "AS" with blanks on both sides: the server's result names the column as the statement spells it.
+    return QStringLiteral(", %1::text AS %2").arg(column, QLatin1String(kRowVersionField));
+}
+
+QString rowVersionCondition(Dialect dialect)
+{
+    return dialect == Dialect::Sqlite ? QString() : QStringLiteral(" And xmin::text = ?");
+}
+
+QString lockForShare(Dialect dialect)
+{
+    return dialect == Dialect::Sqlite ? QString() : QStringLiteral(" For Share");
+}
+
+QString lockForUpdate(Dialect dialect)
+{
+    return dialect == Dialect::Sqlite ? QString() : QStringLiteral(" For Update");
+}
+
 } // namespace data
