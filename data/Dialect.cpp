@@ -45,4 +45,28 @@ QString monthLockStatement(Dialect dialect, MonthHold hold)
                                     : QStringLiteral("Select pg_advisory_xact_lock(?, ?)");
 }
 
+QString rowVersionTerm(Dialect dialect, const QString& table)
+{
+    if (dialect == Dialect::Sqlite)
+        return QString();
+    const QString column = table.isEmpty() ? QStringLiteral("xmin") : table + QStringLiteral(".xmin");
+    // "AS" with blanks on both sides: the server's result names the column as the statement spells it.
+    return QStringLiteral(", %1::text AS %2").arg(column, QLatin1String(kRowVersionField));
+}
+
+QString rowVersionCondition(Dialect dialect)
+{
+    return dialect == Dialect::Sqlite ? QString() : QStringLiteral(" And xmin::text = ?");
+}
+
+QString lockForShare(Dialect dialect)
+{
+    return dialect == Dialect::Sqlite ? QString() : QStringLiteral(" For Share");
+}
+
+QString lockForUpdate(Dialect dialect)
+{
+    return dialect == Dialect::Sqlite ? QString() : QStringLiteral(" For Update");
+}
+
 } // namespace data

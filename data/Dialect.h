@@ -38,4 +38,25 @@ enum class MonthHold { Entry, Pricing };
 QString monthLockStatement(Dialect dialect, MonthHold hold);
 constexpr int kMonthLockSpace = 0x44566b; // "DVk": the program's advisory locks on the server
 
+// The name a list reads its rows' versions under.
+inline constexpr char kRowVersionField[] = "RowVersion";
+
+// Row versions, so that a clerk's save does not overwrite what another clerk saved since the row
+// was read. The server changes a row's system column xmin with every update; a file has one
+// program at a time and keeps no versions, so these pieces are empty there.
+
+// A select-list term that reads the row's version as text under kRowVersionField, with its
+// leading comma: ", xmin::text AS RowVersion" (of table, where the statement joins several).
+QString rowVersionTerm(Dialect dialect, const QString& table = QString());
+
+// The condition, with its leading "And", that a write statement's key condition takes to touch the
+// row only while it still holds the version bound at its "?": " And xmin::text = ?".
+QString rowVersionCondition(Dialect dialect);
+
+// A read's closing clause inside a transaction that keeps the rows it reads from being changed or
+// deleted by others until the transaction ends (" For Share"), or from being changed, deleted or
+// locked so (" For Update"). A file is written by one program at a time: nothing to add.
+QString lockForShare(Dialect dialect);
+QString lockForUpdate(Dialect dialect);
+
 } // namespace data

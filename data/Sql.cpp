@@ -72,6 +72,36 @@ bool RunHoldingMonthForEntry(const QDate& anyDay, const std::function<bool()>& w
     return RunInTransaction([&] { return HoldMonthPrices(anyDay, data::MonthHold::Entry) && work(); });
 }
 
+bool OtherClerksWrite()
+{
+    return DM && DM->connection()->onServer();
+}
+
+QVariant RowVersionOf(const data::DataSet* list)
+{
+    return KeyParam(list->fieldByName(QLatin1String(data::kRowVersionField)));
+}
+
+QString WithRowVersion(const QString& sql, QVariantList* params, const QVariant& version)
+{
+    const QString condition = data::rowVersionCondition(CurrentDialect());
+    if (!OtherClerksWrite() || condition.isEmpty())
+        return sql;
+    // A version that was never read compares with nothing: the save is refused rather than made blind.
+    params->append(version.isValid() ? version.toString() : QVariant());
+    return sql + condition;
+}
+
+void ShowChangedByOther()
+{
+    toolkit::ShowStop(QStringLiteral("该记录已被其他用户修改，请刷新后重试!"));
+}
+
+void ShowDeletedByOther()
+{
+    toolkit::ShowStop(QStringLiteral("该记录已被其他用户删除!"));
+}
+
 data::Dialect CurrentDialect()
 {
     return DM ? DM->connection()->dialect() : data::Dialect::Sqlite;

@@ -44,6 +44,26 @@ bool RunHoldingMonthForEntry(const QDate& anyDay, const std::function<bool()>& w
 // The SQL dialect of the current data module's engine, for the few statement pieces that differ.
 data::Dialect CurrentDialect();
 
+// Saves that meet another clerk's. A list reads each row's version (data::rowVersionTerm); a window
+// remembers the version of the row it fills its fields from, and writes that row only while it
+// still holds that version.
+
+// True where other clerks' programs write the same database at the same time (a server); a file
+// has one program at a time.
+bool OtherClerksWrite();
+// The version of the dataset's current record, as its list read it; invalid where the list reads
+// no versions (a file) or holds no record.
+QVariant RowVersionOf(const data::DataSet* list);
+// A write statement whose text ends in the picked row's key condition ("... Where Id=?"), made to
+// write that row only while it holds version: on an engine with row versions the version condition
+// goes after the key condition and version after the values; elsewhere sql and params stay as they
+// are. The statement then changes no row when another clerk has changed or deleted it.
+QString WithRowVersion(const QString& sql, QVariantList* params, const QVariant& version);
+// The boxes that say that a save changed nothing because another clerk changed the row since it
+// was read, and that a delete found the row already deleted by another clerk.
+void ShowChangedByOther();
+void ShowDeletedByOther();
+
 // The box text the helpers show for a failed statement: the statement with its values, then the
 // cause on a line of its own.
 QString StatementErrorText(const QString& sql, const QVariantList& params, const QString& cause = QString());

@@ -13,12 +13,22 @@ TDeptForm* DeptForm = nullptr;
 
 namespace {
 
-const QString kListSql = QStringLiteral("Select * From Dept Order by id");
+// The team list, each row with its version.
+QString listSql()
+{
+    return QStringLiteral("Select *") + data::rowVersionTerm(CurrentDialect()) +
+           QStringLiteral(" From Dept Order by id");
+}
 // The teams past a key or of one key, for the list to take other clerks' changes.
-const QString kListRowsSql = QStringLiteral("Select * From Dept Where (id > ? Or id = ?)");
+QString listRowsSql()
+{
+    return QStringLiteral("Select *") + data::rowVersionTerm(CurrentDialect()) +
+           QStringLiteral(" From Dept Where (id > ? Or id = ?)");
+}
 const QString kNameTakenSql = QStringLiteral("Select * From Dept Where DeptName=?");
 const QString kAddSql = QStringLiteral("Insert Into Dept (DeptName) Values (?)");
 const QString kDeleteSql = QStringLiteral("Delete From Dept Where DeptName =?");
+const QString kDeleteByKeySql = QStringLiteral("Delete From Dept Where id =?");
 const QString kRenameDeptSql = QStringLiteral("Update Dept Set DeptName =? Where DeptName =?");
 const QString kRenameSalarySql = QStringLiteral("Update Salary Set DeptName=? Where DeptName =?");
 
@@ -32,8 +42,8 @@ TDeptForm::TDeptForm(QWidget* parent) : ChildWindow(parent)
 {
     DeptForm = this;
     buildControls();
-    DM->DmQuery->follow(data::followList(QStringLiteral("Dept"), kListSql, QStringLiteral("id"),
-                                         {{QStringLiteral("id")}}, kListRowsSql));
+    DM->DmQuery->follow(data::followList(QStringLiteral("Dept"), listSql(), QStringLiteral("id"),
+                                         {{QStringLiteral("id")}}, listRowsSql()));
     FormCreate();
 }
 
@@ -93,7 +103,7 @@ void TDeptForm::FormCreate()
 
 void TDeptForm::DataRefresh()
 {
-    OpenQuery(DM->DmQuery, kListSql);
+    OpenQuery(DM->DmQuery, listSql());
 }
 
 bool TDeptForm::nameTaken(const QString& name, bool* taken)
@@ -114,6 +124,8 @@ void TDeptForm::DeptGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, const 
     const QString name = field.asString();
     DeptName_Edit->setText(name);
     SelectedDeptName = name;
+    SelectedDeptId = KeyParam(DM->DmQuery->fieldByName(QStringLiteral("id")));
+    SelectedDeptVersion = RowVersionOf(DM->DmQuery);
     cmdedit->setEnabled(true);
 }
 
@@ -165,14 +177,28 @@ void TDeptForm::cmdeditClick()
     // The team and its piece-work records change together or not at all. Workers refer to the
     // team by number and need no change.
     const QString oldName = SelectedDeptName;
+    bool changedByOther = false;
     const bool renamed = RunInTransaction([&] {
-        return ExecQuery(DM->DmQuery, kRenameDeptSql, {name, oldName}) &&
-               ExecQuery(DM->DmQuery, kRenameSalarySql, {name, oldName});
+        QVariantList params{name, oldName};
+        const QString renameDept = WithRowVersion(kRenameDeptSql, &params, SelectedDeptVersion);
+        if (!ExecQuery(DM->DmQuery, renameDept, params))
+            return false;
+        // Another clerk renamed or deleted the team since it was picked: nothing changes.
+        if (DM->DmQuery->rowsAffected() == 0 && OtherClerksWrite()) {
+            changedByOther = true;
+            return false;
+        }
+        return ExecQuery(DM->DmQuery, kRenameSalarySql, {name, oldName});
     });
     if (!renamed) {
+        if (changedByOther)
+            ShowChangedByOther();
         DataRefresh();
         return;
     }
+    // The picked row now holds what this clerk wrote.
+    SelectedDeptId = QVariant();
+    SelectedDeptVersion = QVariant();
     DeptName_Edit->clear();
     DeptName_Edit->setFocus();
     cmdedit->setEnabled(false);
@@ -187,11 +213,19 @@ void TDeptForm::cmddeleteClick()
     }
     if (!toolkit::AskDelete())
         return;
-    // Only the team goes; its workers and records stay.
-    if (!ExecQuery(DM->DmQuery, kDeleteSql, {SelectedDeptName})) {
+    // Only the team goes; its workers and records stay. Where other clerks write, the picked name
+    // may since have gone to another team: the picked team goes by its key, renamed or not.
+    const bool byKey = OtherClerksWrite() && SelectedDeptId.isValid();
+    const bool ran = byKey ? ExecQuery(DM->DmQuery, kDeleteByKeySql, {SelectedDeptId})
+                           : ExecQuery(DM->DmQuery, kDeleteSql, {SelectedDeptName});
+    if (!ran) {
         DataRefresh();
         return;
     }
+    if (byKey && DM->DmQuery->rowsAffected() == 0)
+        ShowDeletedByOther();
+    SelectedDeptId = QVariant();
+    SelectedDeptVersion = QVariant();
     DeptName_Edit->clear();
     DataRefresh();
     cmdedit->setEnabled(false);

@@ -2,6 +2,8 @@
 
 #include "toolkit/ChildWindow.h"
 
+#include <QVariant>
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -30,6 +32,10 @@ public:
 
     // Name of the team last picked in the grid; rename and delete act on it.
     QString SelectedDeptName;
+    // The picked team's key and version (none on a file) as the list showed them, until this window
+    // writes the team.
+    QVariant SelectedDeptId;
+    QVariant SelectedDeptVersion;
 
     void DataRefresh();
     void cmdaddClick();

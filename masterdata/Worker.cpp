@@ -15,19 +15,31 @@ TWorkerForm* WorkerForm = nullptr;
 
 namespace {
 
-const QString kListSql = QStringLiteral("Select Worker.id,WorkerName,DeptName,MachineId,EnterDate From "
-                                        "Dept,Worker Where Dept.id=Worker.Deptid order by "
-                                        "worker.id desc");
+// The list's columns, each row with its version.
+QString listColumns()
+{
+    return QStringLiteral("Select Worker.id,WorkerName,DeptName,MachineId,EnterDate") +
+           data::rowVersionTerm(CurrentDialect(), QStringLiteral("Worker"));
+}
+QString listSql()
+{
+    return listColumns() + QStringLiteral(" From Dept,Worker Where Dept.id=Worker.Deptid order by worker.id desc");
+}
 // The workers past a key or of one key, for the list to take other clerks' changes; a team's new
 // name shows in its workers' rows, so a change of the teams reads the list again.
-const QString kListRowsSql =
-    QStringLiteral("Select Worker.id,WorkerName,DeptName,MachineId,EnterDate From "
-                   "Dept,Worker Where Dept.id=Worker.Deptid And (Worker.id > ? Or Worker.id = ?)");
+QString listRowsSql()
+{
+    return listColumns() +
+           QStringLiteral(" From Dept,Worker Where Dept.id=Worker.Deptid And (Worker.id > ? Or Worker.id = ?)");
+}
 const QString kTeamNamesSql = QStringLiteral("Select DeptName From Dept Order by id");
 const QString kAddNameSql = QStringLiteral("Select WorkerName From Worker Where WorkerName=?");
 const QString kAddMachineSql =
     QStringLiteral("Select MachineId From Worker Where MachineId=? and Deptid =(Select id From Dept Where DeptName=?)");
-const QString kTeamNumberSql = QStringLiteral("Select Id From Dept Where DeptName=?");
+QString teamNumberSql()
+{
+    return QStringLiteral("Select Id From Dept Where DeptName=?") + data::lockForShare(CurrentDialect());
+}
 const QString kAddSql = QStringLiteral("Insert Into Worker (WorkerName,DeptId,MachineId,EnterDate) Values (?,?,?,?)");
 const QString kEditNameSql = QStringLiteral("Select * From Worker Where Id <> ? And WorkerName=? And DeptId "
                                             "= (Select Id From Dept Where DeptName=?)");
@@ -36,12 +48,16 @@ const QString kEditMachineSql =
 const QString kEditSql =
     QStringLiteral("Update Worker Set WorkerName =?, DeptId = ?,MachineId=?, EnterDate = ?  Where Id =?");
 const QString kDeleteSql = QStringLiteral("Delete From Worker Where Id =?");
-const QString kSearchTextSql = QStringLiteral("Select Worker.id,WorkerName,DeptName,MachineId,EnterDate From "
-                                              "Dept,Worker Where Dept.id=Worker.Deptid And ( WorkerName like ?") +
-                               kLikeEscape + QStringLiteral(" Or MachineId like ?") + kLikeEscape +
-                               QStringLiteral(" Or DeptName like ?") + kLikeEscape + QStringLiteral(")");
-const QString kSearchAllSql = QStringLiteral(
-    "Select Worker.id,WorkerName,DeptName,MachineId,EnterDate From Dept,Worker Where Dept.id=Worker.Deptid");
+QString searchTextSql()
+{
+    return listColumns() + QStringLiteral(" From Dept,Worker Where Dept.id=Worker.Deptid And ( WorkerName like ?") +
+           kLikeEscape + QStringLiteral(" Or MachineId like ?") + kLikeEscape + QStringLiteral(" Or DeptName like ?") +
+           kLikeEscape + QStringLiteral(")");
+}
+QString searchAllSql()
+{
+    return listColumns() + QStringLiteral(" From Dept,Worker Where Dept.id=Worker.Deptid");
+}
 
 const QString kNameTeamEmpty = QStringLiteral("对不起，员工姓名和班组不能为空!");
 const QString kMachineEmpty = QStringLiteral("对不起，车床位不能为空!");
@@ -67,8 +83,8 @@ TWorkerForm::TWorkerForm(QWidget* parent) : ChildWindow(parent)
 {
     WorkerForm = this;
     buildControls();
-    DM->WorkerQuery->follow(data::followList(QStringLiteral("Worker"), kListSql, QStringLiteral("id"),
-                                             {{QStringLiteral("id"), true}}, kListRowsSql, {},
+    DM->WorkerQuery->follow(data::followList(QStringLiteral("Worker"), listSql(), QStringLiteral("id"),
+                                             {{QStringLiteral("id"), true}}, listRowsSql(), {},
                                              {QStringLiteral("Dept")}));
     FormCreate();
 }
@@ -195,7 +211,7 @@ void TWorkerForm::loadTeamNames()
 
 void TWorkerForm::DataRefresh()
 {
-    OpenQuery(DM->WorkerQuery, kListSql);
+    OpenQuery(DM->WorkerQuery, listSql());
 }
 
 void TWorkerForm::WorkerGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, const QPoint&)
@@ -208,6 +224,7 @@ void TWorkerForm::WorkerGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, co
     // Everything comes from the picked record's fields, not from the cells' display texts.
     const data::DataSet* list = DM->WorkerQuery;
     SelectedWorkerId = KeyParam(list->fieldByName(QStringLiteral("id")));
+    SelectedWorkerVersion = RowVersionOf(list);
     WorkerName_Edit->setText(list->fieldByName(QStringLiteral("WorkerName")).asString());
     chooseItem(DeptName_ComboBox, list->fieldByName(QStringLiteral("DeptName")).asString());
     chooseItem(Machine_Combobox, list->fieldByName(QStringLiteral("MachineId")).asString());
@@ -238,20 +255,25 @@ bool TWorkerForm::inputComplete()
     return true;
 }
 
-bool TWorkerForm::teamNumber(qlonglong* number)
+bool TWorkerForm::teamNumber(qlonglong* number, bool* gone)
 {
-    if (!OpenQuery(DM->WorkerQuery, kTeamNumberSql, {DeptName_ComboBox->currentText()}))
+    if (!OpenQuery(DM->WorkerQuery, teamNumberSql(), {DeptName_ComboBox->currentText()}))
         return false;
     if (DM->WorkerQuery->isEmpty()) {
         // Renamed or deleted in the team window since this list was read: a worker stored with
         // no team would drop out of every list.
-        toolkit::ShowStop(kTeamGone);
-        loadTeamNames();
-        DeptName_ComboBox->setFocus();
+        *gone = true;
         return false;
     }
     *number = DM->WorkerQuery->value(0, 0).toLongLong();
     return true;
+}
+
+void TWorkerForm::teamGone()
+{
+    toolkit::ShowStop(kTeamGone);
+    loadTeamNames();
+    DeptName_ComboBox->setFocus();
 }
 
 void TWorkerForm::clearEntry()
@@ -290,9 +312,16 @@ void TWorkerForm::cmdaddClick()
         DataRefresh();
         return;
     }
+    // The team's number and the new worker are read and written in one transaction.
     qlonglong deptId = 0;
-    if (!teamNumber(&deptId) ||
-        !ExecQuery(query, kAddSql, {name, deptId, machine, EnterDatePicker->date().toString(kDateFormat)})) {
+    bool gone = false;
+    const bool added = RunInTransaction([&] {
+        return teamNumber(&deptId, &gone) &&
+               ExecQuery(query, kAddSql, {name, deptId, machine, EnterDatePicker->date().toString(kDateFormat)});
+    });
+    if (!added) {
+        if (gone)
+            teamGone();
         DataRefresh();
         return;
     }
@@ -335,9 +364,25 @@ void TWorkerForm::cmdeditClick()
         DataRefresh();
         return;
     }
+    // The team's number and the worker are read and written in one transaction; the worker only
+    // while it is as the list showed it.
     qlonglong deptId = 0;
-    if (!teamNumber(&deptId) ||
-        !ExecQuery(query, kEditSql, {name, deptId, machine, EnterDatePicker->date().toString(kDateFormat), picked})) {
+    bool gone = false;
+    bool changedByOther = false;
+    const bool edited = RunInTransaction([&] {
+        if (!teamNumber(&deptId, &gone))
+            return false;
+        QVariantList params{name, deptId, machine, EnterDatePicker->date().toString(kDateFormat), picked};
+        if (!ExecQuery(query, WithRowVersion(kEditSql, &params, SelectedWorkerVersion), params))
+            return false;
+        changedByOther = query->rowsAffected() == 0 && OtherClerksWrite();
+        return !changedByOther;
+    });
+    if (!edited) {
+        if (gone)
+            teamGone();
+        else if (changedByOther)
+            ShowChangedByOther();
         DataRefresh();
         return;
     }
@@ -360,6 +405,10 @@ void TWorkerForm::cmddeleteClick()
         DataRefresh();
         return;
     }
+    if (DM->WorkerQuery->rowsAffected() == 0 && OtherClerksWrite() && SelectedWorkerVersion.isValid())
+        ShowDeletedByOther();
+    // The picked row is gone.
+    SelectedWorkerVersion = QVariant();
     clearEntry();
     DataRefresh();
     cmdedit->setEnabled(false);
@@ -371,8 +420,8 @@ void TWorkerForm::cmdsearchClick()
     if (!text.isEmpty()) {
         // "%" and "_" typed by the user match themselves.
         const QString pattern = ContainsPattern(text);
-        OpenQuery(DM->WorkerQuery, kSearchTextSql, {pattern, pattern, pattern});
+        OpenQuery(DM->WorkerQuery, searchTextSql(), {pattern, pattern, pattern});
     } else {
-        OpenQuery(DM->WorkerQuery, kSearchAllSql);
+        OpenQuery(DM->WorkerQuery, searchAllSql());
     }
 }

@@ -44,6 +44,9 @@ public:
     // Number of the worker last picked in the grid, read from the record's id field (null while
     // nothing has been picked); edit and delete act on it.
     QVariant SelectedWorkerId;
+    // The picked worker's version as the list showed it (none on a file); edit writes the worker
+    // only while it holds this version.
+    QVariant SelectedWorkerVersion;
 
     void DataRefresh();
     void cmdaddClick();
@@ -61,9 +64,13 @@ private:
     void loadTeamNames();
     // The checks both add and edit start with: name and team, then machine place.
     bool inputComplete();
-    // The chosen team's number. False when the look-up failed (the helper has said so) or the team
-    // no longer exists: then the user is told, and the team list is read again.
-    bool teamNumber(qlonglong* number);
+    // The chosen team's number, looked up inside the save's transaction: on a server the team's row
+    // then stays as read (neither renamed away nor deleted) until the save ends, so that a worker
+    // never lands under a team that is gone. False when the look-up failed (the helper has said so)
+    // or, with *gone set, when the team no longer exists.
+    bool teamNumber(qlonglong* number, bool* gone);
+    // Tells the user that the chosen team has gone and reads the team list again.
+    void teamGone();
     void clearEntry();
 };
 

@@ -29,16 +29,29 @@ TProduceForm* ProduceForm = nullptr;
 
 namespace {
 
-// Style list and search.
-const QString kListSql = QStringLiteral("Select * From Product Order by Kind desc");
-const QString kSearchAllSql = QStringLiteral("Select * From Product order by kind desc");
+// Style list and search, each row with its version.
+QString styleColumns(data::Dialect dialect)
+{
+    return QStringLiteral("Select *") + data::rowVersionTerm(dialect);
+}
+QString listSql(data::Dialect dialect)
+{
+    return styleColumns(dialect) + QStringLiteral(" From Product Order by Kind desc");
+}
+QString searchAllSql(data::Dialect dialect)
+{
+    return styleColumns(dialect) + QStringLiteral(" From Product order by kind desc");
+}
 // The styles past a key or of one key, for the list to take other clerks' changes.
-const QString kListRowsSql = QStringLiteral("Select * From Product Where (Id > ? Or Id = ?)");
+QString listRowsSql(data::Dialect dialect)
+{
+    return styleColumns(dialect) + QStringLiteral(" From Product Where (Id > ? Or Id = ?)");
+}
 QString searchSql(data::Dialect dialect)
 {
-    return QStringLiteral("Select * From Product Where ( Kind like ?") + kLikeEscape + QStringLiteral(" Or ") +
-           data::asText(dialect, QStringLiteral("Process")) + QStringLiteral(" like ?") + kLikeEscape +
-           QStringLiteral(" Or KindName like ?") + kLikeEscape + QStringLiteral(" Or ") +
+    return styleColumns(dialect) + QStringLiteral(" From Product Where ( Kind like ?") + kLikeEscape +
+           QStringLiteral(" Or ") + data::asText(dialect, QStringLiteral("Process")) + QStringLiteral(" like ?") +
+           kLikeEscape + QStringLiteral(" Or KindName like ?") + kLikeEscape + QStringLiteral(" Or ") +
            data::asText(dialect, QStringLiteral("ProductCount")) + QStringLiteral(" like ?") + kLikeEscape +
            QStringLiteral(" Or ") + data::asText(dialect, QStringLiteral("ProductDate")) + QStringLiteral(" like ?") +
            kLikeEscape + QStringLiteral(")");
@@ -51,6 +64,11 @@ const QString kAddSql =
     QStringLiteral("Insert Into Product (Kind,Process,KindName,ProductCount,ProductDate) Values (?,?,?,?,?)");
 const QString kAddStepSql = QStringLiteral("Insert Into Process(Process,ProductId) Values(?,?)");
 const QString kStoredStyleSql = QStringLiteral("Select Kind,Process From Product Where Id=?");
+// The same, read for deleting: the style's number stays as read until its steps are deleted too.
+QString styleToDeleteSql(data::Dialect dialect)
+{
+    return kStoredStyleSql + data::lockForUpdate(dialect);
+}
 const QString kEditSql =
     QStringLiteral("Update Product Set Kind =?, Process = ?,KindName=?,ProductCount=?,ProductDate = ?  Where Id =?");
 const QString kCarryStepsSql = QStringLiteral("Update Process Set ProductId=? Where ProductId=?");
@@ -59,9 +77,12 @@ const QString kCarryKindNameSql = QStringLiteral("Update Salary Set KindName=? W
 const QString kDeleteStepsSql = QStringLiteral("delete From Process Where ProductId =?");
 const QString kDeleteSql = QStringLiteral("Delete From Product Where Id =?");
 
-// Steps and prices.
-const QString kStepsSql =
-    QStringLiteral("Select Id,Process,ProcessName,Productid,Price From Process Where Productid =? Order by id Asc");
+// Steps and prices; each step row with its version.
+QString stepsSql(data::Dialect dialect)
+{
+    return QStringLiteral("Select Id,Process,ProcessName,Productid,Price") + data::rowVersionTerm(dialect) +
+           QStringLiteral(" From Process Where Productid =? Order by id Asc");
+}
 const QString kSaveStepSql = QStringLiteral("Update Process Set ProcessName=?,Price=? Where Id=?");
 const QString kStyleStepsSql = QStringLiteral("Select Process,Kind From Product Where Id=?");
 const QString kAllStylesSql = QStringLiteral("Select Process,Kind From Product Order By Id");
@@ -195,12 +216,20 @@ bool ApplyStylePrices(data::DataSet* query, const QString& kind, qint64 steps, c
 
 bool SaveStylePrices(const QVariant& productId, const QList<StepChange>& changes, const QDate& anyDay)
 {
-    return RunInTransaction([&] {
+    bool changedByOther = false;
+    const bool saved = RunInTransaction([&] {
         if (!HoldMonthPrices(anyDay, data::MonthHold::Pricing))
             return false;
-        for (const StepChange& change : changes)
-            if (!ExecQuery(DM->DmQuery, kSaveStepSql, {change.name, change.price, change.id}))
+        for (const StepChange& change : changes) {
+            QVariantList params{change.name, change.price, change.id};
+            if (!ExecQuery(DM->DmQuery, WithRowVersion(kSaveStepSql, &params, change.version), params))
                 return false;
+            // Another clerk changed or deleted the step since the list was read: none is saved.
+            if (DM->DmQuery->rowsAffected() == 0 && OtherClerksWrite()) {
+                changedByOther = true;
+                return false;
+            }
+        }
         // The number and step count now stored: an edited style number is used.
         if (!OpenQuery(DM->DmQuery, kStyleStepsSql, {productId}))
             return false;
@@ -210,6 +239,9 @@ bool SaveStylePrices(const QVariant& productId, const QList<StepChange>& changes
         const QString kind = DM->DmQuery->field(1).asString();
         return ApplyStylePrices(DM->DmQuery, kind, steps, anyDay);
     });
+    if (changedByOther)
+        ShowChangedByOther();
+    return saved;
 }
 
 bool ApplyMonthPrices(const QDate& anyDay, const std::function<void(int, int)>& progress)
@@ -280,9 +312,9 @@ TProduceForm::TProduceForm(QWidget* parent) : toolkit::ChildWindow(parent)
     connect(RzPage, &QTabWidget::currentChanged, this, &TProduceForm::RzPageChange);
 
     // Styles sort by their number, which no two styles share.
-    DM->ProduceQuery->follow(data::followList(QStringLiteral("Product"), kListSql, QStringLiteral("Id"),
-                                              {{QStringLiteral("Kind"), true}, {QStringLiteral("Id"), true}},
-                                              kListRowsSql));
+    DM->ProduceQuery->follow(data::followList(
+        QStringLiteral("Product"), listSql(CurrentDialect()), QStringLiteral("Id"),
+        {{QStringLiteral("Kind"), true}, {QStringLiteral("Id"), true}}, listRowsSql(CurrentDialect())));
     FormCreate();
 }
 
@@ -480,7 +512,7 @@ void TProduceForm::FormClose()
 
 void TProduceForm::DataRefresh()
 {
-    OpenQuery(DM->ProduceQuery, kListSql);
+    OpenQuery(DM->ProduceQuery, listSql(CurrentDialect()));
 }
 
 void TProduceForm::clearStyleFields()
@@ -501,6 +533,7 @@ void TProduceForm::ProductGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, 
     if (!id.isValid())
         return; // an empty list
     SelectedId = id;
+    SelectedVersion = RowVersionOf(set);
     SelectedKind = set->fieldByName(QStringLiteral("Kind")).asString();
     SelectedProcess = set->fieldByName(QStringLiteral("Process")).asString();
     Kind_Edit->setText(SelectedKind);
@@ -627,6 +660,7 @@ void TProduceForm::cmdeditClick()
     const qint64 steps = IntegerValue(Process_Edit->text());
     const QString name = KindName_Edit->text();
     bool styleGone = false;
+    bool changedByOther = false;
     // The style, its number and name in its records, and its steps change together or not at all.
     const bool edited = RunInTransaction([&] {
         if (!OpenQuery(DM->ProduceQuery, kStoredStyleSql, {SelectedId}))
@@ -637,9 +671,15 @@ void TProduceForm::cmdeditClick()
         }
         const QString oldKind = DM->ProduceQuery->field(0).asString();
         const qint64 oldSteps = DM->ProduceQuery->field(1).asInteger();
-        if (!ExecQuery(DM->ProduceQuery, kEditSql,
-                       {kind, steps, name, IntegerValue(ProductCount_Edit->text()), ProductPicker->date(), SelectedId}))
+        // The style only while it is as the list showed it.
+        QVariantList params{kind,      steps, name, IntegerValue(ProductCount_Edit->text()), ProductPicker->date(),
+                            SelectedId};
+        if (!ExecQuery(DM->ProduceQuery, WithRowVersion(kEditSql, &params, SelectedVersion), params))
             return false;
+        if (DM->ProduceQuery->rowsAffected() == 0 && OtherClerksWrite()) {
+            changedByOther = true;
+            return false;
+        }
         // A new number takes the style's steps and piece-work records along.
         if (oldKind != kind && (!ExecQuery(DM->ProduceQuery, kCarryStepsSql, {kind, oldKind}) ||
                                 !ExecQuery(DM->ProduceQuery, kCarryRecordsSql, {kind, oldKind})))
@@ -660,6 +700,8 @@ void TProduceForm::cmdeditClick()
         SelectedId = QVariant();
         toolkit::ShowStop(kPickToEdit);
     }
+    if (changedByOther)
+        ShowChangedByOther();
     if (!edited) {
         DataRefresh();
         return;
@@ -682,17 +724,25 @@ void TProduceForm::cmddeleteClick()
         return;
     // The style goes with its steps; its piece-work records stay. A style already gone takes
     // nobody's steps with it.
+    bool alreadyGone = false;
     const bool deleted = RunInTransaction([&] {
-        if (!OpenQuery(DM->ProduceQuery, kStoredStyleSql, {SelectedId}))
+        if (!OpenQuery(DM->ProduceQuery, styleToDeleteSql(CurrentDialect()), {SelectedId}))
             return false;
-        if (DM->ProduceQuery->recordCount() == 0)
+        if (DM->ProduceQuery->recordCount() == 0) {
+            alreadyGone = true;
             return true;
+        }
         const QString kind = DM->ProduceQuery->field(0).asString();
         return ExecQuery(DM->ProduceQuery, kDeleteSql, {SelectedId}) &&
                ExecQuery(DM->ProduceQuery, kDeleteStepsSql, {kind});
     });
-    if (deleted)
+    // Another clerk deleted the style since it was picked (not this window a moment ago).
+    if (alreadyGone && OtherClerksWrite() && SelectedVersion.isValid())
+        ShowDeletedByOther();
+    if (deleted) {
+        SelectedVersion = QVariant();
         clearStyleFields();
+    }
     DataRefresh();
 }
 
@@ -700,7 +750,7 @@ void TProduceForm::cmdsearchClick()
 {
     const QString text = Searchtxt->text();
     if (text.isEmpty()) {
-        OpenQuery(DM->ProduceQuery, kSearchAllSql);
+        OpenQuery(DM->ProduceQuery, searchAllSql(CurrentDialect()));
         return;
     }
     const QString pattern = ContainsPattern(text);
@@ -809,14 +859,16 @@ void TProduceForm::Button1Click()
 void TProduceForm::loadSteps()
 {
     m_loadedSteps.clear();
-    if (!OpenQuery(DM->ProcessDataSet, kStepsSql, {SelectedKind}))
+    if (!OpenQuery(DM->ProcessDataSet, stepsSql(CurrentDialect()), {SelectedKind}))
         return;
     const data::DataSet* set = DM->ProcessDataSet;
     const int id = set->findField(QStringLiteral("Id"));
     const int name = set->findField(QStringLiteral("ProcessName"));
     const int price = set->findField(QStringLiteral("Price"));
+    const int version = set->findField(QLatin1String(data::kRowVersionField));
     for (int row = 0; row < set->recordCount(); ++row)
-        m_loadedSteps.insert(set->value(row, id).toLongLong(), {set->value(row, name), set->value(row, price)});
+        m_loadedSteps.insert(set->value(row, id).toLongLong(), {set->value(row, name), set->value(row, price),
+                                                                version < 0 ? QVariant() : set->value(row, version)});
 }
 
 void TProduceForm::month_edit_sChange(const QString& text)
@@ -845,9 +897,10 @@ bool TProduceForm::collectStepChanges(QList<StepChange>* changes)
         const qlonglong key = set->value(row, id).toLongLong();
         const QVariant typedName = set->value(row, name);
         const auto loaded = m_loadedSteps.constFind(key);
-        if (loaded == m_loadedSteps.constEnd() || !sameValue(typedName, loaded->first) ||
-            !sameValue(*typedPrice, loaded->second))
-            changes->append({key, typedName, *typedPrice});
+        if (loaded == m_loadedSteps.constEnd())
+            changes->append({key, typedName, *typedPrice, QVariant()});
+        else if (!sameValue(typedName, loaded->name) || !sameValue(*typedPrice, loaded->price))
+            changes->append({key, typedName, *typedPrice, loaded->version});
     }
     return true;
 }

@@ -36,6 +36,9 @@ struct StepChange {
     QVariant id;
     QVariant name;  // text, or empty (null)
     QVariant price; // a number, or empty (null) for an unpriced step
+    // The row's version when the step list was read (none on a file): the row is written only
+    // while it still holds it.
+    QVariant version;
 };
 
 // Writes the current names and prices of the steps 工序1..steps of the style numbered kind into
@@ -44,7 +47,8 @@ struct StepChange {
 bool ApplyStylePrices(data::DataSet* query, const QString& kind, qint64 steps, const QDate& anyDay);
 
 // "保存": writes the changed step rows, then applies the names and prices now stored for the style
-// with key productId to its records of the month; one transaction.
+// with key productId to its records of the month; one transaction. A step row that another clerk
+// changed since it was read refuses the whole save (the box says so).
 bool SaveStylePrices(const QVariant& productId, const QList<StepChange>& changes, const QDate& anyDay);
 
 // "批量更新工序单价": applies the stored names and prices of every style to the records of the month,
@@ -111,6 +115,9 @@ public:
     QVariant SelectedId;
     QString SelectedKind;
     QString SelectedProcess;
+    // The chosen style's version as the list showed it (none on a file), until this window writes
+    // or deletes the style: edit writes the style only while it holds this version.
+    QVariant SelectedVersion;
 
     void DataRefresh();
     void ProductGridMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, const QPoint& pos);
@@ -151,8 +158,12 @@ private:
     bool collectStepChanges(QList<StepChange>* changes);
     void setProgramWindowsEnabled(bool enabled);
 
-    // The names and prices of the step rows as loaded, by key: what "保存" compares with.
-    QHash<qlonglong, QPair<QVariant, QVariant>> m_loadedSteps;
+    // The names, prices and versions of the step rows as loaded, by key: what "保存" compares with,
+    // and the versions it writes against.
+    struct LoadedStep {
+        QVariant name, price, version;
+    };
+    QHash<qlonglong, LoadedStep> m_loadedSteps;
     // While the bulk update runs: the program's windows, which take no input, and the controls
     // greyed out in them.
     QList<QWidget*> m_blockedWindows;

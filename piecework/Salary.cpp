@@ -23,9 +23,16 @@ TDataAddForm* DataAddForm = nullptr;
 namespace {
 
 // The record list: newest first. A search keeps the remembered sort and breaks its ties by key,
-// newest first, so that the order of a list is always the same.
-const QString kListSql = QStringLiteral("Select  * From Salary Order by id desc");
-const QString kSearchSelect = QStringLiteral("Select * From Salary");
+// newest first, so that the order of a list is always the same. Each row comes with its version.
+QString listSql()
+{
+    return QStringLiteral("Select  *") + data::rowVersionTerm(CurrentDialect()) +
+           QStringLiteral(" From Salary Order by id desc");
+}
+QString searchSelect()
+{
+    return QStringLiteral("Select *") + data::rowVersionTerm(CurrentDialect()) + QStringLiteral(" From Salary");
+}
 const QString kMachineFilter = QStringLiteral("Machineid = ?");
 const QString kKindFilter = QStringLiteral("KindId = ?");
 const QString kDefaultOrder = QStringLiteral("Id Desc");
@@ -102,12 +109,12 @@ struct ListStatement {
             return sortText;
         return sortText + QStringLiteral(", ") + kDefaultOrder;
     }
-    QString sql() const { return kSearchSelect + where() + QStringLiteral(" Order By ") + orderBy(); }
+    QString sql() const { return searchSelect() + where() + QStringLiteral(" Order By ") + orderBy(); }
     // The rows of the list whose key is past ? or equals ?.
     QString patchSql() const
     {
         const QString keys = QStringLiteral("(id > ? Or id = ?)");
-        return kSearchSelect + QStringLiteral(" Where ") +
+        return searchSelect() + QStringLiteral(" Where ") +
                (conditions.isEmpty()
                     ? keys
                     : QLatin1Char('(') + conditions.join(QStringLiteral(" And ")) + QStringLiteral(") And ") + keys);
@@ -299,14 +306,14 @@ void TDataAddForm::FormCreate()
 void TDataAddForm::DataRefresh(const QString& sql, const QVariantList& params)
 {
     if (sql.isEmpty())
-        OpenQuery(DM->DataAddQuery, kListSql);
+        OpenQuery(DM->DataAddQuery, listSql());
     else
         OpenQuery(DM->DataAddQuery, sql, params);
     // The list shown takes other clerks' records as they save them.
-    const bool defaultList = sql.isEmpty() || sql == kListSql;
+    const bool defaultList = sql.isEmpty() || sql == listSql();
     const ListStatement list =
         defaultList ? ListStatement{} : ListStatement{m_searchConditions, SearchParams, m_searchSort};
-    DM->DataAddQuery->follow(data::followList(QStringLiteral("Salary"), defaultList ? kListSql : sql, kKeyField,
+    DM->DataAddQuery->follow(data::followList(QStringLiteral("Salary"), defaultList ? listSql() : sql, kKeyField,
                                               list.order(), list.patchSql(), list.params));
 }
 
@@ -416,6 +423,7 @@ void TDataAddForm::SalaryGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, c
         return;
     const auto text = [list](const char* field) { return list->fieldByName(QLatin1String(field)).asString(); };
     ClickedId = id;
+    ClickedVersion = RowVersionOf(list);
     chooseItem(DeptName_ComboBox, text("DeptName"));
     chooseItem(Machine_Combobox, text("MachineId"));
     WorkerName = text("WorkerName");
@@ -509,7 +517,7 @@ void TDataAddForm::reloadAfterChange(const QVariant& changedKey, int changes)
     // The list that a reload shows: the remembered search, or the default list.
     // (The default list has no conditions and the default order, newest first.)
     ListStatement list;
-    QString sql = kListSql;
+    QString sql = listSql();
     if (!SearchSql.isEmpty()) {
         list = {m_searchConditions, SearchParams, m_searchSort};
         sql = SearchSql;
@@ -556,8 +564,15 @@ void TDataAddForm::cmdeditClick()
     if (!recordValues(&values))
         return;
     values << ClickedId;
-    if (!RunHoldingMonthForEntry(ProcessDate->date(), [&] { return ExecQuery(m_write, kEditSql, values); })) {
+    const QString sql = WithRowVersion(kEditSql, &values, ClickedVersion);
+    if (!RunHoldingMonthForEntry(ProcessDate->date(), [&] { return ExecQuery(m_write, sql, values); })) {
         toolkit::ShowStop(kNotSaved);
+        return;
+    }
+    if (m_write->rowsAffected() == 0 && OtherClerksWrite()) {
+        // Another clerk changed or deleted the record since it was picked: nothing is saved, and
+        // the fields stay as typed.
+        ShowChangedByOther();
         return;
     }
     clearChoices();
@@ -578,6 +593,9 @@ void TDataAddForm::cmddelClick()
     const QVariant deleted = ClickedId;
     // The record is gone: a second "删除" has nothing to act on.
     ClickedId = QVariant();
+    ClickedVersion = QVariant();
+    if (m_write->rowsAffected() == 0 && OtherClerksWrite())
+        ShowDeletedByOther();
     clearChoices();
     reloadAfterChange(deleted, m_write->rowsAffected());
     cmdedit->setEnabled(false);

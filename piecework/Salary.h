@@ -72,6 +72,8 @@ public:
     QString ProcessName;
     // Key of the record last clicked (invalid while none was); edit and delete act on it.
     QVariant ClickedId;
+    // The version of the picked record as the list showed it (empty on a file).
+    QVariant ClickedVersion;
     // The last search ("查询"): statement and values; an empty statement while none was made.
     QString SearchSql;
     QVariantList SearchParams;

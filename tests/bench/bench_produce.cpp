@@ -411,7 +411,7 @@ int benchProduce(const QString& dbPath, qint64 rows, int months, int repeat, boo
         QList<StepChange> changes;
         for (Step& step : repriced) {
             step.price += 0.001 * (2 * r + 1);
-            changes.append({step.id, step.name, step.price});
+            changes.append({step.id, step.name, step.price, QVariant()});
         }
         double start = now();
         if (!SaveStylePrices(productId, changes, month))

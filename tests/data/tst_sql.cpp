@@ -127,6 +127,7 @@ private slots:
     void engineVersionIsChecked_data();
     void engineVersionIsChecked();
     void sharedDatasetReplacesWhatEveryReaderSees();
+    void rowVersionGuardsAWrite();
 
 private:
     void serverFailureBoxNamesTheCause(const QString& setup, const QString& sql, const QVariantList& params,
@@ -234,6 +235,50 @@ void TestSql::valuesAreBoundNeverPasted()
                  .first()
                  .toString(),
              name);
+}
+
+void TestSql::rowVersionGuardsAWrite()
+{
+    const QString db = m_dir->dbPath();
+    testsupport::execSql(db, QStringLiteral("Insert Into Dept (DeptName) Values ('一组')"));
+    const QString list =
+        QStringLiteral("Select *") + data::rowVersionTerm(CurrentDialect()) + QStringLiteral(" From Dept Order by id");
+    const QString rename = QStringLiteral("Update Dept Set DeptName=? Where id=?");
+    QVERIFY(OpenQuery(DM->DmQuery, list));
+    const QVariant seen = RowVersionOf(DM->DmQuery);
+    QVariantList params{QStringLiteral("二组"), 1};
+    const QString guarded = WithRowVersion(rename, &params, seen);
+    if (!testsupport::onServer()) {
+        // One program at a time: the statements stay exactly as they are.
+        QCOMPARE(list, QStringLiteral("Select * From Dept Order by id"));
+        QCOMPARE(DM->DmQuery->fieldCount(), 2);
+        QVERIFY(!seen.isValid());
+        QCOMPARE(guarded, rename);
+        QCOMPARE(params, (QVariantList{QStringLiteral("二组"), 1}));
+        return;
+    }
+    // The version is a column of the list, named as the statement spells it.
+    QCOMPARE(DM->DmQuery->field(2).fieldName(), QLatin1String(data::kRowVersionField));
+    QVERIFY(!seen.toString().isEmpty());
+    QCOMPARE(params.size(), 3);
+
+    // Another clerk's update, even one that writes the same value, makes a new version: the guarded
+    // write changes nothing.
+    testsupport::execSql(db, QStringLiteral("Update Dept Set DeptName=DeptName"));
+    QVERIFY(ExecQuery(DM->DmQuery, guarded, params));
+    QCOMPARE(DM->DmQuery->rowsAffected(), 0);
+    QCOMPARE(testsupport::queryRows(db, QStringLiteral("Select DeptName From Dept")), QList<QVariantList>{{"一组"}});
+    // With the version read now it writes.
+    QVERIFY(OpenQuery(DM->DmQuery, list));
+    QVERIFY(RowVersionOf(DM->DmQuery) != seen);
+    params = {QStringLiteral("二组"), 1};
+    QVERIFY(ExecQuery(DM->DmQuery, WithRowVersion(rename, &params, RowVersionOf(DM->DmQuery)), params));
+    QCOMPARE(DM->DmQuery->rowsAffected(), 1);
+    QCOMPARE(testsupport::queryRows(db, QStringLiteral("Select DeptName From Dept")), QList<QVariantList>{{"二组"}});
+    // A version never read writes nothing rather than blindly.
+    params = {QStringLiteral("三组"), 1};
+    QVERIFY(ExecQuery(DM->DmQuery, WithRowVersion(rename, &params, QVariant()), params));
+    QCOMPARE(DM->DmQuery->rowsAffected(), 0);
 }
 
 void TestSql::execQueryLeavesTheDatasetClosed()

@@ -16,6 +16,8 @@ const QString kNameEmpty = QStringLiteral("对不起，班组名称不能为空!
 const QString kNameRepeated = QStringLiteral("对不起，班组名称不能有重复!");
 const QString kPickTeam = QStringLiteral("对不起，请选择所要修改的班组名称!");
 const QString kAskDelete = QStringLiteral("是否确定要删除此数据?  ");
+const QString kChangedByOther = QStringLiteral("该记录已被其他用户修改，请刷新后重试!");
+const QString kDeletedByOther = QStringLiteral("该记录已被其他用户删除!");
 } // namespace
 
 class TestDept : public QObject {
@@ -48,6 +50,10 @@ private slots:
     void deleteRemovesOnlyTheTeam();
     void deleteAfterRenameDeletesNothing();
     void newWindowStartsWithoutSelection();
+    void renameMeetsOtherClerk_data();
+    void renameMeetsOtherClerk();
+    void deleteMeetsOtherClerk_data();
+    void deleteMeetsOtherClerk();
 
 private:
     TDeptForm* open()
@@ -397,6 +403,89 @@ void TestDept::newWindowStartsWithoutSelection()
     click(form->cmddelete);
     QCOMPARE(env->boxes.takeTexts(), QStringList{kPickTeam});
     QCOMPARE(teams(), QStringList{QStringLiteral("A组")});
+}
+
+void TestDept::renameMeetsOtherClerk_data()
+{
+    QTest::addColumn<QStringList>("other"); // the other clerk's statements, after the pick
+    QTest::addColumn<QStringList>("teams"); // what the database then holds
+    QTest::addColumn<QString>("pickAgain"); // the team to pick afresh, or none
+    QTest::newRow("renamed") << QStringList{"UPDATE Dept SET DeptName='X组' WHERE DeptName='A组'"}
+                             << QStringList{"X组", "B组"} << "X组";
+    QTest::newRow("deleted") << QStringList{"DELETE FROM Dept WHERE DeptName='A组'"} << QStringList{"B组"} << "";
+    QTest::newRow("renamed and back") << QStringList{"UPDATE Dept SET DeptName='X组' WHERE DeptName='A组'",
+                                                     "UPDATE Dept SET DeptName='A组' WHERE DeptName='X组'"}
+                                      << QStringList{"A组", "B组"} << "A组";
+}
+
+void TestDept::renameMeetsOtherClerk()
+{
+    if (!testsupport::onServer())
+        QSKIP("a database file has one program at a time");
+    QFETCH(QStringList, other);
+    QFETCH(QStringList, teams);
+    QFETCH(QString, pickAgain);
+    env->addTeam(QStringLiteral("A组"));
+    env->addTeam(QStringLiteral("B组"));
+    env->exec(QStringLiteral("INSERT INTO Salary (DeptName) VALUES ('A组')"));
+    open();
+    pick(QStringLiteral("A组"));
+    form->DeptName_Edit->setText(QStringLiteral("C组"));
+    for (const QString& sql : other)
+        env->exec(sql);
+    env->boxes.expect(kChangedByOther);
+    click(form->cmdedit);
+
+    // Nothing saved, the team's records included; the typed name stays; the list shows the teams now.
+    QCOMPARE(this->teams(), teams);
+    QCOMPARE(env->rows(QStringLiteral("SELECT DeptName FROM Salary")).at(0).at(0).toString(), QStringLiteral("A组"));
+    QCOMPARE(form->DeptName_Edit->text(), QStringLiteral("C组"));
+    QCOMPARE(gridColumn(form->DeptGrid, 0), teams);
+
+    if (pickAgain.isEmpty())
+        return;
+    pick(pickAgain);
+    form->DeptName_Edit->setText(QStringLiteral("C组"));
+    click(form->cmdedit);
+    teams.replace(0, QStringLiteral("C组"));
+    QCOMPARE(this->teams(), teams);
+}
+
+void TestDept::deleteMeetsOtherClerk_data()
+{
+    QTest::addColumn<QStringList>("other");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QStringList>("teams");
+    // A team changed meanwhile goes all the same: deleting is what the clerk asked for.
+    QTest::newRow("renamed") << QStringList{"UPDATE Dept SET DeptName='X组' WHERE DeptName='A组'"}
+                             << QStringList{kAskDelete} << QStringList{"B组"};
+    QTest::newRow("deleted") << QStringList{"DELETE FROM Dept WHERE DeptName='A组'"}
+                             << QStringList{kAskDelete, kDeletedByOther} << QStringList{"B组"};
+    // A new team under the deleted one's name is another team.
+    QTest::newRow("deleted, name taken again")
+        << QStringList{"DELETE FROM Dept WHERE DeptName='A组'", "INSERT INTO Dept (DeptName) VALUES ('A组')"}
+        << QStringList{kAskDelete, kDeletedByOther} << QStringList{"B组", "A组"};
+}
+
+void TestDept::deleteMeetsOtherClerk()
+{
+    if (!testsupport::onServer())
+        QSKIP("a database file has one program at a time");
+    QFETCH(QStringList, other);
+    QFETCH(QStringList, boxes);
+    QFETCH(QStringList, teams);
+    env->addTeam(QStringLiteral("A组"));
+    env->addTeam(QStringLiteral("B组"));
+    open();
+    pick(QStringLiteral("A组"));
+    for (const QString& sql : other)
+        env->exec(sql);
+    env->boxes.queueAnswer(QMessageBox::Yes);
+    click(form->cmddelete);
+    // The stop box and no failure box.
+    QCOMPARE(env->boxes.takeTexts(), boxes);
+    QCOMPARE(this->teams(), teams);
+    QCOMPARE(gridColumn(form->DeptGrid, 0), teams);
 }
 
 QTEST_MAIN(TestDept)

@@ -24,6 +24,8 @@ const QString kMachineTaken = QStringLiteral("对不起，车床已被分配，�
 const QString kPickToDelete = QStringLiteral("对不起，请选择所要删除的员工名称!");
 const QString kAskDelete = QStringLiteral("是否确定要删除此数据?  ");
 const QString kTeamGone = QStringLiteral("对不起，该班组已不存在，请重新选择班组!");
+const QString kChangedByOther = QStringLiteral("该记录已被其他用户修改，请刷新后重试!");
+const QString kDeletedByOther = QStringLiteral("该记录已被其他用户删除!");
 } // namespace
 
 class TestWorker : public QObject {
@@ -65,6 +67,12 @@ private slots:
     void newWindowStartsWithoutSelection();
     void teamGoneAfterOpening_data();
     void teamGoneAfterOpening();
+    void teamGoneDuringTheSave_data();
+    void teamGoneDuringTheSave();
+    void editMeetsOtherClerk_data();
+    void editMeetsOtherClerk();
+    void deleteMeetsOtherClerk_data();
+    void deleteMeetsOtherClerk();
 
 private:
     TWorkerForm* open()
@@ -567,6 +575,123 @@ void TestWorker::teamGoneAfterOpening()
     QCOMPARE(env->boxes.takeTexts(), QStringList());
     QCOMPARE(env->rows(QStringLiteral("SELECT DeptId FROM Worker WHERE WorkerName='王五'")),
              (QList<QVariantList>{{teamB}}));
+}
+
+void TestWorker::teamGoneDuringTheSave_data()
+{
+    QTest::addColumn<bool>("edit");
+    QTest::addColumn<QString>("other"); // the other clerk's statement on team A, committed during the save
+    QTest::newRow("add, team deleted") << false << "DELETE FROM Dept WHERE id=?";
+    QTest::newRow("add, team renamed") << false << "UPDATE Dept SET DeptName='X组' WHERE id=?";
+    QTest::newRow("edit, team deleted") << true << "DELETE FROM Dept WHERE id=?";
+    QTest::newRow("edit, team renamed") << true << "UPDATE Dept SET DeptName='X组' WHERE id=?";
+}
+
+void TestWorker::teamGoneDuringTheSave()
+{
+    if (!testsupport::onServer())
+        QSKIP("a database file has one program at a time");
+    QFETCH(bool, edit);
+    QFETCH(QString, other);
+    env->addWorker(QStringLiteral("张三"), teamB, QStringLiteral("1"));
+    open();
+    if (edit)
+        pick(QStringLiteral("张三"));
+    const auto stored = workers();
+    enter(QStringLiteral("王五"), QStringLiteral("A组"), QStringLiteral("2"));
+    // The other clerk has changed team A but not yet committed; the commit lands while the save
+    // runs, after the save has looked for the team.
+    testsupport::HeldTransaction otherClerk(env->db());
+    otherClerk.exec(other, {teamA});
+    otherClerk.commitAfter(400);
+    click(edit ? form->cmdedit : form->cmdadd);
+    otherClerk.waitForCommit();
+
+    // The save waited for the team's fate, and found the team gone from under its name.
+    QCOMPARE(env->boxes.takeTexts(), QStringList{kTeamGone});
+    QCOMPARE(workers(), stored);
+    QCOMPARE(env->rows(QStringLiteral("SELECT count(*) FROM Worker WHERE DeptId NOT IN (SELECT id FROM Dept)")),
+             QList<QVariantList>{{0}});
+    QCOMPARE(form->WorkerName_Edit->text(), QStringLiteral("王五"));
+}
+
+void TestWorker::editMeetsOtherClerk_data()
+{
+    QTest::addColumn<QString>("other"); // the other clerk's statement on 张三, between the pick and the save
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("worker changed") << "UPDATE Worker SET MachineId=9 WHERE WorkerName='张三'" << true;
+    QTest::newRow("worker deleted") << "DELETE FROM Worker WHERE WorkerName='张三'" << true;
+    QTest::newRow("another worker changed") << "UPDATE Worker SET MachineId=9 WHERE WorkerName='李四'" << false;
+}
+
+void TestWorker::editMeetsOtherClerk()
+{
+    if (!testsupport::onServer())
+        QSKIP("a database file has one program at a time");
+    QFETCH(QString, other);
+    QFETCH(bool, refused);
+    env->addWorker(QStringLiteral("张三"), teamA, QStringLiteral("1"), QStringLiteral("2004-03-01"));
+    env->addWorker(QStringLiteral("李四"), teamA, QStringLiteral("2"), QStringLiteral("2004-03-01"));
+    open();
+    const auto typeTheEdit = [this] {
+        pick(QStringLiteral("张三"));
+        enter(QStringLiteral("张三丰"), QStringLiteral("B组"), QStringLiteral("5"), QDate(2006, 7, 8));
+    };
+    typeTheEdit();
+    env->exec(other);
+    const auto othersWorkers = workers();
+    const QVariantList saved{"张三丰", teamB, 5, "2006-07-08"};
+    if (!refused) {
+        click(form->cmdedit);
+        QCOMPARE(workers().at(0), saved);
+        return;
+    }
+
+    env->boxes.expect(kChangedByOther);
+    click(form->cmdedit);
+    // Nothing saved; the typed values stay for another try.
+    QCOMPARE(workers(), othersWorkers);
+    QCOMPARE(form->WorkerName_Edit->text(), QStringLiteral("张三丰"));
+    QCOMPARE(form->DeptName_ComboBox->currentText(), QStringLiteral("B组"));
+    QCOMPARE(form->Machine_Combobox->currentText(), QStringLiteral("5"));
+    QCOMPARE(form->EnterDatePicker->date(), QDate(2006, 7, 8));
+
+    // A fresh pick of the worker as he is now, and the same save goes through.
+    if (othersWorkers.size() < 2)
+        return; // nothing left to pick
+    typeTheEdit();
+    click(form->cmdedit);
+    QCOMPARE(workers().at(0), saved);
+}
+
+void TestWorker::deleteMeetsOtherClerk_data()
+{
+    QTest::addColumn<QString>("other");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::newRow("worker deleted") << "DELETE FROM Worker WHERE WorkerName='张三'"
+                                    << QStringList{kAskDelete, kDeletedByOther};
+    // A worker changed meanwhile goes all the same: deleting is what the clerk asked for.
+    QTest::newRow("worker changed") << "UPDATE Worker SET MachineId=9 WHERE WorkerName='张三'"
+                                    << QStringList{kAskDelete};
+}
+
+void TestWorker::deleteMeetsOtherClerk()
+{
+    if (!testsupport::onServer())
+        QSKIP("a database file has one program at a time");
+    QFETCH(QString, other);
+    QFETCH(QStringList, boxes);
+    env->addWorker(QStringLiteral("张三"), teamA, QStringLiteral("1"));
+    env->addWorker(QStringLiteral("李四"), teamA, QStringLiteral("2"));
+    open();
+    pick(QStringLiteral("张三"));
+    env->exec(other);
+    env->boxes.queueAnswer(QMessageBox::Yes);
+    click(form->cmddelete);
+    // The stop box and no failure box; the other worker stays.
+    QCOMPARE(env->boxes.takeTexts(), boxes);
+    QCOMPARE(env->rows(QStringLiteral("SELECT WorkerName FROM Worker")), QList<QVariantList>{{"李四"}});
+    QCOMPARE(gridColumn(form->WorkerGrid, 1), QStringList{"李四"});
 }
 
 QTEST_MAIN(TestWorker)

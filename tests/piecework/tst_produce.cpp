@@ -33,6 +33,13 @@ const QString kPickFirst = QStringLiteral("对不起，请先选择产品款式�
 const QString kAskDelete = QStringLiteral("是否确定要删除此数据?  ");
 const QString kAskBulk = QStringLiteral("是否确定要批量更新所有款式工序价格?");
 const QString kStatementFailed = QStringLiteral("操作数据表时出错, 执行语句为:\n\n");
+const QString kChangedByOther = QStringLiteral("该记录已被其他用户修改，请刷新后重试!");
+const QString kDeletedByOther = QStringLiteral("该记录已被其他用户删除!");
+
+// Another clerk's statements on style A1 and its steps.
+const QStringList kRenumberA1{"UPDATE Product SET Kind='A9' WHERE Kind='A1'",
+                              "UPDATE Process SET ProductId='A9' WHERE ProductId='A1'"};
+const QStringList kDeleteA1{"DELETE FROM Process WHERE ProductId='A1'", "DELETE FROM Product WHERE Kind='A1'"};
 
 QString askSave(const QString& yearMonth)
 {
@@ -93,6 +100,12 @@ private slots:
     void openFromEntry();
     void applicationWaitsForEntryInFlight();
     void entryDuringApplicationsIsNeverPassedOver();
+    void styleEditMeetsOtherClerk_data();
+    void styleEditMeetsOtherClerk();
+    void stepSaveMeetsOtherClerk_data();
+    void stepSaveMeetsOtherClerk();
+    void styleDeleteMeetsOtherClerk_data();
+    void styleDeleteMeetsOtherClerk();
 
 private:
     TProduceForm* open()
@@ -180,6 +193,24 @@ private:
     {
         form->year_edit_s->setValue(year);
         form->month_edit_s->setValue(month);
+    }
+
+    // Runs the other clerk's statements: at once, or (held) in a transaction that commits while
+    // the window's next action runs, given as act.
+    void otherClerk(const QStringList& statements, bool held, const std::function<void()>& act) const
+    {
+        if (!held) {
+            for (const QString& sql : statements)
+                env->exec(sql);
+            act();
+            return;
+        }
+        testsupport::HeldTransaction transaction(env->db());
+        for (const QString& sql : statements)
+            transaction.exec(sql);
+        transaction.commitAfter(400);
+        act();
+        transaction.waitForCommit();
     }
 
     std::unique_ptr<Env> env;
@@ -1090,6 +1121,181 @@ void TestProduce::entryDuringApplicationsIsNeverPassedOver()
     QCOMPARE(prices.at(1).at(0).toDouble(), 3.5);
     QVERIFY2(prices.at(1).at(3).toLongLong() < prices.at(0).at(2).toLongLong(),
              "a record saved before the last application was passed over");
+}
+
+void TestProduce::styleEditMeetsOtherClerk_data()
+{
+    QTest::addColumn<QStringList>("other"); // the other clerk's statements, between the pick and the save
+    QTest::addColumn<bool>("held");         // committed while the save runs
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QString>("pickAgain"); // the style to pick afresh and save, or none
+    const QStringList renameA1{"UPDATE Product SET KindName='外套' WHERE Kind='A1'"};
+    QTest::newRow("style changed") << renameA1 << false << QStringList{kChangedByOther} << "A1";
+    QTest::newRow("style changed during the save") << renameA1 << true << QStringList{kChangedByOther} << "A1";
+    QTest::newRow("style renumbered") << kRenumberA1 << false << QStringList{kChangedByOther} << "A9";
+    // A style gone is no longer there to choose.
+    QTest::newRow("style deleted") << kDeleteA1 << false << QStringList{kPickToEdit} << "";
+    QTest::newRow("another style changed")
+        << QStringList{"UPDATE Product SET KindName='外套' WHERE Kind='B1'"} << false << QStringList{} << "";
+}
+
+void TestProduce::styleEditMeetsOtherClerk()
+{
+    if (!testsupport::onServer())
+        QSKIP("a database file has one program at a time");
+    QFETCH(QStringList, other);
+    QFETCH(bool, held);
+    QFETCH(QStringList, boxes);
+    QFETCH(QString, pickAgain);
+    addStyle(QStringLiteral("A1"), 3, true);
+    addStyle(QStringLiteral("B1"), 2, true);
+    addRecord(QStringLiteral("A1"), 1, QStringLiteral("2004-03-03"));
+    open();
+    // A new number, step count and name: every statement of the edit has something to write.
+    const auto typeTheEdit = [this](const QString& kind) {
+        pick(kind);
+        fillStyle(QStringLiteral("A2"), QStringLiteral("4"), QStringLiteral("夹克"), QStringLiteral("80"));
+    };
+    const QList<QVariantList> saved{{"A2", 4, "夹克", 80}, {"B1", 2, "衬衫", 100}};
+    const QString styles = QStringLiteral("SELECT Kind, Process, KindName, ProductCount FROM Product ORDER BY Kind");
+    typeTheEdit(QStringLiteral("A1"));
+    QList<QList<QVariantList>> othersTables;
+    otherClerk(other, held, [&] {
+        othersTables = held ? QList<QList<QVariantList>>() : tables();
+        click(form->cmdedit);
+    });
+    QCOMPARE(env->boxes.takeTexts(), boxes);
+    if (boxes.isEmpty()) {
+        QCOMPARE(env->rows(styles).at(0), saved.at(0));
+        return;
+    }
+    // Nothing saved: neither the style, nor its steps, nor its records; the typed values stay.
+    if (!held)
+        QCOMPARE(tables(), othersTables);
+    QCOMPARE(stepRows(QStringLiteral("A2")), QList<QVariantList>{});
+    QCOMPARE(env->rows(QStringLiteral("SELECT KindId, KindName FROM Salary")), (QList<QVariantList>{{"A1", "旧名"}}));
+    QCOMPARE(form->Kind_Edit->text(), QStringLiteral("A2"));
+    QCOMPARE(form->Process_Edit->text(), QStringLiteral("4"));
+    QCOMPARE(form->KindName_Edit->text(), QStringLiteral("夹克"));
+    QCOMPARE(form->ProductCount_Edit->text(), QStringLiteral("80"));
+
+    if (pickAgain.isEmpty())
+        return;
+    typeTheEdit(pickAgain);
+    click(form->cmdedit);
+    QCOMPARE(env->rows(styles), saved);
+    QCOMPARE(stepRows(QStringLiteral("A2")).size(), 4);
+}
+
+void TestProduce::stepSaveMeetsOtherClerk_data()
+{
+    QTest::addColumn<QStringList>("other"); // the other clerk's statements, between the load and the save
+    QTest::addColumn<bool>("refused");
+    const auto price = [](int step) {
+        return QStringLiteral("UPDATE Process SET Price=9 WHERE ProductId='A1' AND Process='工序%1'").arg(step);
+    };
+    QTest::newRow("edited step changed") << QStringList{price(1)} << true;
+    QTest::newRow("second edited step changed") << QStringList{price(3)} << true;
+    QTest::newRow("steps remade") << QStringList{"DELETE FROM Process WHERE ProductId='A1'",
+                                                 "INSERT INTO Process (Process, ProductId) VALUES ('工序1','A1')",
+                                                 "INSERT INTO Process (Process, ProductId) VALUES ('工序2','A1')",
+                                                 "INSERT INTO Process (Process, ProductId) VALUES ('工序3','A1')"}
+                                  << true;
+    // Only the edited rows are written, so only they must be as read.
+    QTest::newRow("step not edited changed") << QStringList{price(2)} << false;
+}
+
+void TestProduce::stepSaveMeetsOtherClerk()
+{
+    if (!testsupport::onServer())
+        QSKIP("a database file has one program at a time");
+    QFETCH(QStringList, other);
+    QFETCH(bool, refused);
+    addStyle(QStringLiteral("A1"), 3, true);
+    addRecord(QStringLiteral("A1"), 1, QStringLiteral("2004-03-03"));
+    addRecord(QStringLiteral("A1"), 3, QStringLiteral("2004-03-04"));
+    open();
+    const auto typeTheSteps = [this] {
+        openSteps(QStringLiteral("A1"));
+        typeIntoCell(0, StepPrice, QStringLiteral("1.5"));
+        typeIntoCell(2, StepName, QStringLiteral("包装"));
+        setMonth(2004, 3);
+    };
+    typeTheSteps();
+    for (const QString& sql : other)
+        env->exec(sql);
+    const auto othersTables = tables();
+    env->boxes.queueAnswer(QMessageBox::Yes);
+    click(form->Process_cmdsave);
+    if (!refused) {
+        QCOMPARE(env->boxes.takeTexts(), QStringList{askSave(QStringLiteral("2004年03月"))});
+        QCOMPARE(stepRows(QStringLiteral("A1")),
+                 (QList<QVariantList>{{"工序1", "步骤1", 1.5}, {"工序2", "步骤2", 9.0}, {"工序3", "包装", 0.375}}));
+        return;
+    }
+
+    // One step changed refuses them all: no step and no record written; the typed values stay.
+    QCOMPARE(env->boxes.takeTexts(), (QStringList{askSave(QStringLiteral("2004年03月")), kChangedByOther}));
+    QCOMPARE(tables(), othersTables);
+    QCOMPARE(gridColumn(form->ProcessGrid, StepPrice).at(0), QStringLiteral("￥1.500"));
+    QCOMPARE(gridColumn(form->ProcessGrid, StepName).at(2), QStringLiteral("包装"));
+
+    // The steps read afresh (back to the style, picked again) save.
+    form->RzPage->setCurrentWidget(form->ProductSheet);
+    typeTheSteps();
+    env->boxes.queueAnswer(QMessageBox::Yes);
+    click(form->Process_cmdsave);
+    QCOMPARE(env->boxes.takeTexts(), QStringList{askSave(QStringLiteral("2004年03月"))});
+    QCOMPARE(stepRows(QStringLiteral("A1")).at(0).at(2), QVariant(1.5));
+    QCOMPARE(stepRows(QStringLiteral("A1")).at(2).at(1), QVariant("包装"));
+    QCOMPARE(records(QStringLiteral("A1")).at(0).at(3), QVariant(1.5));
+    QCOMPARE(records(QStringLiteral("A1")).at(1).at(2), QVariant("包装"));
+}
+
+void TestProduce::styleDeleteMeetsOtherClerk_data()
+{
+    QTest::addColumn<QStringList>("other"); // the other clerk's statements, between the pick and the delete
+    QTest::addColumn<bool>("held");         // committed while the delete runs
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QList<QVariantList>>("styles"); // the styles then stored, each with its step count
+    const QList<QVariantList> onlyB1{{"B1", 2}};
+    QTest::newRow("style deleted") << kDeleteA1 << false << QStringList{kAskDelete, kDeletedByOther} << onlyB1;
+    // A new style under the deleted one's number is another style: it keeps its steps.
+    QTest::newRow("style deleted, number taken again")
+        << (kDeleteA1 + QStringList{"INSERT INTO Product (Kind, Process) VALUES ('A1', 1)",
+                                    "INSERT INTO Process (Process, ProductId) VALUES ('工序1','A1')"})
+        << false << QStringList{kAskDelete, kDeletedByOther} << QList<QVariantList>{{"A1", 1}, {"B1", 2}};
+    // A style changed meanwhile goes all the same, with the steps it has then.
+    QTest::newRow("style changed") << QStringList{"UPDATE Product SET KindName='外套' WHERE Kind='A1'"} << false
+                                   << QStringList{kAskDelete} << onlyB1;
+    QTest::newRow("style renumbered") << kRenumberA1 << false << QStringList{kAskDelete} << onlyB1;
+    QTest::newRow("style renumbered during the delete") << kRenumberA1 << true << QStringList{kAskDelete} << onlyB1;
+}
+
+void TestProduce::styleDeleteMeetsOtherClerk()
+{
+    if (!testsupport::onServer())
+        QSKIP("a database file has one program at a time");
+    QFETCH(QStringList, other);
+    QFETCH(bool, held);
+    QFETCH(QStringList, boxes);
+    QFETCH(QList<QVariantList>, styles);
+    addStyle(QStringLiteral("A1"), 3);
+    addStyle(QStringLiteral("B1"), 2);
+    addRecord(QStringLiteral("A1"), 1, QStringLiteral("2004-03-03"));
+    open();
+    pick(QStringLiteral("A1"));
+    env->boxes.queueAnswer(QMessageBox::Yes);
+    otherClerk(other, held, [this] { click(form->cmddelete); });
+    // The stop box and no failure box; no step is left without its style, and the records stay.
+    QCOMPARE(env->boxes.takeTexts(), boxes);
+    QCOMPARE(env->rows(QStringLiteral("SELECT Kind, (SELECT count(*) FROM Process WHERE ProductId=Kind) "
+                                      "FROM Product ORDER BY Kind")),
+             styles);
+    QCOMPARE(env->rows(QStringLiteral("SELECT count(*) FROM Process WHERE ProductId NOT IN "
+                                      "(SELECT Kind FROM Product)")),
+             QList<QVariantList>{{0}});
+    QCOMPARE(env->rows(QStringLiteral("SELECT count(*) FROM Salary")), QList<QVariantList>{{1}});
 }
 
 QTEST_MAIN(TestProduce)

@@ -27,6 +27,8 @@ const QString kPickToDelete = QStringLiteral("对不起，请选择所要删除�
 const QString kCannotAdd = QStringLiteral("对不起，数量必须为整数才能累加!");
 const QString kNotSaved = QStringLiteral("数据没有保存，所填内容仍在，请修改后重试。");
 const QString kAskDelete = QStringLiteral("是否确定要删除此数据?  ");
+const QString kChangedByOther = QStringLiteral("该记录已被其他用户修改，请刷新后重试!");
+const QString kDeletedByOther = QStringLiteral("该记录已被其他用户删除!");
 
 // Grid columns.
 enum { ColTeam, ColPlace, ColWorker, ColKind, ColKindName, ColStep, ColStepName, ColSize, ColCount, ColDate, ColId };
@@ -91,6 +93,10 @@ private slots:
     void clickFillsEveryField();
     void editAndDeleteClearTheChoices();
     void failedWriteKeepsTheFields();
+    void editMeetsOtherClerk_data();
+    void editMeetsOtherClerk();
+    void deleteMeetsOtherClerk_data();
+    void deleteMeetsOtherClerk();
     void search_data();
     void search();
     void refreshThenAddShowsTheSearchAgain();
@@ -609,6 +615,87 @@ void TestSalary::failedWriteKeepsTheFields()
     testsupport::dropRefusingTrigger(env->db(), QStringLiteral("BEFORE INSERT ON Salary"));
     click(form->cmdadd);
     QCOMPARE(records().size(), 1);
+}
+
+void TestSalary::editMeetsOtherClerk_data()
+{
+    QTest::addColumn<QString>("other"); // the other clerk's statement, between the pick and the save
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("record changed") << "UPDATE Salary SET ProductCount=55 WHERE id=1" << true;
+    QTest::newRow("record's price applied") << "UPDATE Salary SET ProcessPrice=2.5 WHERE id=1" << true;
+    QTest::newRow("record deleted") << "DELETE FROM Salary WHERE id=1" << true;
+    QTest::newRow("another record changed") << "UPDATE Salary SET ProductCount=55 WHERE id=2" << false;
+}
+
+void TestSalary::editMeetsOtherClerk()
+{
+    if (!testsupport::onServer())
+        QSKIP("a database file has one program at a time");
+    QFETCH(QString, other);
+    QFETCH(bool, refused);
+    addRecord(QStringLiteral("一组"), 5, QStringLiteral("张三"), QStringLiteral("A1"), 1, QStringLiteral("2004-03-01"));
+    addRecord(QStringLiteral("一组"), 6, QStringLiteral("李四"), QStringLiteral("B2"), 2, QStringLiteral("2004-03-02"));
+    open();
+    const auto typeTheEdit = [this] {
+        pressRow(form->SalaryGrid, 1); // the first record
+        choose(form->Machine_Combobox, QStringLiteral("6"));
+        form->ProcessCount->setText(QStringLiteral("77"));
+    };
+    typeTheEdit();
+    env->exec(other);
+    const QList<QVariantList> othersRecords = records();
+    const QVariantList saved{"一组", 6, "李四", "A1", "A1名", "工序1", "步1", 38, 77, "2004-03-01"};
+    if (!refused) {
+        click(form->cmdedit);
+        QCOMPARE(records().at(0).mid(0, 10), saved);
+        return;
+    }
+
+    env->boxes.expect(kChangedByOther);
+    click(form->cmdedit);
+    // Nothing saved; the typed values stay for another try.
+    QCOMPARE(records(), othersRecords);
+    QCOMPARE(choices(), (QStringList{"一组", "6", "A1", "工序1", "李四", "A1名", "步1"}));
+    QCOMPARE(form->ProcessCount->text(), QStringLiteral("77"));
+    QCOMPARE(form->process_size->text(), QStringLiteral("38"));
+    QVERIFY(form->cmdedit->isEnabled());
+
+    // After a refresh the record as it is now is picked, and the same save goes through.
+    click(form->Refresh);
+    if (othersRecords.size() < 2)
+        return; // nothing left to pick
+    typeTheEdit();
+    click(form->cmdedit);
+    QCOMPARE(records().at(0).mid(0, 10), saved);
+}
+
+void TestSalary::deleteMeetsOtherClerk_data()
+{
+    QTest::addColumn<QString>("other");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::newRow("record deleted") << "DELETE FROM Salary WHERE id=1" << QStringList{kAskDelete, kDeletedByOther};
+    // A record changed meanwhile goes all the same: deleting is what the clerk asked for.
+    QTest::newRow("record changed") << "UPDATE Salary SET ProductCount=55 WHERE id=1" << QStringList{kAskDelete};
+}
+
+void TestSalary::deleteMeetsOtherClerk()
+{
+    if (!testsupport::onServer())
+        QSKIP("a database file has one program at a time");
+    QFETCH(QString, other);
+    QFETCH(QStringList, boxes);
+    addRecord(QStringLiteral("一组"), 5, QStringLiteral("张三"), QStringLiteral("A1"), 1, QStringLiteral("2004-03-01"));
+    addRecord(QStringLiteral("一组"), 6, QStringLiteral("李四"), QStringLiteral("B2"), 2, QStringLiteral("2004-03-02"));
+    open();
+    pressRow(form->SalaryGrid, 1);
+    env->exec(other);
+    env->boxes.queueAnswer(QMessageBox::Yes);
+    click(form->cmddel);
+    // The stop box and no failure box; the other record stays.
+    QCOMPARE(env->boxes.takeTexts(), boxes);
+    QCOMPARE(env->rows(QStringLiteral("SELECT id FROM Salary")), QList<QVariantList>{{2}});
+    QCOMPARE(gridColumn(form->SalaryGrid, ColId), QStringList{"2"});
+    QCOMPARE(choices(), (QStringList{"", "", "", "", "", "", ""}));
 }
 
 void TestSalary::search_data()

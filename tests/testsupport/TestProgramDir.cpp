@@ -330,6 +330,65 @@ QList<QVariantList> queryRows(const QString& dbPath, const QString& sql, const Q
     return rows;
 }
 
+struct HeldTransaction::Server {
+    Connection conn{nullptr, PQfinish};
+};
+
+HeldTransaction::HeldTransaction(const QString& uri) : m_server(new Server)
+{
+    if (!isServerUri(uri))
+        throw std::runtime_error("a held transaction needs a server");
+    m_server->conn = connectServer(uri);
+    runOnServer(m_server->conn.get(), QStringLiteral("BEGIN"));
+}
+
+HeldTransaction::~HeldTransaction()
+{
+    if (!m_server->conn || m_state == State::Ended)
+        return;
+    if (m_state == State::Committing) {
+        // Nothing may throw from here: the results are read and dropped.
+        while (PGresult* result = PQgetResult(m_server->conn.get()))
+            PQclear(result);
+        return;
+    }
+    PQclear(PQexec(m_server->conn.get(), "ROLLBACK"));
+}
+
+void HeldTransaction::exec(const QString& sql, const QVariantList& params)
+{
+    if (m_state != State::Open)
+        throw std::runtime_error("the held transaction is no longer open");
+    runOnServer(m_server->conn.get(), sql, params);
+}
+
+void HeldTransaction::commitAfter(int milliseconds)
+{
+    // One simple query with two statements: the server sleeps, then commits, without the test's turn.
+    const QByteArray text = QStringLiteral("SELECT pg_sleep(%1); COMMIT").arg(milliseconds / 1000.0).toUtf8();
+    if (m_state != State::Open)
+        throw std::runtime_error("the held transaction is no longer open");
+    if (!PQsendQuery(m_server->conn.get(), text.constData()))
+        throw std::runtime_error(std::string("cannot send the commit: ") + PQerrorMessage(m_server->conn.get()));
+    m_state = State::Committing;
+}
+
+void HeldTransaction::waitForCommit()
+{
+    if (m_state != State::Committing)
+        throw std::runtime_error("no commit was sent");
+    std::string failure;
+    while (PGresult* result = PQgetResult(m_server->conn.get())) {
+        const ExecStatusType status = PQresultStatus(result);
+        if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK && failure.empty())
+            failure = PQresultErrorMessage(result);
+        PQclear(result);
+    }
+    m_state = State::Ended;
+    if (!failure.empty())
+        throw std::runtime_error("the held transaction failed: " + failure);
+}
+
 void execSql(const QString& dbPath, const QString& sql, const QVariantList& params)
 {
     if (isServerUri(dbPath)) {

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QVariantList>
 
+#include <memory>
+
 namespace testsupport {
 
 // True when the tests run against the test cluster's PostgreSQL server (DORVIK_TEST_ENGINE=pg,
@@ -72,6 +74,31 @@ void dropRefusingTrigger(const QString& dbPath, const QString& trigger);
 // statement's "?" placeholders take params in order; a failed statement throws.
 QList<QVariantList> queryRows(const QString& dbPath, const QString& sql, const QVariantList& params = {});
 void execSql(const QString& dbPath, const QString& sql, const QVariantList& params = {});
+// Another clerk's transaction on the server, held open while the test acts: exec() runs statements
+// in it, which keep the rows they write locked and their changes unseen by others; commitAfter()
+// has the server commit it after a pause while the test goes on, so that the test's next action
+// meets the open transaction and the commit lands while it waits. Without commitAfter() the
+// transaction is rolled back when the object goes; otherwise the object waits for the commit.
+// Statements that fail throw.
+class HeldTransaction {
+public:
+    explicit HeldTransaction(const QString& uri);
+    ~HeldTransaction();
+    HeldTransaction(const HeldTransaction&) = delete;
+    HeldTransaction& operator=(const HeldTransaction&) = delete;
+
+    void exec(const QString& sql, const QVariantList& params = {});
+    void commitAfter(int milliseconds);
+    // Waits for the commit that commitAfter() sent; throws when it failed.
+    void waitForCommit();
+
+private:
+    struct Server;
+    enum class State { Open, Committing, Ended };
+    std::unique_ptr<Server> m_server;
+    State m_state = State::Open;
+};
+
 // A whole file's bytes (empty when it cannot be read), and a file written whole.
 QByteArray readFile(const QString& path);
 bool writeFile(const QString& path, const QByteArray& bytes);
