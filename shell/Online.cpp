@@ -73,14 +73,14 @@ void TOnlineForm::buildControls()
     OnlineGrid->setDataSource(OnlineSource);
     OnlineGrid->setColumns({
         toolkit::GridColumn{.fieldName = QStringLiteral("UserName"), .title = QStringLiteral("用户"), .width = 110},
-        toolkit::GridColumn{.fieldName = QStringLiteral("Computer"), .title = QStringLiteral("计算机"), .width = 120},
-        toolkit::GridColumn{.fieldName = QStringLiteral("Address"), .title = QStringLiteral("地址"), .width = 110},
+        toolkit::GridColumn{.fieldName = QStringLiteral("Computer"), .title = QStringLiteral("计算机"), .width = 130},
+        toolkit::GridColumn{.fieldName = QStringLiteral("Address"), .title = QStringLiteral("地址"), .width = 120},
         toolkit::GridColumn{
             .fieldName = QStringLiteral("ConnectTime"), .title = QStringLiteral("连接时间"), .width = 140},
         toolkit::GridColumn{.fieldName = QStringLiteral("StateText"), .title = QStringLiteral("状态"), .width = 70},
         toolkit::GridColumn{.fieldName = QStringLiteral("OwnMark"),
                             .title = QStringLiteral("本连接"),
-                            .width = 50,
+                            .width = 52,
                             .alignment = Qt::AlignCenter},
     });
 
