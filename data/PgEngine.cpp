@@ -1,5 +1,6 @@
 #include "data/PgEngine.h"
 
+#include "data/ClientName.h"
 #include "data/Connection.h"
 #include "data/Schema.h"
 
@@ -285,10 +286,13 @@ bool PgEngine::open(const QString& uri, Error* error)
             *error = failed;
         return false;
     };
-    // The URI's own settings win over these defaults (libpq takes the later of a key given twice).
+    // The URI's own settings win over the time-out (libpq takes the later of a key given twice);
+    // the program's name for the connection wins over the URI's, so the list of connected clerks
+    // always knows this one.
     const QByteArray dbname = uri.toUtf8();
-    const char* keys[] = {"connect_timeout", "application_name", "dbname", nullptr};
-    const char* values[] = {"5", "Dorvik", dbname.constData(), nullptr};
+    const QByteArray clientName = applicationName();
+    const char* keys[] = {"connect_timeout", "dbname", "application_name", nullptr};
+    const char* values[] = {"5", dbname.constData(), clientName.constData(), nullptr};
     m_conn = PQconnectdbParams(keys, values, 1);
     if (PQstatus(m_conn) != CONNECTION_OK) {
         if (PQconnectionNeedsPassword(m_conn))

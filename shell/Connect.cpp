@@ -197,6 +197,8 @@ void TConnectForm::cmdsaveClick()
             dataSet->close();
         DM->connection()->close();
     }
+    if (MainForm)
+        MainForm->updateServerItems();
     showCurrentSource();
     toolkit::ShowInfo(QStringLiteral("数据库连接已保存，以后的操作将使用这个数据库!"));
 }

@@ -1,5 +1,6 @@
 #include "shell/Login.h"
 
+#include "data/ClientName.h"
 #include "data/DataModule.h"
 #include "data/LoginIdentity.h"
 #include "data/Sql.h"
@@ -125,12 +126,8 @@ void TLoginForm::CmdLoginClick()
     const QString password = Password_edit->text();
     if (user.isEmpty() || password.isEmpty())
         return loginFailed(User_edit);
-    if (user == kBuiltInUser && password == kBuiltInPassword) {
-        LoginUser = user;
-        LoginRole = kAdministratorRole;
-        accept();
-        return;
-    }
+    if (user == kBuiltInUser && password == kBuiltInPassword)
+        return loggedIn(user, kAdministratorRole);
     QString storedPassword;
     QString role;
     data::DataSet* query = DM->DmQuery;
@@ -139,13 +136,21 @@ void TLoginForm::CmdLoginClick()
         storedPassword = query->field(0).asString();
         role = query->field(1).asString();
     }
-    if (password == storedPassword) {
-        LoginUser = user;
-        LoginRole = role;
-        accept();
-        return;
-    }
+    if (password == storedPassword)
+        return loggedIn(user, role);
     loginFailed(Password_edit);
+}
+
+void TLoginForm::loggedIn(const QString& user, const QString& role)
+{
+    LoginUser = user;
+    LoginRole = role;
+    // A server connection opened for the look-up still carries the name it had before the login;
+    // later connections take the user's name as they open.
+    data::Connection* connection = DM->connection();
+    if (connection->isOpen() && connection->onServer())
+        OpenQuery(DM->DmQuery, data::kSetApplicationNameSql, {QString::fromLatin1(data::applicationName())});
+    accept();
 }
 
 void TLoginForm::CmdExitClick()

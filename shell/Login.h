@@ -34,6 +34,8 @@ private:
     void CmdLoginClick();
     void CmdExitClick();
     void loginFailed(QLineEdit* focusField);
+    // Takes the user as logged in and ends the dialog.
+    void loggedIn(const QString& user, const QString& role);
 
     int FailCount = 0;
     TDM* m_dm = nullptr;

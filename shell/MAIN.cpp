@@ -2,6 +2,7 @@
 
 #include "data/Backup.h"
 #include "data/DataModule.h"
+#include "data/Engine.h"
 #include "data/LoginIdentity.h"
 #include "data/Sql.h"
 #include "masterdata/Dept.h"
@@ -15,6 +16,7 @@
 #include "shell/Connect.h"
 #include "shell/DorvikFunction.h"
 #include "shell/Login.h"
+#include "shell/Online.h"
 #include "toolkit/ChildWindow.h"
 #include "toolkit/MessageBox.h"
 
@@ -195,6 +197,7 @@ void TMainForm::buildMenu()
     DataGiveBack = item(SystemSetting, "DataGiveBack", QStringLiteral("数据库恢复"), none, true,
                         QStringLiteral("document-revert.png"));
     DataConnect = item(SystemSetting, "DataConnect", QStringLiteral("数据库连接"), none, true, {});
+    OnlineUsers = item(SystemSetting, "OnlineUsers", QStringLiteral("在线用户"), none, false, {});
 
     N3 = subMenu("N3", QStringLiteral("工序计件"));
     DataAdd =
@@ -229,6 +232,7 @@ void TMainForm::buildMenu()
     connect(DataBackup, &QAction::triggered, this, &TMainForm::DataBackupClick);
     connect(DataGiveBack, &QAction::triggered, this, &TMainForm::DataGiveBackClick);
     connect(DataConnect, &QAction::triggered, this, &TMainForm::DataConnectClick);
+    connect(OnlineUsers, &QAction::triggered, this, &TMainForm::OnlineUsersClick);
     connect(DataAdd, &QAction::triggered, this, &TMainForm::DataAddClick);
     connect(SalaryQuery, &QAction::triggered, this, &TMainForm::SalaryQueryClick);
     connect(WindowCascadeItem, &QAction::triggered, Workspace, &QMdiArea::cascadeSubWindows);
@@ -357,6 +361,7 @@ void TMainForm::FormCreate()
         DataGiveBack->setEnabled(false);
         DataConnect->setEnabled(false);
     }
+    updateServerItems();
     StatusPanel[1]->setText(QStringLiteral(" 当前用户：%1　角色：%2").arg(LoginUser, LoginRole));
     loadWallpaper();
     m_dm = new TDM(this);
@@ -623,6 +628,19 @@ void TMainForm::DataConnectClick()
 {
     emit childWindowRequested(QStringLiteral("TConnectForm"));
     openChild(ConnectForm);
+}
+
+void TMainForm::OnlineUsersClick()
+{
+    emit childWindowRequested(QStringLiteral("TOnlineForm"));
+    if (TOnlineForm::refuseWithoutServer())
+        return;
+    openChild(OnlineForm);
+}
+
+void TMainForm::updateServerItems()
+{
+    OnlineUsers->setEnabled(!LoginIsOperator() && data::namesServer(data::Connection::dataSource()));
 }
 
 // ---- About, notification menu, ending ------------------------------------------------------------

@@ -50,6 +50,7 @@ public:
     QAction* DataBackup;
     QAction* DataGiveBack;
     QAction* DataConnect;
+    QAction* OnlineUsers;
     QMenu* N3;
     QAction* DataAdd;
     QMenu* N5;
@@ -102,6 +103,7 @@ public:
     void DataBackupClick();
     void DataGiveBackClick();
     void DataConnectClick();
+    void OnlineUsersClick();
     void HelpAbout1Execute();
     void PopAboutClick();
     void ShowMainClick();
@@ -130,13 +132,17 @@ public:
         return instance;
     }
 
+    // The items that only a database server offers follow the data source: "在线用户" is
+    // available while it names a server, to whoever may choose the database.
+    void updateServerItems();
+
     // The frames of the open child windows, in the order they were opened.
     QList<QMdiSubWindow*> childFrames() const;
 
 signals:
     // A menu item, a button or the piece-work checks asked for the child window of this class
     // ("TDeptForm", "TWorkerForm", "TProduceForm", "TPasswordForm", "TQueryForm", "TDataAddForm",
-    // "TConnectForm").
+    // "TConnectForm", "TOnlineForm").
     void childWindowRequested(const QString& className);
 
 protected:

@@ -265,6 +265,7 @@ void TestConnect::savingAServerSwitchesAndBackToTheFile()
     TConnectForm* form = openConnectForm();
     m_main->DeptClick();
     QCOMPARE(teamsSeen(), QStringList{QStringLiteral("文件组")});
+    QVERIFY(!m_main->OnlineUsers->isEnabled()); // only a server has other users
     auto* edit = form->findChild<QLineEdit*>(QStringLiteral("ServerEdit"));
     QTest::keyClicks(edit, uri);
     form->findChild<QPushButton*>(QStringLiteral("cmdtest"))->click();
@@ -277,6 +278,7 @@ void TestConnect::savingAServerSwitchesAndBackToTheFile()
     QCOMPARE(form->findChild<QLabel*>(QStringLiteral("CurrentSource"))->text(), uri);
     QCOMPARE(teamsSeen(), QStringList{QStringLiteral("服务器组")});
     QVERIFY(DM->connection()->onServer());
+    QVERIFY(m_main->OnlineUsers->isEnabled());
 
     // And back to the file.
     form->findChild<QRadioButton*>(QStringLiteral("FileRadio"))->click();
@@ -286,6 +288,7 @@ void TestConnect::savingAServerSwitchesAndBackToTheFile()
     QVERIFY(!DM->connection()->isOpen());
     QCOMPARE(teamsSeen(), QStringList{QStringLiteral("文件组")});
     QVERIFY(!DM->connection()->onServer());
+    QVERIFY(!m_main->OnlineUsers->isEnabled());
 }
 
 QTEST_MAIN(TestConnect)

@@ -1,3 +1,4 @@
+#include "data/ClientName.h"
 #include "data/DataModule.h"
 #include "platform/RegistryStore.h"
 #include "shell/Login.h"
@@ -34,6 +35,7 @@ private slots:
     void threeFailuresThenTheFourthPressEnds();
     void enterMovesOnThenLogsIn();
     void unreachableDatabaseStillLetsTheBuiltInAccountIn();
+    void theServerConnectionTakesTheClerksName();
 
 private:
     void addUser(const QString& user, const QVariant& password, const QString& role);
@@ -248,6 +250,27 @@ void TestLogin::unreachableDatabaseStillLetsTheBuiltInAccountIn()
     QCOMPARE(form.result(), int(QDialog::Accepted));
     QCOMPARE(LoginRole, kAdmin);
     QVERIFY(!QFile::exists(m_dir->dbPath()));
+}
+
+// The look-up connected before anyone had logged in; after the login the server knows the clerk.
+void TestLogin::theServerConnectionTakesTheClerksName()
+{
+    if (!testsupport::onServer())
+        QSKIP("a server case");
+    m_dir->registerDataSource();
+    addUser(QStringLiteral("张三"), QStringLiteral("pw"), kOperator);
+    TLoginForm form;
+    form.User_edit->setText(QStringLiteral("张三"));
+    form.Password_edit->setText(QStringLiteral("pw"));
+    form.CmdLogin->click();
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QVERIFY(DM->connection()->isOpen());
+    const auto names = testsupport::queryRows(
+        m_dir->dbPath(), QStringLiteral("SELECT application_name FROM pg_stat_activity "
+                                        "WHERE datname = current_database() AND pid <> pg_backend_pid()"));
+    QCOMPARE(names, (QList<QVariantList>{
+                        {QString::fromLatin1(data::applicationName(QStringLiteral("张三"), data::thisHostName()))}}));
+    QCOMPARE(m_boxes->take().size(), 0);
 }
 
 QTEST_MAIN(TestLogin)

@@ -12,6 +12,7 @@
 #include "shell/DorvikFunction.h"
 #include "shell/Login.h"
 #include "shell/MAIN.h"
+#include "shell/Online.h"
 #include "testsupport/BoxAnswerer.h"
 #include "testsupport/TestProgramDir.h"
 #include "toolkit/ChildWindow.h"
@@ -136,6 +137,7 @@ QList<MenuItem> menuItems()
         {"DataBackup", QStringLiteral("数据库备份"), QKeySequence(QStringLiteral("Ctrl+B")), true},
         {"DataGiveBack", QStringLiteral("数据库恢复"), none, true},
         {"DataConnect", QStringLiteral("数据库连接"), none, true},
+        {"OnlineUsers", QStringLiteral("在线用户"), none, testsupport::onServer()},
         {"N3", QStringLiteral("工序计件"), none, true},
         {"DataAdd", QStringLiteral("计件数据"), none, true},
         {"N5", QStringLiteral("查询统计"), none, true},
@@ -249,8 +251,9 @@ void TestMainWindow::frameAndLayout()
              (QStringList{"基本资料", "库存管理", "系统设置", "工序计件", "查询统计", "窗口", "帮助", "退出系统"}));
     QCOMPARE(captionsOf(form->BaseData->actions()),
              (QStringList{"仓库资料", "班组设置", "员工资料", "客户资料", "-", "产品工序"}));
-    QCOMPARE(captionsOf(form->SystemSetting->actions()), (QStringList{"开机时自启动", "用户权限管理", "-", "数据初始化",
-                                                                      "数据库备份", "数据库恢复", "数据库连接"}));
+    QCOMPARE(captionsOf(form->SystemSetting->actions()),
+             (QStringList{"开机时自启动", "用户权限管理", "-", "数据初始化", "数据库备份", "数据库恢复", "数据库连接",
+                          "在线用户"}));
     QVERIFY(form->Depot->menu() == nullptr);
     QCOMPARE(form->N1->objectName(), QStringLiteral("N1"));
     QCOMPARE(form->N2->objectName(), QStringLiteral("N2"));
@@ -318,8 +321,8 @@ void TestMainWindow::menuItemsForEachRole()
         QCOMPARE(action->statusTip(), item.caption);
         QCOMPARE(action->shortcut(), item.shortcut);
         const bool gated = name == QLatin1String("DataBackup") || name == QLatin1String("DataGiveBack") ||
-                           name == QLatin1String("DataConnect");
-        QVERIFY2(action->isEnabled() == (gated ? backupAllowed : item.enabled), item.name);
+                           name == QLatin1String("DataConnect") || name == QLatin1String("OnlineUsers");
+        QVERIFY2(action->isEnabled() == (item.enabled && (!gated || backupAllowed)), item.name);
     }
     for (QToolButton* button : form->RzToolbar->findChildren<QToolButton*>())
         QVERIFY(button->isEnabled());
@@ -427,6 +430,8 @@ void TestMainWindow::menuOpensTheMasterDataWindows_data()
                                   << "用户权限管理" << true;
     QTest::newRow("数据库连接") << "DataConnect"
                                 << "数据库连接" << false;
+    QTest::newRow("在线用户") << "OnlineUsers"
+                              << "在线用户" << false;
 }
 
 void TestMainWindow::menuOpensTheMasterDataWindows()
@@ -434,6 +439,8 @@ void TestMainWindow::menuOpensTheMasterDataWindows()
     QFETCH(QString, action);
     QFETCH(QString, caption);
     QFETCH(bool, closeBox);
+    if (action == QLatin1String("OnlineUsers") && !testsupport::onServer())
+        QSKIP("a server's window");
     TMainForm* form = makeForm(kAdministrator);
     form->show();
     QAction* item = form->findChild<QAction*>(action);
@@ -444,9 +451,9 @@ void TestMainWindow::menuOpensTheMasterDataWindows()
     QMdiSubWindow* frame = form->childFrames().first();
     QCOMPARE(frame->widget()->windowTitle(), caption);
     QCOMPARE(bool(frame->windowFlags() & Qt::WindowCloseButtonHint), closeBox);
-    QVERIFY(DeptForm || WorkerForm || PasswordForm || ConnectForm);
+    QVERIFY(DeptForm || WorkerForm || PasswordForm || ConnectForm || OnlineForm);
     frame->close();
-    QTRY_VERIFY(!DeptForm && !WorkerForm && !PasswordForm && !ConnectForm);
+    QTRY_VERIFY(!DeptForm && !WorkerForm && !PasswordForm && !ConnectForm && !OnlineForm);
 }
 
 void TestMainWindow::childWindowClosingItselfClosesItsFrame()
