@@ -334,7 +334,25 @@ bool PgEngine::open(const QString& uri, Error* error)
                 return fail(serverError(ErrorKind::NotOurs, notThisProgramsServerDatabaseText(table)));
     if (m_hasChangeCounter)
         listenForRowNotices(names.contains(QStringLiteral("dorvik_note_rows")));
+    if (m_requireTables)
+        addHistoryTables(names);
     return true;
+}
+
+void PgEngine::addHistoryTables(const QSet<QString>& names)
+{
+    bool missing = false;
+    for (const QString& table : historyTableNames())
+        missing = missing || !names.contains(table.toLower());
+    if (!missing)
+        return;
+    // Only the tables' owner may add tables; anyone else works on, and a change that must be
+    // recorded then fails with the server's reason.
+    const QByteArray upgrade =
+        QByteArrayLiteral("BEGIN;\n") + historyTablesText(Dialect::Postgres).toUtf8() + QByteArrayLiteral("COMMIT;");
+    ResultPtr upgraded(PQexec(m_conn, upgrade.constData()), PQclear);
+    if (PQresultStatus(upgraded.get()) != PGRES_COMMAND_OK)
+        PQclear(PQexec(m_conn, "ROLLBACK"));
 }
 
 void PgEngine::listenForRowNotices(bool hasRowNotices)

@@ -3,6 +3,7 @@
 #include "data/Engine.h"
 
 #include <QHash>
+#include <QSet>
 
 typedef struct pg_conn PGconn;
 typedef struct pg_result PGresult;
@@ -48,6 +49,7 @@ private:
     QStringList columnNames(const PGresult* result, const QString& sql, std::vector<unsigned int>* types) const;
     // Listens for the row notices, first bringing an older database's triggers up to them.
     void listenForRowNotices(bool hasRowNotices);
+    void addHistoryTables(const QSet<QString>& names);
     bool runByCopy(const QByteArray& text, const QString& sql, ResultTarget* target, StatementOutcome* outcome,
                    Error* error);
 

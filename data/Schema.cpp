@@ -77,6 +77,41 @@ const QList<Table>& tables()
     return list;
 }
 
+// The tables of the closed months and of the change record. A database made by an earlier version
+// lacks them and gets them when it is opened (historyTablesText); they are not among the tables that
+// make a database the program's own.
+const QList<Table>& historyTables()
+{
+    static const QList<Table> list{
+        {QStringLiteral("MonthClose"),
+         {{QStringLiteral("Id"), Kind::Key},
+          {QStringLiteral("Month"), Kind::Text},
+          {QStringLiteral("ClosedBy"), Kind::Text},
+          {QStringLiteral("ClosedAt"), Kind::Text}}},
+        {QStringLiteral("ChangeLog"),
+         {{QStringLiteral("Id"), Kind::Key},
+          {QStringLiteral("ChangedAt"), Kind::Text},
+          {QStringLiteral("UserName"), Kind::Text},
+          {QStringLiteral("Host"), Kind::Text},
+          {QStringLiteral("ChangeKind"), Kind::Text},
+          {QStringLiteral("TableName"), Kind::Text},
+          {QStringLiteral("RowKey"), Kind::Text},
+          {QStringLiteral("OldValues"), Kind::Text},
+          {QStringLiteral("NewValues"), Kind::Text},
+          {QStringLiteral("Note"), Kind::Text}}},
+    };
+    return list;
+}
+
+const QList<Index>& historyIndexes()
+{
+    static const QList<Index> list{
+        {QStringLiteral("MonthClose_Month"), QStringLiteral("MonthClose"), {QStringLiteral("Month")}, true},
+        {QStringLiteral("ChangeLog_ChangedAt"), QStringLiteral("ChangeLog"), {QStringLiteral("ChangedAt")}},
+    };
+    return list;
+}
+
 const QList<Index>& indexes()
 {
     static const QList<Index> list{
@@ -201,6 +236,29 @@ QString serverChangeCounter()
     return QStringLiteral("\nCREATE SEQUENCE dorvik_changes;\n") + rowNoticeTriggers();
 }
 
+// One table and its indexes; ifNotExists ("IF NOT EXISTS " or empty) lets the text run on a
+// database that may hold them already.
+QString tableText(const Table& table, const QList<Index>& tableIndexes, Dialect dialect, const QString& ifNotExists)
+{
+    QStringList columns;
+    for (const Column& column : table.columns)
+        columns << QStringLiteral("    %1 %2").arg(sqlName(column.name), columnType(column, dialect));
+    QString text = QStringLiteral("\nCREATE TABLE %1%2 (\n%3\n)%4;\n")
+                       .arg(ifNotExists, table.name, columns.join(QStringLiteral(",\n")),
+                            dialect == Dialect::Sqlite ? QStringLiteral(" STRICT") : QString());
+    for (const Index& index : tableIndexes) {
+        if (index.table != table.name)
+            continue;
+        QStringList names;
+        for (const QString& column : index.columns)
+            names << sqlName(column);
+        text += QStringLiteral("CREATE %1INDEX %2%3 ON %4(%5);\n")
+                    .arg(index.unique ? QStringLiteral("UNIQUE ") : QString(), ifNotExists, index.name, table.name,
+                         names.join(QStringLiteral(", ")));
+    }
+    return text;
+}
+
 } // namespace
 
 QString rowNoticeUpgradeText()
@@ -217,24 +275,8 @@ QString schemaText(Dialect dialect)
 {
     QString text = dialect == Dialect::Sqlite ? QStringLiteral("PRAGMA journal_mode = DELETE;\n")
                                               : QStringLiteral("CREATE EXTENSION IF NOT EXISTS citext;\n");
-    for (const Table& table : tables()) {
-        QStringList columns;
-        for (const Column& column : table.columns)
-            columns << QStringLiteral("    %1 %2").arg(sqlName(column.name), columnType(column, dialect));
-        text += QStringLiteral("\nCREATE TABLE %1 (\n%2\n)%3;\n")
-                    .arg(table.name, columns.join(QStringLiteral(",\n")),
-                         dialect == Dialect::Sqlite ? QStringLiteral(" STRICT") : QString());
-        for (const Index& index : indexes()) {
-            if (index.table != table.name)
-                continue;
-            QStringList names;
-            for (const QString& column : index.columns)
-                names << sqlName(column);
-            text += QStringLiteral("CREATE %1INDEX %2 ON %3(%4);\n")
-                        .arg(index.unique ? QStringLiteral("UNIQUE ") : QString(), index.name, table.name,
-                             names.join(QStringLiteral(", ")));
-        }
-    }
+    for (const Table& table : tables())
+        text += tableText(table, indexes(), dialect, QString());
     if (dialect == Dialect::Postgres) {
         // The server would guess a hundred thousand worker groups among a million records and group
         // them by sorting; counted, the two hundred groups fit a hash in memory.
@@ -242,16 +284,47 @@ QString schemaText(Dialect dialect)
                                "FROM Salary;\n");
         text += serverChangeCounter();
     }
+    return text + historyTablesText(dialect);
+}
+
+QString historyTablesText(Dialect dialect)
+{
+    QString text;
+    for (const Table& table : historyTables())
+        text += tableText(table, historyIndexes(), dialect, QStringLiteral("IF NOT EXISTS "));
+    // The change record only grows: no statement of any program changes or deletes a line of it.
+    if (dialect == Dialect::Sqlite) {
+        for (const char* event : {"UPDATE", "DELETE"})
+            text += QStringLiteral("CREATE TRIGGER IF NOT EXISTS ChangeLog_Kept%1 BEFORE %2 ON ChangeLog "
+                                   "BEGIN SELECT RAISE(ABORT, '%3'); END;\n")
+                        .arg(QString::fromLatin1(event).toLower(), QLatin1String(event), kChangeLogKeptText);
+    } else {
+        text += QStringLiteral("CREATE OR REPLACE FUNCTION dorvik_keep_log() RETURNS trigger LANGUAGE plpgsql AS $$\n"
+                               "BEGIN RAISE EXCEPTION '%1'; END $$;\n"
+                               "DROP TRIGGER IF EXISTS ChangeLog_Kept ON ChangeLog;\n"
+                               "CREATE TRIGGER ChangeLog_Kept BEFORE UPDATE OR DELETE ON ChangeLog "
+                               "FOR EACH ROW EXECUTE FUNCTION dorvik_keep_log();\n")
+                    .arg(kChangeLogKeptText);
+    }
     return text;
+}
+
+QStringList historyTableNames()
+{
+    QStringList names;
+    for (const Table& table : historyTables())
+        names << table.name;
+    return names;
 }
 
 QStringList tableColumns(const QString& table)
 {
     QStringList names;
-    for (const Table& t : tables())
-        if (t.name == table)
-            for (const Column& column : t.columns)
-                names << column.name;
+    for (const QList<Table>* list : {&tables(), &historyTables()})
+        for (const Table& t : *list)
+            if (t.name == table)
+                for (const Column& column : t.columns)
+                    names << column.name;
     return names;
 }
 

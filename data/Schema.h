@@ -12,6 +12,14 @@ namespace data {
 // one description of the tables, so the two engines hold the same tables, columns and indexes.
 QString schemaText(Dialect dialect);
 
+// The tables of the closed months (MonthClose) and of the change record (ChangeLog), created with
+// their indexes where missing, and the guard that keeps every line of the change record as written.
+// schemaText holds them too; a database of an earlier version gets them when it is opened.
+QString historyTablesText(Dialect dialect);
+QStringList historyTableNames();
+// What a statement that tries to change or delete a line of the change record fails with.
+inline const QString kChangeLogKeptText = QStringLiteral("修改记录只能增加，不能修改或删除");
+
 // The columns of one of the program's tables (as Connection::kProgramTables names it), in their
 // order and spelling; empty for another name.
 QStringList tableColumns(const QString& table);

@@ -1,6 +1,7 @@
 #include "data/SqliteEngine.h"
 
 #include "data/Connection.h"
+#include "data/Schema.h"
 #include "platform/DbFileBlock.h"
 
 #include <QFile>
@@ -71,6 +72,30 @@ void loadValue(ColumnStore& column, sqlite3_stmt* st, int c, int row)
     }
 }
 
+// Gives a database of this program made by an earlier version the tables it lacks. When that
+// fails (a read-only file, another program writing), the program works on; a change that must be
+// recorded then fails with the engine's reason.
+void addHistoryTables(sqlite3* db)
+{
+    sqlite3_stmt* st = nullptr;
+    int present = -1;
+    if (sqlite3_prepare_v2(db,
+                           "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN "
+                           "('MonthClose', 'ChangeLog') COLLATE NOCASE",
+                           -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        present = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    if (present < 0 || present == historyTableNames().size())
+        return;
+    int rc = SQLITE_OK;
+    if (!missingProgramTable(db, &rc).isEmpty() || rc != SQLITE_OK)
+        return;
+    const QByteArray text = "BEGIN IMMEDIATE;\n" + historyTablesText(Dialect::Sqlite).toUtf8() + "COMMIT;";
+    if (sqlite3_exec(db, text.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
 } // namespace
 
 QString missingProgramTable(sqlite3* db, int* rc)
@@ -125,6 +150,7 @@ bool SqliteEngine::open(const QString& path, Error* error)
     sqlite3_busy_timeout(db, m_busyTimeout);
     m_db = db;
     m_path = path;
+    addHistoryTables(db);
     return true;
 }
 

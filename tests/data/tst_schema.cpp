@@ -212,6 +212,27 @@ void SchemaTest::tablesColumnsAndIndexes_data()
                        idx("salary", "salary_pkey", "id", true), idx("salary", "salary_processdate", "processdate"),
                        idx("salary", "salary_workergroup",
                            "workername, deptname, machineid, kindid, process, productcount, processprice")};
+    QTest::newRow("MonthClose") << QStringLiteral("MonthClose")
+                                << QStringList{"Id INTEGER BINARY key", "Month TEXT NOCASE", "ClosedBy TEXT NOCASE",
+                                               "ClosedAt TEXT NOCASE"}
+                                << QStringList{"MonthClose_Month unique: Month"}
+                                << QStringList{"id bigint identity", "month citext", "closedby citext",
+                                               "closedat citext"}
+                                << QStringList{idx("monthclose", "monthclose_month", "month", true),
+                                               idx("monthclose", "monthclose_pkey", "id", true)};
+    QTest::newRow("ChangeLog") << QStringLiteral("ChangeLog")
+                               << QStringList{"Id INTEGER BINARY key",  "ChangedAt TEXT NOCASE",
+                                              "UserName TEXT NOCASE",   "Host TEXT NOCASE",
+                                              "ChangeKind TEXT NOCASE", "TableName TEXT NOCASE",
+                                              "RowKey TEXT NOCASE",     "OldValues TEXT NOCASE",
+                                              "NewValues TEXT NOCASE",  "Note TEXT NOCASE"}
+                               << QStringList{"ChangeLog_ChangedAt: ChangedAt"}
+                               << QStringList{"id bigint identity", "changedat citext",  "username citext",
+                                              "host citext",        "changekind citext", "tablename citext",
+                                              "rowkey citext",      "oldvalues citext",  "newvalues citext",
+                                              "note citext"}
+                               << QStringList{idx("changelog", "changelog_changedat", "changedat"),
+                                              idx("changelog", "changelog_pkey", "id", true)};
 }
 
 void SchemaTest::tablesColumnsAndIndexes()
@@ -227,7 +248,7 @@ void SchemaTest::tablesColumnsAndIndexes()
             testsupport::queryRows(db, QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"))
                 .first()
                 .first(),
-            QVariant(6LL));
+            QVariant(8LL));
         return;
     }
     QFETCH(QStringList, sqliteColumns);
@@ -237,7 +258,9 @@ void SchemaTest::tablesColumnsAndIndexes()
     QCOMPARE(
         testsupport::queryRows(db, QStringLiteral("SELECT name, strict FROM pragma_table_list "
                                                   "WHERE schema = 'main' AND name NOT LIKE 'sqlite%' ORDER BY name")),
-        (Rows{{QStringLiteral("Dept"), 1LL},
+        (Rows{{QStringLiteral("ChangeLog"), 1LL},
+              {QStringLiteral("Dept"), 1LL},
+              {QStringLiteral("MonthClose"), 1LL},
               {QStringLiteral("Process"), 1LL},
               {QStringLiteral("Product"), 1LL},
               {QStringLiteral("Salary"), 1LL},
