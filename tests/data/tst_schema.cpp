@@ -1,3 +1,4 @@
+#include "data/Connection.h"
 #include "data/Schema.h"
 #include "testsupport/TestProgramDir.h"
 
@@ -27,6 +28,8 @@ private slots:
     void userIsAColumn();
     void pricesKeepThreeDecimals();
     void serverTextAppliesToAnEmptyDatabase();
+    void changeRecordOnlyGrows();
+    void olderDatabaseGetsTheNewTablesWhenOpened();
 
 private:
     bool refused(const QString& sql, const QVariantList& params);
@@ -418,13 +421,52 @@ void SchemaTest::serverTextAppliesToAnEmptyDatabase()
     }
     QCOMPARE(testsupport::queryRows(uri, QStringLiteral("SELECT tablename FROM pg_tables WHERE schemaname = 'public' "
                                                         "ORDER BY tablename")),
-             (Rows{{QStringLiteral("dept")},
+             (Rows{{QStringLiteral("changelog")},
+                   {QStringLiteral("dept")},
+                   {QStringLiteral("monthclose")},
                    {QStringLiteral("process")},
                    {QStringLiteral("product")},
                    {QStringLiteral("salary")},
                    {QStringLiteral("userdata")},
                    {QStringLiteral("worker")}}));
     testsupport::execSql(admin, QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(name));
+}
+
+// No statement of any program changes or deletes a line of the change record.
+void SchemaTest::changeRecordOnlyGrows()
+{
+    const QString db = m_dir->dbPath();
+    testsupport::execSql(db, QStringLiteral("INSERT INTO ChangeLog (ChangeKind, Note) VALUES (?, ?)"),
+                         {QStringLiteral("新增班组"), QStringLiteral("kept")});
+    QVERIFY(refused(QStringLiteral("UPDATE ChangeLog SET Note = ?"), {QStringLiteral("changed")}));
+    QVERIFY(refused(QStringLiteral("DELETE FROM ChangeLog"), {}));
+    QCOMPARE(testsupport::queryRows(db, QStringLiteral("SELECT ChangeKind, Note FROM ChangeLog")),
+             (Rows{{QStringLiteral("新增班组"), QStringLiteral("kept")}}));
+}
+
+// A database of an earlier version, without the tables of closed months and of the change record,
+// gets them (and the guard of the change record) when the program connects; its rows stay.
+void SchemaTest::olderDatabaseGetsTheNewTablesWhenOpened()
+{
+    const QString db = m_dir->dbPath();
+    testsupport::execSql(db, QStringLiteral("INSERT INTO Dept (DeptName) VALUES (?)"), {QStringLiteral("一组")});
+    for (const QString& table : data::historyTableNames())
+        testsupport::execSql(db, QStringLiteral("DROP TABLE %1").arg(table));
+    m_dir->registerDataSource();
+    {
+        data::Connection connection;
+        data::Error error;
+        QVERIFY2(connection.open(&error), qPrintable(error.text));
+    }
+    const QString tables = testsupport::onServer()
+                               ? QStringLiteral("SELECT count(*) FROM pg_tables WHERE schemaname = 'public'")
+                               : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                                                "AND name NOT LIKE 'sqlite%'");
+    QCOMPARE(testsupport::queryRows(db, tables), (Rows{{8LL}}));
+    testsupport::execSql(db, QStringLiteral("INSERT INTO MonthClose (Month) VALUES (?)"), {QStringLiteral("2026-10")});
+    testsupport::execSql(db, QStringLiteral("INSERT INTO ChangeLog (Note) VALUES (?)"), {QStringLiteral("x")});
+    QVERIFY(refused(QStringLiteral("DELETE FROM ChangeLog"), {}));
+    QCOMPARE(testsupport::queryRows(db, QStringLiteral("SELECT DeptName FROM Dept")), (Rows{{QStringLiteral("一组")}}));
 }
 
 QTEST_GUILESS_MAIN(SchemaTest)

@@ -212,14 +212,14 @@ void TestServerSetup::preparedDatabaseIsAcceptedOnce()
     QVERIFY(data::probeServer(uri).failed());
     const data::Error prepared = data::prepareServer(uri);
     QVERIFY2(!prepared.failed(), qPrintable(prepared.text));
-    QCOMPARE(tableCount(database), 6);
+    QCOMPARE(tableCount(database), 8);
     QCOMPARE(adminQuery(database, QStringLiteral("SELECT count(*) FROM pg_extension WHERE extname = 'citext'")),
              QStringLiteral("1"));
     const data::Error probed = data::probeServer(uri);
     QVERIFY2(!probed.failed(), qPrintable(probed.text));
     // Once it holds the tables, it is never prepared again.
     QVERIFY(data::prepareServer(uri).text.contains(QStringLiteral("已有数据表")));
-    QCOMPARE(tableCount(database), 6);
+    QCOMPARE(tableCount(database), 8);
 }
 
 QTEST_GUILESS_MAIN(TestServerSetup)
