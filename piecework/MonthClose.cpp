@@ -109,10 +109,10 @@ void TMonthCloseForm::buildControls()
                             .alignment = right},
         toolkit::GridColumn{.fieldName = QStringLiteral("State"),
                             .title = QStringLiteral("状态"),
-                            .width = 60,
+                            .width = 64,
                             .alignment = Qt::AlignCenter},
-        toolkit::GridColumn{.fieldName = QStringLiteral("ClosedBy"), .title = QStringLiteral("结账人"), .width = 100},
-        toolkit::GridColumn{.fieldName = QStringLiteral("ClosedAt"), .title = QStringLiteral("结账时间"), .width = 150},
+        toolkit::GridColumn{.fieldName = QStringLiteral("ClosedBy"), .title = QStringLiteral("结账人"), .width = 110},
+        toolkit::GridColumn{.fieldName = QStringLiteral("ClosedAt"), .title = QStringLiteral("结账时间"), .width = 148},
     });
 
     ReasonLabel = makeLabel(QStringLiteral("ReasonLabel"), QStringLiteral("反结账原因"), QRect(12, 326, 84, 24));

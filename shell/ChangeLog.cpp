@@ -12,6 +12,7 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 
@@ -89,7 +90,7 @@ void TChangeLogForm::buildControls()
 
     LogGrid = new toolkit::DataGrid(this);
     LogGrid->setObjectName(QStringLiteral("LogGrid"));
-    LogGrid->setGeometry(6, 80, 775, 348);
+    LogGrid->setGeometry(6, 80, 775, 268);
     LogGrid->setRowSelect(true);
     LogGrid->setDataSource(LogSource);
     LogGrid->setColumns({
@@ -105,6 +106,12 @@ void TChangeLogForm::buildControls()
         toolkit::GridColumn{.fieldName = QStringLiteral("Note"), .title = QStringLiteral("说明"), .width = 160},
     });
 
+    LineDetail = new QPlainTextEdit(this);
+    LineDetail->setObjectName(QStringLiteral("LineDetail"));
+    LineDetail->setGeometry(6, 354, 775, 78);
+    LineDetail->setReadOnly(true);
+    LineDetail->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+
     cmdexit = makeExitButton(QRect(675, 440, 100, 30));
     setTabOrder(DateFrom, DateTo);
     setTabOrder(DateTo, UserName_ComboBox);
@@ -112,12 +119,15 @@ void TChangeLogForm::buildControls()
     setTabOrder(Kind_ComboBox, Text_Edit);
     setTabOrder(Text_Edit, cmdsearch);
     setTabOrder(cmdsearch, LogGrid);
-    setTabOrder(LogGrid, cmdexit);
+    setTabOrder(LogGrid, LineDetail);
+    setTabOrder(LineDetail, cmdexit);
 
     connect(cmdsearch, &QPushButton::clicked, this, &TChangeLogForm::cmdsearchClick);
     connect(cmdexit, &QPushButton::clicked, this, &TChangeLogForm::cmdexitClick);
     // Enter in the text searches, as "查询" does.
     connect(Text_Edit, &QLineEdit::returnPressed, this, &TChangeLogForm::cmdsearchClick);
+    connect(LogQuery, &data::DataSet::currentChanged, this, &TChangeLogForm::showLineDetail);
+    connect(LogQuery, &data::DataSet::rowsChanged, this, &TChangeLogForm::showLineDetail);
 }
 
 void TChangeLogForm::FormCreate()
@@ -177,4 +187,20 @@ void TChangeLogForm::DataRefresh()
                                   Kind_ComboBox->currentText(), Text_Edit->text(), &params);
     if (OpenQuery(LogQuery, sql, params))
         LogQuery->first();
+}
+
+void TChangeLogForm::showLineDetail()
+{
+    QStringList lines;
+    if (LogQuery->isActive() && LogQuery->recNo() > 0) {
+        const auto add = [&](const QString& caption, const char* field) {
+            const QString value = LogQuery->fieldByName(QString::fromLatin1(field)).asString();
+            if (!value.isEmpty())
+                lines << caption + value;
+        };
+        add(QStringLiteral("修改前："), "OldValues");
+        add(QStringLiteral("修改后："), "NewValues");
+        add(QStringLiteral("说明："), "Note");
+    }
+    LineDetail->setPlainText(lines.join(QLatin1Char('\n')));
 }

@@ -10,6 +10,7 @@ class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 
 namespace data {
@@ -43,6 +44,8 @@ public:
     QLineEdit* Text_Edit;
     QPushButton* cmdsearch;
     toolkit::DataGrid* LogGrid;
+    // The current line's values before and after and its note in full, which the grid's cells cut.
+    QPlainTextEdit* LineDetail;
     QPushButton* cmdexit;
     data::DataSet* LogQuery;
     data::DataSource* LogSource;
@@ -60,6 +63,7 @@ private:
     void buildControls();
     void FormCreate();
     void fillUsers();
+    void showLineDetail();
 };
 
 extern TChangeLogForm* ChangeLogForm;

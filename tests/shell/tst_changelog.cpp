@@ -14,6 +14,7 @@
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -329,7 +330,8 @@ void TestChangeLog::filtersNarrowTheList()
     QCOMPARE(shownLines(m_form), lines);
 }
 
-// Every column as stored, and "导出..." writes what the list shows; the list edits nothing.
+// Every column as stored, the current line in full below, and "导出..." writes what the list
+// shows; the list edits nothing.
 void TestChangeLog::showsEachColumnAndExports()
 {
     addFixture();
@@ -363,6 +365,14 @@ void TestChangeLog::showsEachColumnAndExports()
         shown << cells;
     }
     QCOMPARE(shown, expected);
+    // The current line's values and note in full under the list, following the line picked.
+    QCOMPARE(m_form->LineDetail->toPlainText(),
+             QStringLiteral("修改前：{\"Month\":\"2026-03\"}\n说明：工价 100% 有误"));
+    QVERIFY(m_form->LineDetail->isReadOnly());
+    const QRect last = m_form->LogGrid->visualRect(model->index(3, 0));
+    QTest::mouseClick(m_form->LogGrid->viewport(), Qt::LeftButton, {}, last.center());
+    QCOMPARE(m_form->LineDetail->toPlainText(),
+             QStringLiteral("修改后：{\"Month\":\"2026-03\"}\n说明：备份在 C:\\dorvik"));
 
     QTemporaryDir out;
     const QString file = out.filePath(QStringLiteral("log.csv"));
