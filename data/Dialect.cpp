@@ -69,4 +69,11 @@ QString lockForUpdate(Dialect dialect)
     return dialect == Dialect::Sqlite ? QString() : QStringLiteral(" For Update");
 }
 
+QString monthOfDate(Dialect dialect, const QString& column)
+{
+    // A file keeps dates as "yyyy-MM-dd" text; the server's are dates.
+    return dialect == Dialect::Sqlite ? QStringLiteral("substr(%1,1,7)").arg(column)
+                                      : QStringLiteral("to_char(%1,'YYYY-MM')").arg(column);
+}
+
 } // namespace data

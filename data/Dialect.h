@@ -59,4 +59,7 @@ QString rowVersionCondition(Dialect dialect);
 QString lockForShare(Dialect dialect);
 QString lockForUpdate(Dialect dialect);
 
+// A date column's month as text "yyyy-MM", for grouping records by month.
+QString monthOfDate(Dialect dialect, const QString& column);
+
 } // namespace data

@@ -8,11 +8,13 @@
 #include "masterdata/Dept.h"
 #include "masterdata/Password.h"
 #include "masterdata/Worker.h"
+#include "piecework/MonthClose.h"
 #include "piecework/Produce.h"
 #include "piecework/Salary.h"
 #include "platform/ProgramDir.h"
 #include "reports/Query.h"
 #include "shell/About.h"
+#include "shell/ChangeLog.h"
 #include "shell/Connect.h"
 #include "shell/DorvikFunction.h"
 #include "shell/Login.h"
@@ -198,10 +200,12 @@ void TMainForm::buildMenu()
                         QStringLiteral("document-revert.png"));
     DataConnect = item(SystemSetting, "DataConnect", QStringLiteral("数据库连接"), none, true, {});
     OnlineUsers = item(SystemSetting, "OnlineUsers", QStringLiteral("在线用户"), none, false, {});
+    ChangeLog = item(SystemSetting, "ChangeLog", QStringLiteral("修改记录"), none, true, {});
 
     N3 = subMenu("N3", QStringLiteral("工序计件"));
     DataAdd =
         item(N3, "DataAdd", QStringLiteral("计件数据"), none, true, QStringLiteral("accessories-text-editor.png"));
+    MonthClose = item(N3, "MonthClose", QStringLiteral("月度结账"), none, true, {});
 
     N5 = subMenu("N5", QStringLiteral("查询统计"));
     SalaryQuery = item(N5, "SalaryQuery", QStringLiteral("数据查询"), none, true, QStringLiteral("system-search.png"));
@@ -233,7 +237,9 @@ void TMainForm::buildMenu()
     connect(DataGiveBack, &QAction::triggered, this, &TMainForm::DataGiveBackClick);
     connect(DataConnect, &QAction::triggered, this, &TMainForm::DataConnectClick);
     connect(OnlineUsers, &QAction::triggered, this, &TMainForm::OnlineUsersClick);
+    connect(ChangeLog, &QAction::triggered, this, &TMainForm::ChangeLogClick);
     connect(DataAdd, &QAction::triggered, this, &TMainForm::DataAddClick);
+    connect(MonthClose, &QAction::triggered, this, &TMainForm::MonthCloseClick);
     connect(SalaryQuery, &QAction::triggered, this, &TMainForm::SalaryQueryClick);
     connect(WindowCascadeItem, &QAction::triggered, Workspace, &QMdiArea::cascadeSubWindows);
     connect(WindowTileItem, &QAction::triggered, this, [this] { tileChildren(Qt::Horizontal); });
@@ -360,6 +366,8 @@ void TMainForm::FormCreate()
         DataBackup->setEnabled(false);
         DataGiveBack->setEnabled(false);
         DataConnect->setEnabled(false);
+        ChangeLog->setEnabled(false);
+        MonthClose->setEnabled(false);
     }
     updateServerItems();
     StatusPanel[1]->setText(QStringLiteral(" 当前用户：%1　角色：%2").arg(LoginUser, LoginRole));
@@ -636,6 +644,23 @@ void TMainForm::OnlineUsersClick()
     if (TOnlineForm::refuseWithoutServer())
         return;
     openChild(OnlineForm);
+}
+
+// The change record and the month close are the administrator's.
+void TMainForm::ChangeLogClick()
+{
+    emit childWindowRequested(QStringLiteral("TChangeLogForm"));
+    if (LoginIsOperator())
+        return;
+    openChild(ChangeLogForm);
+}
+
+void TMainForm::MonthCloseClick()
+{
+    emit childWindowRequested(QStringLiteral("TMonthCloseForm"));
+    if (LoginIsOperator())
+        return;
+    openChild(MonthCloseForm);
 }
 
 void TMainForm::updateServerItems()

@@ -51,8 +51,10 @@ public:
     QAction* DataGiveBack;
     QAction* DataConnect;
     QAction* OnlineUsers;
+    QAction* ChangeLog;
     QMenu* N3;
     QAction* DataAdd;
+    QAction* MonthClose;
     QMenu* N5;
     QAction* SalaryQuery;
     QAction* N9;
@@ -104,6 +106,8 @@ public:
     void DataGiveBackClick();
     void DataConnectClick();
     void OnlineUsersClick();
+    void ChangeLogClick();
+    void MonthCloseClick();
     void HelpAbout1Execute();
     void PopAboutClick();
     void ShowMainClick();
@@ -142,7 +146,7 @@ public:
 signals:
     // A menu item, a button or the piece-work checks asked for the child window of this class
     // ("TDeptForm", "TWorkerForm", "TProduceForm", "TPasswordForm", "TQueryForm", "TDataAddForm",
-    // "TConnectForm", "TOnlineForm").
+    // "TConnectForm", "TOnlineForm", "TChangeLogForm", "TMonthCloseForm").
     void childWindowRequested(const QString& className);
 
 protected:

@@ -3,11 +3,13 @@
 #include "masterdata/Dept.h"
 #include "masterdata/Password.h"
 #include "masterdata/Worker.h"
+#include "piecework/MonthClose.h"
 #include "piecework/Salary.h"
 #include "platform/AutoStart.h"
 #include "platform/DbFileBlock.h"
 #include "platform/ProfileFile.h"
 #include "shell/About.h"
+#include "shell/ChangeLog.h"
 #include "shell/Connect.h"
 #include "shell/DorvikFunction.h"
 #include "shell/Login.h"
@@ -138,8 +140,10 @@ QList<MenuItem> menuItems()
         {"DataGiveBack", QStringLiteral("数据库恢复"), none, true},
         {"DataConnect", QStringLiteral("数据库连接"), none, true},
         {"OnlineUsers", QStringLiteral("在线用户"), none, testsupport::onServer()},
+        {"ChangeLog", QStringLiteral("修改记录"), none, true},
         {"N3", QStringLiteral("工序计件"), none, true},
         {"DataAdd", QStringLiteral("计件数据"), none, true},
+        {"MonthClose", QStringLiteral("月度结账"), none, true},
         {"N5", QStringLiteral("查询统计"), none, true},
         {"SalaryQuery", QStringLiteral("数据查询"), none, true},
         {"N9", QStringLiteral("图形统计"), none, false},
@@ -253,7 +257,7 @@ void TestMainWindow::frameAndLayout()
              (QStringList{"仓库资料", "班组设置", "员工资料", "客户资料", "-", "产品工序"}));
     QCOMPARE(captionsOf(form->SystemSetting->actions()),
              (QStringList{"开机时自启动", "用户权限管理", "-", "数据初始化", "数据库备份", "数据库恢复", "数据库连接",
-                          "在线用户"}));
+                          "在线用户", "修改记录"}));
     QVERIFY(form->Depot->menu() == nullptr);
     QCOMPARE(form->N1->objectName(), QStringLiteral("N1"));
     QCOMPARE(form->N2->objectName(), QStringLiteral("N2"));
@@ -321,7 +325,8 @@ void TestMainWindow::menuItemsForEachRole()
         QCOMPARE(action->statusTip(), item.caption);
         QCOMPARE(action->shortcut(), item.shortcut);
         const bool gated = name == QLatin1String("DataBackup") || name == QLatin1String("DataGiveBack") ||
-                           name == QLatin1String("DataConnect") || name == QLatin1String("OnlineUsers");
+                           name == QLatin1String("DataConnect") || name == QLatin1String("OnlineUsers") ||
+                           name == QLatin1String("ChangeLog") || name == QLatin1String("MonthClose");
         QVERIFY2(action->isEnabled() == (item.enabled && (!gated || backupAllowed)), item.name);
     }
     for (QToolButton* button : form->RzToolbar->findChildren<QToolButton*>())
@@ -432,6 +437,10 @@ void TestMainWindow::menuOpensTheMasterDataWindows_data()
                                 << "数据库连接" << false;
     QTest::newRow("在线用户") << "OnlineUsers"
                               << "在线用户" << false;
+    QTest::newRow("修改记录") << "ChangeLog"
+                              << "修改记录" << false;
+    QTest::newRow("月度结账") << "MonthClose"
+                              << "月度结账" << false;
 }
 
 void TestMainWindow::menuOpensTheMasterDataWindows()
@@ -451,9 +460,10 @@ void TestMainWindow::menuOpensTheMasterDataWindows()
     QMdiSubWindow* frame = form->childFrames().first();
     QCOMPARE(frame->widget()->windowTitle(), caption);
     QCOMPARE(bool(frame->windowFlags() & Qt::WindowCloseButtonHint), closeBox);
-    QVERIFY(DeptForm || WorkerForm || PasswordForm || ConnectForm || OnlineForm);
+    QVERIFY(DeptForm || WorkerForm || PasswordForm || ConnectForm || OnlineForm || ChangeLogForm || MonthCloseForm);
     frame->close();
-    QTRY_VERIFY(!DeptForm && !WorkerForm && !PasswordForm && !ConnectForm && !OnlineForm);
+    QTRY_VERIFY(!DeptForm && !WorkerForm && !PasswordForm && !ConnectForm && !OnlineForm && !ChangeLogForm &&
+                !MonthCloseForm);
 }
 
 void TestMainWindow::childWindowClosingItselfClosesItsFrame()
