@@ -299,11 +299,16 @@ QString historyTablesText(Dialect dialect)
                                    "BEGIN SELECT RAISE(ABORT, '%3'); END;\n")
                         .arg(QString::fromLatin1(event).toLower(), QLatin1String(event), kChangeLogKeptText);
     } else {
+        // Made only where missing: a database that has it keeps it, and no notice is printed.
         text += QStringLiteral("CREATE OR REPLACE FUNCTION dorvik_keep_log() RETURNS trigger LANGUAGE plpgsql AS $$\n"
                                "BEGIN RAISE EXCEPTION '%1'; END $$;\n"
-                               "DROP TRIGGER IF EXISTS ChangeLog_Kept ON ChangeLog;\n"
-                               "CREATE TRIGGER ChangeLog_Kept BEFORE UPDATE OR DELETE ON ChangeLog "
-                               "FOR EACH ROW EXECUTE FUNCTION dorvik_keep_log();\n")
+                               "DO $$ BEGIN\n"
+                               "    IF NOT EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = 'changelog_kept'\n"
+                               "                   AND tgrelid = 'changelog'::regclass) THEN\n"
+                               "        CREATE TRIGGER ChangeLog_Kept BEFORE UPDATE OR DELETE ON ChangeLog\n"
+                               "            FOR EACH ROW EXECUTE FUNCTION dorvik_keep_log();\n"
+                               "    END IF;\n"
+                               "END $$;\n")
                     .arg(kChangeLogKeptText);
     }
     return text;
