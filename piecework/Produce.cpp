@@ -2,6 +2,7 @@
 
 #include "data/DataModule.h"
 #include "data/DataSet.h"
+#include "data/History.h"
 #include "data/Sql.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/DisplayMask.h"
@@ -63,7 +64,7 @@ const QString kKindTakenByOtherSql = QStringLiteral("Select Kind From Product Wh
 const QString kAddSql =
     QStringLiteral("Insert Into Product (Kind,Process,KindName,ProductCount,ProductDate) Values (?,?,?,?,?)");
 const QString kAddStepSql = QStringLiteral("Insert Into Process(Process,ProductId) Values(?,?)");
-const QString kStoredStyleSql = QStringLiteral("Select Kind,Process From Product Where Id=?");
+const QString kStoredStyleSql = QStringLiteral("Select Kind,Process,KindName From Product Where Id=?");
 // The same, read for deleting: the style's number stays as read until its steps are deleted too.
 QString styleToDeleteSql(data::Dialect dialect)
 {
@@ -101,6 +102,25 @@ QString styleStepRowsSql(data::Dialect dialect)
 const QString kApplyStepSql =
     QStringLiteral("Update Salary Set ProcessName=?,ProcessPrice=? Where Kindid=? And Process=? "
                    "And ProcessDate>=? And ProcessDate<?");
+// What applying the prices does to a style's records of one month, read before it: how many
+// records, their wage total as stored and as it will be (a record of a step 工序1..N takes its
+// step's stored price, any other keeps its own). The records are summed per step first, so that
+// each step's price is looked up once, not once a record.
+QString applyTotalsSql(data::Dialect dialect)
+{
+    return QStringLiteral("Select Sum(g.Records) AS Records,Sum(g.Amount) AS AmountBefore,"
+                          "Sum(Case When p.Process Is Null Then g.Amount Else g.Pieces*p.Price End) AS AmountAfter "
+                          "From (Select Process,Count(*) AS Records,Sum(ProductCount*ProcessPrice) AS Amount,"
+                          "Sum(ProductCount) AS Pieces From Salary Where KindId=? And ProcessDate>=? And "
+                          "ProcessDate<? Group By Process) g Left Join (Select Process,Price From Process Where "
+                          "ProductId=? And ") +
+           data::stepLabelFilter(dialect) + QStringLiteral(") p On p.Process=g.Process");
+}
+const QStringList kApplyColumns{QStringLiteral("Month"), QStringLiteral("Records"), QStringLiteral("WageTotal")};
+const QString kSalaryTable = QStringLiteral("Salary");
+const QString kProductTable = QStringLiteral("Product");
+const QString kStepTable = QStringLiteral("Process");
+const QString kKeyColumn = QStringLiteral("Id");
 
 const QString kStepPrefix = QStringLiteral("工序");
 const QString kAskCaption = QStringLiteral("提示");
@@ -175,6 +195,43 @@ bool sameValue(const QVariant& a, const QVariant& b)
     return a.toString() == b.toString();
 }
 
+// A wage total as the change record keeps it: to the thousandth of a yuan, as prices are.
+double wageTotal(const data::Field& field)
+{
+    return field.isNull() ? 0.0 : std::round(field.asFloat() * 1000) / 1000;
+}
+
+// The line of a style's number and name carried into its records.
+ChangeLine carryLine(const QString& oldKind, const QString& oldName, const QString& kind, const QString& name,
+                     int records)
+{
+    const QStringList columns{QStringLiteral("KindId"), QStringLiteral("KindName")};
+    return {change::kCarryIntoRecords,
+            kSalaryTable,
+            kind,
+            ValuesText(columns, {oldKind, oldName}),
+            ValuesText(columns, {kind, name}),
+            QStringLiteral("带入") + QString::number(records) + QStringLiteral("条计件记录")};
+}
+
+QString applyNote(const QString& month, qint64 records)
+{
+    return month + QStringLiteral("月份，") + QString::number(records) + QStringLiteral("条计件记录");
+}
+
+// The line of a style's price application, from the totals read before it (applyTotalsSql on query).
+ChangeLine applyLine(const data::DataSet* query, const QString& kind, const QDate& anyDay)
+{
+    const QString month = MonthKey(anyDay);
+    const qint64 records = query->field(0).asInteger();
+    return {change::kApplyPrices,
+            kSalaryTable,
+            kind,
+            ValuesText(kApplyColumns, {month, records, wageTotal(query->field(1))}),
+            ValuesText(kApplyColumns, {month, records, wageTotal(query->field(2))}),
+            applyNote(month, records)};
+}
+
 QLineEdit* makeEdit(QWidget* parent, const QString& name, const QRect& geometry)
 {
     auto* edit = new QLineEdit(parent);
@@ -191,6 +248,14 @@ bool ApplyStylePrices(data::DataSet* query, const QString& kind, qint64 steps, c
 {
     if (steps < 1)
         return true;
+    const QString from = MonthStart(anyDay);
+    const QString to = NextMonthStart(anyDay);
+    if (!OpenQuery(query, applyTotalsSql(CurrentDialect()), {kind, from, to, kind, steps}))
+        return false;
+    // No records of the style in the month: nothing to write, nothing to record.
+    if (query->field(0).asInteger() == 0)
+        return true;
+    const ChangeLine line = applyLine(query, kind, anyDay);
     if (!OpenQuery(query, styleStepRowsSql(CurrentDialect()), {kind, steps}))
         return false;
     // A label that occurs twice counts with its first row.
@@ -206,29 +271,37 @@ bool ApplyStylePrices(data::DataSet* query, const QString& kind, qint64 steps, c
         labels.insert(label);
         rows.append({query->field(0).value(), query->field(1).value(), query->field(2).value()});
     }
-    const QString from = MonthStart(anyDay);
-    const QString to = NextMonthStart(anyDay);
     for (const Step& step : rows)
         if (!ExecQuery(query, kApplyStepSql, {step.name, step.price, kind, step.label, from, to}))
             return false;
-    return true;
+    return LogChange(line);
 }
 
 bool SaveStylePrices(const QVariant& productId, const QList<StepChange>& changes, const QDate& anyDay)
 {
     bool changedByOther = false;
     const bool saved = RunInTransaction([&] {
-        if (!HoldMonthPrices(anyDay, data::MonthHold::Pricing))
+        // A closed month's prices stay: nothing is saved, not even the steps.
+        if (!MonthsOpen({anyDay}, data::MonthHold::Pricing))
             return false;
-        for (const StepChange& change : changes) {
-            QVariantList params{change.name, change.price, change.id};
-            if (!ExecQuery(DM->DmQuery, WithRowVersion(kSaveStepSql, &params, change.version), params))
+        for (const StepChange& step : changes) {
+            QString before;
+            if (!ReadRowValues(kStepTable, kKeyColumn, step.id, &before))
+                return false;
+            QVariantList params{step.name, step.price, step.id};
+            if (!ExecQuery(DM->DmQuery, WithRowVersion(kSaveStepSql, &params, step.version), params))
                 return false;
             // Another clerk changed or deleted the step since the list was read: none is saved.
-            if (DM->DmQuery->rowsAffected() == 0 && OtherClerksWrite()) {
-                changedByOther = true;
-                return false;
+            if (DM->DmQuery->rowsAffected() == 0) {
+                changedByOther = OtherClerksWrite();
+                if (changedByOther)
+                    return false;
+                continue;
             }
+            QString after;
+            if (!ReadRowValues(kStepTable, kKeyColumn, step.id, &after) ||
+                !LogChange({change::kEditStep, kStepTable, step.id, before, after, QString()}))
+                return false;
         }
         // The number and step count now stored: an edited style number is used.
         if (!OpenQuery(DM->DmQuery, kStyleStepsSql, {productId}))
@@ -252,7 +325,7 @@ bool ApplyMonthPrices(const QDate& anyDay, const std::function<void(int, int)>& 
     if (!cache.isEmpty() && !ExecQuery(DM->UserQuery, cache))
         return false;
     return RunInTransaction([&] {
-        if (!HoldMonthPrices(anyDay, data::MonthHold::Pricing))
+        if (!MonthsOpen({anyDay}, data::MonthHold::Pricing))
             return false;
         if (!OpenQuery(DM->DmQuery, kAllStylesSql))
             return false;
@@ -627,10 +700,13 @@ void TProduceForm::cmdaddClick()
                 DM->ProduceQuery, kAddSql,
                 {kind, steps, KindName_Edit->text(), IntegerValue(ProductCount_Edit->text()), ProductPicker->date()}))
             return false;
+        const QVariant id = DM->ProduceQuery->lastInsertId();
         for (int i = 1; i <= steps; ++i)
             if (!ExecQuery(DM->ProduceQuery, kAddStepSql, {stepLabel(i), kind}))
                 return false;
-        return true;
+        QString after;
+        return ReadRowValues(kProductTable, kKeyColumn, id, &after) &&
+               LogChange({change::kAddStyle, kProductTable, id, QString(), after, QString()});
     });
     if (added) {
         clearStyleFields();
@@ -671,6 +747,10 @@ void TProduceForm::cmdeditClick()
         }
         const QString oldKind = DM->ProduceQuery->field(0).asString();
         const qint64 oldSteps = DM->ProduceQuery->field(1).asInteger();
+        const QString oldName = DM->ProduceQuery->field(2).asString();
+        QString before;
+        if (!ReadRowValues(kProductTable, kKeyColumn, SelectedId, &before))
+            return false;
         // The style only while it is as the list showed it.
         QVariantList params{kind,      steps, name, IntegerValue(ProductCount_Edit->text()), ProductPicker->date(),
                             SelectedId};
@@ -686,6 +766,12 @@ void TProduceForm::cmdeditClick()
             return false;
         if (!ExecQuery(DM->ProduceQuery, kCarryKindNameSql, {name, kind}))
             return false;
+        // Carrying changes no quantity or price, so it goes into closed months too; the record
+        // names how many records took the new number or name.
+        const int carried = DM->ProduceQuery->rowsAffected();
+        if ((oldKind != kind || oldName != name) && carried > 0 &&
+            !LogChange(carryLine(oldKind, oldName, kind, name, carried)))
+            return false;
         // A new step count remakes the steps, empty; the records keep what was written into them.
         if (oldSteps != steps) {
             if (!ExecQuery(DM->ProduceQuery, kDeleteStepsSql, {kind}))
@@ -694,7 +780,10 @@ void TProduceForm::cmdeditClick()
                 if (!ExecQuery(DM->ProduceQuery, kAddStepSql, {stepLabel(i), kind}))
                     return false;
         }
-        return true;
+        QString after;
+        if (!ReadRowValues(kProductTable, kKeyColumn, SelectedId, &after))
+            return false;
+        return after == before || LogChange({change::kEditStyle, kProductTable, SelectedId, before, after, QString()});
     });
     if (styleGone) {
         SelectedId = QVariant();
@@ -733,8 +822,11 @@ void TProduceForm::cmddeleteClick()
             return true;
         }
         const QString kind = DM->ProduceQuery->field(0).asString();
-        return ExecQuery(DM->ProduceQuery, kDeleteSql, {SelectedId}) &&
-               ExecQuery(DM->ProduceQuery, kDeleteStepsSql, {kind});
+        QString before;
+        return ReadRowValues(kProductTable, kKeyColumn, SelectedId, &before) &&
+               ExecQuery(DM->ProduceQuery, kDeleteSql, {SelectedId}) &&
+               ExecQuery(DM->ProduceQuery, kDeleteStepsSql, {kind}) &&
+               LogChange({change::kDeleteStyle, kProductTable, SelectedId, before, QString(), QString()});
     });
     // Another clerk deleted the style since it was picked (not this window a moment ago).
     if (alreadyGone && OtherClerksWrite() && SelectedVersion.isValid())

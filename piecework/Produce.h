@@ -43,17 +43,21 @@ struct StepChange {
 
 // Writes the current names and prices of the steps 工序1..steps of the style numbered kind into
 // its records of the month of anyDay (one set-based statement, run on query). Joins the caller's
-// transaction.
+// transaction, which has checked that the month is open. One statement first reads how many records
+// of the style the month has and their wage total before and after; a style without records there
+// is passed over, otherwise the application leaves one change line (change::kApplyPrices, table
+// Salary, key kind; before and after {"Month","Records","WageTotal"}; note "yyyy-MM月份，N条计件记录").
 bool ApplyStylePrices(data::DataSet* query, const QString& kind, qint64 steps, const QDate& anyDay);
 
 // "保存": writes the changed step rows, then applies the names and prices now stored for the style
-// with key productId to its records of the month; one transaction. A step row that another clerk
+// with key productId to its records of the month; one transaction, refused for a closed month, with
+// a change line for each step row written (change::kEditStep) and the application's line. A step row that another clerk
 // changed since it was read refuses the whole save (the box says so).
 bool SaveStylePrices(const QVariant& productId, const QList<StepChange>& changes, const QDate& anyDay);
 
 // "批量更新工序单价": applies the stored names and prices of every style to the records of the month,
-// style after style in key order, in one transaction. progress(done, total) is called once before
-// the first style (done 0) and after each style.
+// style after style in key order, in one transaction; refused for a closed month (nothing written). progress(done,
+// total) is called once before the first style (done 0) and after each style.
 bool ApplyMonthPrices(const QDate& anyDay, const std::function<void(int done, int total)>& progress = {});
 
 // ---- The window ------------------------------------------------------------------------------------

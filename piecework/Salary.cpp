@@ -2,6 +2,7 @@
 
 #include "data/DataModule.h"
 #include "data/DataSet.h"
+#include "data/History.h"
 #include "data/Sql.h"
 #include "data/SqlText.h"
 #include "piecework/Produce.h"
@@ -53,6 +54,12 @@ const QString kEditSql =
     QStringLiteral("Update Salary Set DeptName=?,MachineId=?,WorkerName=?,Kindid=?,KindName=?,Process=?,"
                    "ProcessName=?,ProcessSize=?,ProductCount=?,ProcessDate=? Where id=?");
 const QString kDeleteSql = QStringLiteral("Delete From Salary Where Id =?");
+// The stored date of a record about to be edited or deleted, kept as read until the change commits.
+QString storedDateSql(data::Dialect dialect)
+{
+    return QStringLiteral("Select ProcessDate From Salary Where id=?") + data::lockForUpdate(dialect);
+}
+const QString kTable = QStringLiteral("Salary");
 
 const QString kTeamEmpty = QStringLiteral("对不起，班组不能为空!");
 const QString kMachineEmpty = QStringLiteral("对不起，车床位不能为空!");
@@ -130,6 +137,24 @@ struct ListStatement {
         return terms;
     }
 };
+
+// A record as stored before a change: its date and its values as the change record keeps them.
+struct StoredRecord {
+    bool found = false;
+    QDate date;
+    QString values;
+};
+
+// Reads the record with key id on query, keeping it as read until the transaction ends; false after
+// the failure box.
+bool readStoredRecord(data::DataSet* query, const QVariant& id, StoredRecord* stored)
+{
+    if (!OpenQuery(query, storedDateSql(CurrentDialect()), {id}))
+        return false;
+    stored->found = !query->isEmpty();
+    stored->date = stored->found ? query->field(0).asDate() : QDate();
+    return !stored->found || ReadRowValues(kTable, kKeyField, id, &stored->values);
+}
 
 // The dataset holds the result of this statement with these values.
 bool holdsList(const data::DataSet* set, const QString& sql, const QVariantList& params)
@@ -543,16 +568,27 @@ void TDataAddForm::cmdaddClick()
     QVariantList values;
     if (!recordValues(&values))
         return;
-    if (!RunHoldingMonthForEntry(ProcessDate->date(), [&] { return ExecQuery(m_write, kAddSql, values); })) {
+    // The month's check, the record and its line in the change record commit together.
+    QVariant added;
+    int changes = 0;
+    const bool saved = RunInTransaction([&] {
+        if (!MonthsOpen({ProcessDate->date()}, data::MonthHold::Entry) || !ExecQuery(m_write, kAddSql, values))
+            return false;
+        added = m_write->lastInsertId();
+        changes = m_write->rowsAffected() + kChangeLogRows;
+        QString after;
+        return ReadRowValues(kTable, kKeyField, added, &after) &&
+               LogChange({change::kAddRecord, kTable, added, QString(), after, QString()});
+    });
+    if (!saved) {
         // The fields stay as typed, for another try.
         toolkit::ShowStop(kNotSaved);
         return;
     }
-    const QVariant added = m_write->lastInsertId();
     process_size->clear();
     ProcessDate->setDate(QDate::currentDate());
     ProcessCount->clear();
-    reloadAfterChange(added, m_write->rowsAffected());
+    reloadAfterChange(added, changes);
     DeptName_ComboBox->setFocus();
 }
 
@@ -565,18 +601,43 @@ void TDataAddForm::cmdeditClick()
         return;
     values << ClickedId;
     const QString sql = WithRowVersion(kEditSql, &values, ClickedVersion);
-    if (!RunHoldingMonthForEntry(ProcessDate->date(), [&] { return ExecQuery(m_write, sql, values); })) {
-        toolkit::ShowStop(kNotSaved);
-        return;
-    }
-    if (m_write->rowsAffected() == 0 && OtherClerksWrite()) {
-        // Another clerk changed or deleted the record since it was picked: nothing is saved, and
-        // the fields stay as typed.
+    bool changedByOther = false;
+    int changes = 0;
+    const bool saved = RunInTransaction([&] {
+        StoredRecord stored;
+        if (!readStoredRecord(m_write, ClickedId, &stored))
+            return false;
+        // Neither the month the record leaves nor the month it moves into may be closed.
+        QList<QDate> months{ProcessDate->date()};
+        if (stored.found)
+            months << stored.date;
+        if (!MonthsOpen(months, data::MonthHold::Entry) || !ExecQuery(m_write, sql, values))
+            return false;
+        changes = m_write->rowsAffected();
+        if (changes == 0) {
+            // Another clerk changed or deleted the record since it was picked: nothing is saved.
+            changedByOther = OtherClerksWrite();
+            return !changedByOther;
+        }
+        QString after;
+        if (!ReadRowValues(kTable, kKeyField, ClickedId, &after))
+            return false;
+        if (after == stored.values)
+            return true; // saved as it was: nothing to record
+        changes += kChangeLogRows;
+        return LogChange({change::kEditRecord, kTable, ClickedId, stored.values, after, QString()});
+    });
+    if (changedByOther) {
+        // The fields stay as typed.
         ShowChangedByOther();
         return;
     }
+    if (!saved) {
+        toolkit::ShowStop(kNotSaved);
+        return;
+    }
     clearChoices();
-    reloadAfterChange(ClickedId, m_write->rowsAffected());
+    reloadAfterChange(ClickedId, changes);
     cmdedit->setEnabled(false);
 }
 
@@ -588,16 +649,31 @@ void TDataAddForm::cmddelClick()
     }
     if (!toolkit::AskDelete())
         return;
-    if (!ExecQuery(m_write, kDeleteSql, {ClickedId}))
-        return;
-    const QVariant deleted = ClickedId;
+    const QVariant target = ClickedId;
+    bool alreadyGone = false;
+    int changes = 0;
+    const bool deleted = RunInTransaction([&] {
+        StoredRecord stored;
+        if (!readStoredRecord(m_write, target, &stored))
+            return false;
+        if (!stored.found) {
+            alreadyGone = true;
+            return true;
+        }
+        if (!MonthsOpen({stored.date}, data::MonthHold::Entry) || !ExecQuery(m_write, kDeleteSql, {target}))
+            return false;
+        changes = m_write->rowsAffected() + kChangeLogRows;
+        return LogChange({change::kDeleteRecord, kTable, target, stored.values, QString(), QString()});
+    });
+    if (!deleted)
+        return; // the record and the fields stay
     // The record is gone: a second "删除" has nothing to act on.
     ClickedId = QVariant();
     ClickedVersion = QVariant();
-    if (m_write->rowsAffected() == 0 && OtherClerksWrite())
+    if (alreadyGone && OtherClerksWrite())
         ShowDeletedByOther();
     clearChoices();
-    reloadAfterChange(deleted, m_write->rowsAffected());
+    reloadAfterChange(target, changes);
     cmdedit->setEnabled(false);
 }
 

@@ -1,3 +1,5 @@
+#include "data/ClientName.h"
+#include "data/LoginIdentity.h"
 #include "data/Sql.h"
 #include "data/Transaction.h"
 #include "masterdata/MasterFixture.h"
@@ -36,6 +38,7 @@ const QString kAskBulk = QStringLiteral("是否确定要批量更新所有款式
 const QString kStatementFailed = QStringLiteral("操作数据表时出错, 执行语句为:\n\n");
 const QString kChangedByOther = QStringLiteral("该记录已被其他用户修改，请刷新后重试!");
 const QString kDeletedByOther = QStringLiteral("该记录已被其他用户删除!");
+const QString kMonthClosed = QStringLiteral("对不起，该月份已结账，不能修改!");
 
 // Another clerk's statements on style A1 and its steps.
 const QStringList kRenumberA1{"UPDATE Product SET Kind='A9' WHERE Kind='A1'",
@@ -107,6 +110,11 @@ private slots:
     void stepSaveMeetsOtherClerk();
     void styleDeleteMeetsOtherClerk_data();
     void styleDeleteMeetsOtherClerk();
+    void closedMonthKeepsItsPrices_data();
+    void closedMonthKeepsItsPrices();
+    void priceApplicationIsRecordedPerStyle();
+    void stepSaveIsRecorded();
+    void styleChangesAreRecorded();
 
 private:
     TProduceForm* open()
@@ -133,6 +141,37 @@ private:
         env->exec(QStringLiteral("INSERT INTO Salary (DeptName, WorkerName, KindId, KindName, Process, ProductCount, "
                                  "ProcessDate) VALUES ('一组', '张三', ?, '旧名', ?, 10, ?)"),
                   {kind, QStringLiteral("工序%1").arg(step), date});
+    }
+    // A record with its quantity and stored price.
+    void addPricedRecord(const QString& kind, const QString& step, const QString& date, int count,
+                         const QVariant& price) const
+    {
+        env->exec(QStringLiteral("INSERT INTO Salary (DeptName, WorkerName, KindId, KindName, Process, ProductCount, "
+                                 "ProcessPrice, ProcessDate) VALUES ('一组', '张三', ?, '旧名', ?, ?, ?, ?)"),
+                  {kind, step, count, price, date});
+    }
+    void closeMonth(const QDate& anyDay) const
+    {
+        env->exec(QStringLiteral("INSERT INTO MonthClose (Month, ClosedBy, ClosedAt) VALUES (?, '管理员', "
+                                 "'2004-05-01 08:00:00')"),
+                  {anyDay.toString(QStringLiteral("yyyy-MM"))});
+    }
+    QList<QVariantList> changeLines() const
+    {
+        return env->rows(QStringLiteral("SELECT UserName, Host, ChangeKind, TableName, RowKey, OldValues, NewValues, "
+                                        "Note FROM ChangeLog ORDER BY Id"));
+    }
+    QVariantList line(const QString& kind, const QString& table, const QString& key, const QVariant& before,
+                      const QVariant& after, const QVariant& note = QVariant()) const
+    {
+        return {QStringLiteral("核价员"), data::thisHostName(), kind, table, key, before, after, note};
+    }
+    // Quantity, price and amount of a month's records, as the wage summary reads them.
+    QList<QVariantList> amounts(const QDate& anyDay) const
+    {
+        return env->rows(QStringLiteral("SELECT id, ProductCount, ProcessPrice, ProductCount*ProcessPrice FROM Salary "
+                                        "WHERE ProcessDate>=? AND ProcessDate<? ORDER BY id"),
+                         {day(anyDay, 1), day(anyDay.addMonths(1), 1)});
     }
     // Every table the window writes, whole, values with their types.
     QList<QList<QVariantList>> tables() const
@@ -1305,6 +1344,178 @@ void TestProduce::styleDeleteMeetsOtherClerk()
                                       "(SELECT Kind FROM Product)")),
              QList<QVariantList>{{0}});
     QCOMPARE(env->rows(QStringLiteral("SELECT count(*) FROM Salary")), QList<QVariantList>{{1}});
+}
+
+void TestProduce::closedMonthKeepsItsPrices_data()
+{
+    QTest::addColumn<bool>("bulk"); // the bulk update, or "保存" on the step tab
+    QTest::newRow("step save") << false;
+    QTest::newRow("bulk update") << true;
+}
+
+// Prices of a closed month stay: neither a step save for it nor the bulk update writes a step or
+// a record or a line, and the typed steps stay for another month; reopened, both go through.
+void TestProduce::closedMonthKeepsItsPrices()
+{
+    QFETCH(bool, bulk);
+    const QDate month = QDate::currentDate();
+    addStyle(QStringLiteral("A1"), 2, true);
+    addPricedRecord(QStringLiteral("A1"), QStringLiteral("工序1"), day(month, 1), 10, 2.0);
+    addPricedRecord(QStringLiteral("A1"), QStringLiteral("工序2"), day(month, 2), 4, QVariant());
+    closeMonth(month);
+    open();
+    openSteps(QStringLiteral("A1"));
+    typeIntoCell(0, StepPrice, QStringLiteral("3.5"));
+    setMonth(month.year(), month.month());
+    const auto before = tables();
+    if (bulk) {
+        form->RzPage->setCurrentWidget(form->ProductSheet);
+        env->boxes.queueAnswer(QMessageBox::Yes);
+        click(form->Button1);
+        QCOMPARE(env->boxes.takeTexts(), (QStringList{kAskBulk, kMonthClosed}));
+    } else {
+        env->boxes.queueAnswer(QMessageBox::Yes);
+        click(form->Process_cmdsave);
+        QCOMPARE(env->boxes.takeTexts(),
+                 (QStringList{askSave(month.toString(QStringLiteral("yyyy年MM月"))), kMonthClosed}));
+        QCOMPARE(gridColumn(form->ProcessGrid, StepPrice).at(0), QStringLiteral("￥3.500"));
+    }
+    QCOMPARE(tables(), before);
+    QCOMPARE(changeLines(), QList<QVariantList>());
+
+    env->exec(QStringLiteral("DELETE FROM MonthClose"));
+    if (bulk) {
+        env->boxes.expect(kAskBulk, QMessageBox::Yes);
+        click(form->Button1);
+        QCOMPARE(amounts(month).at(1).at(2), QVariant(0.25));
+    } else {
+        env->boxes.expect(askSave(month.toString(QStringLiteral("yyyy年MM月"))), QMessageBox::Yes);
+        click(form->Process_cmdsave);
+        QCOMPARE(amounts(month).at(0).at(2), QVariant(3.5));
+    }
+    QCOMPARE(changeLines().last().at(2), QVariant(QStringLiteral("套用工序价格")));
+}
+
+// The bulk update records one line per style that has records in the month: how many, and their
+// wage total before and after (here worked out by hand), never a line per record.
+void TestProduce::priceApplicationIsRecordedPerStyle()
+{
+    LoginUser = QStringLiteral("核价员");
+    const QDate month = QDate::currentDate();
+    const QString key = month.toString(QStringLiteral("yyyy-MM"));
+    addStyle(QStringLiteral("A1"), 3, true); // prices 0.125, 0.25, 0.375
+    addStyle(QStringLiteral("B1"), 2, true);
+    addStyle(QStringLiteral("C1"), 1); // unpriced
+    // A1: 10 x 1.0 -> 10 x 0.125; 4 x 2.5 -> 4 x 0.25; 6 x none -> 6 x 0.25; 2 x 3.0 on a step the
+    // style does not have, kept: before 10 + 10 + 0 + 6 = 26, after 1.25 + 1 + 1.5 + 6 = 9.75.
+    addPricedRecord(QStringLiteral("A1"), QStringLiteral("工序1"), day(month, 1), 10, 1.0);
+    addPricedRecord(QStringLiteral("A1"), QStringLiteral("工序2"), day(month, 2), 4, 2.5);
+    addPricedRecord(QStringLiteral("A1"), QStringLiteral("工序2"), day(month, 3), 6, QVariant());
+    addPricedRecord(QStringLiteral("A1"), QStringLiteral("工序7"), day(month, 4), 2, 3.0);
+    // Outside the month, and B1 only outside it: not counted, no line for B1.
+    addPricedRecord(QStringLiteral("A1"), QStringLiteral("工序1"), day(month.addMonths(-1), 28), 100, 1.0);
+    addPricedRecord(QStringLiteral("B1"), QStringLiteral("工序1"), day(month.addMonths(1), 1), 5, 1.0);
+    // C1: 5 x 2.0 -> 5 x none: before 10, after 0.
+    addPricedRecord(QStringLiteral("C1"), QStringLiteral("工序1"), day(month, 5), 5, 2.0);
+    open();
+    env->boxes.expect(kAskBulk, QMessageBox::Yes);
+    click(form->Button1);
+
+    const auto values = [&key](int records, const QString& total) {
+        return QStringLiteral("{\"Month\":\"%1\",\"Records\":%2,\"WageTotal\":%3}").arg(key).arg(records).arg(total);
+    };
+    const auto note = [&key](int records) { return key + QStringLiteral("月份，%1条计件记录").arg(records); };
+    QCOMPARE(changeLines(),
+             (QList<QVariantList>{line(QStringLiteral("套用工序价格"), QStringLiteral("Salary"), QStringLiteral("A1"),
+                                       values(4, "26"), values(4, "9.75"), note(4)),
+                                  line(QStringLiteral("套用工序价格"), QStringLiteral("Salary"), QStringLiteral("C1"),
+                                       values(1, "10"), values(1, "0"), note(1))}));
+    // The total after is what the records now hold.
+    QCOMPARE(env->rows(QStringLiteral("SELECT sum(ProductCount*ProcessPrice) FROM Salary WHERE KindId='A1' AND "
+                                      "ProcessDate>=? AND ProcessDate<?"),
+                       {day(month, 1), day(month.addMonths(1), 1)})
+                 .at(0)
+                 .at(0)
+                 .toDouble(),
+             9.75);
+    LoginUser.clear();
+}
+
+// "保存" records each changed step with its row before and after, then the style's application.
+void TestProduce::stepSaveIsRecorded()
+{
+    LoginUser = QStringLiteral("核价员");
+    addStyle(QStringLiteral("A1"), 3, true);
+    addPricedRecord(QStringLiteral("A1"), QStringLiteral("工序2"), QStringLiteral("2004-03-05"), 8, 1.0);
+    const QString stepId =
+        env->rows(QStringLiteral("SELECT Id FROM Process WHERE Process='工序2'")).at(0).at(0).toString();
+    open();
+    openSteps(QStringLiteral("A1"));
+    typeIntoCell(1, StepName, QStringLiteral("锁\"边"));
+    typeIntoCell(1, StepPrice, QStringLiteral("0.5"));
+    setMonth(2004, 3);
+    env->boxes.expect(askSave(QStringLiteral("2004年03月")), QMessageBox::Yes);
+    click(form->Process_cmdsave);
+    const QString row = QStringLiteral("{\"Id\":%1,\"Process\":\"工序2\",\"ProcessName\":%2,\"ProductId\":\"A1\","
+                                       "\"Price\":%3,\"Productsize\":null}")
+                            .arg(stepId);
+    QCOMPARE(changeLines(),
+             (QList<QVariantList>{line(QStringLiteral("修改工序"), QStringLiteral("Process"), stepId,
+                                       row.arg(QStringLiteral("\"步骤2\""), QStringLiteral("0.25")),
+                                       row.arg(QStringLiteral("\"锁\\\"边\""), QStringLiteral("0.5"))),
+                                  line(QStringLiteral("套用工序价格"), QStringLiteral("Salary"), QStringLiteral("A1"),
+                                       QStringLiteral("{\"Month\":\"2004-03\",\"Records\":1,\"WageTotal\":8}"),
+                                       QStringLiteral("{\"Month\":\"2004-03\",\"Records\":1,\"WageTotal\":4}"),
+                                       QStringLiteral("2004-03月份，1条计件记录"))}));
+    LoginUser.clear();
+}
+
+// Adding, editing and deleting a style each leave a line with the style row; a new number and
+// name carried into the records leave one more, also when some of them lie in a closed month,
+// whose quantities, prices and amounts stay as they were.
+void TestProduce::styleChangesAreRecorded()
+{
+    LoginUser = QStringLiteral("核价员");
+    addPricedRecord(QStringLiteral("A1"), QStringLiteral("工序1"), QStringLiteral("2004-03-05"), 8, 1.5);
+    addPricedRecord(QStringLiteral("A1"), QStringLiteral("工序2"), QStringLiteral("2004-04-05"), 3, 0.5);
+    closeMonth(QDate(2004, 3, 1));
+    open();
+    fillStyle(QStringLiteral("A1"), QStringLiteral("2"), QStringLiteral("衬衫"), QStringLiteral("50"));
+    form->ProductPicker->setDate(QDate(2004, 3, 1));
+    click(form->cmdadd);
+    const QString id = env->rows(QStringLiteral("SELECT Id FROM Product")).at(0).at(0).toString();
+    const QString style = QStringLiteral("{\"Id\":%1,\"Kind\":\"%2\",\"Process\":2,\"KindName\":\"%3\","
+                                         "\"ProductCount\":50,\"ProductDate\":\"2004-03-01\"}")
+                              .arg(id);
+    QCOMPARE(changeLines(), (QList<QVariantList>{line(QStringLiteral("新增款式"), QStringLiteral("Product"), id,
+                                                      QVariant(), style.arg("A1", "衬衫"))}));
+
+    const QList<QVariantList> closedBefore = amounts(QDate(2004, 3, 1));
+    pick(QStringLiteral("A1"));
+    fillStyle(QStringLiteral("A2"), QStringLiteral("2"), QStringLiteral("外套"), QStringLiteral("50"));
+    click(form->cmdedit);
+    QCOMPARE(changeLines().mid(1),
+             (QList<QVariantList>{line(QStringLiteral("带入计件记录"), QStringLiteral("Salary"), QStringLiteral("A2"),
+                                       QStringLiteral("{\"KindId\":\"A1\",\"KindName\":\"衬衫\"}"),
+                                       QStringLiteral("{\"KindId\":\"A2\",\"KindName\":\"外套\"}"),
+                                       QStringLiteral("带入2条计件记录")),
+                                  line(QStringLiteral("修改款式"), QStringLiteral("Product"), id,
+                                       style.arg("A1", "衬衫"), style.arg("A2", "外套"))}));
+    QCOMPARE(amounts(QDate(2004, 3, 1)), closedBefore);
+    QCOMPARE(env->rows(QStringLiteral("SELECT KindId, KindName FROM Salary ORDER BY id")),
+             (QList<QVariantList>{{"A2", "外套"}, {"A2", "外套"}}));
+
+    // Saved as it is: the records already carry the number and name, nothing to record.
+    pick(QStringLiteral("A2"));
+    click(form->cmdedit);
+    QCOMPARE(changeLines().size(), 3);
+
+    pick(QStringLiteral("A2"));
+    env->boxes.expect(kAskDelete, QMessageBox::Yes);
+    click(form->cmddelete);
+    QCOMPARE(changeLines().value(3),
+             line(QStringLiteral("删除款式"), QStringLiteral("Product"), id, style.arg("A2", "外套"), QVariant()));
+    LoginUser.clear();
 }
 
 QTEST_MAIN(TestProduce)

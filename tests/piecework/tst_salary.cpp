@@ -1,3 +1,5 @@
+#include "data/ClientName.h"
+#include "data/LoginIdentity.h"
 #include "data/Sql.h"
 #include "masterdata/MasterFixture.h"
 #include "piecework/Produce.h"
@@ -29,6 +31,7 @@ const QString kNotSaved = QStringLiteral("数据没有保存，所填内容仍�
 const QString kAskDelete = QStringLiteral("是否确定要删除此数据?  ");
 const QString kChangedByOther = QStringLiteral("该记录已被其他用户修改，请刷新后重试!");
 const QString kDeletedByOther = QStringLiteral("该记录已被其他用户删除!");
+const QString kMonthClosed = QStringLiteral("对不起，该月份已结账，不能修改!");
 
 // Grid columns.
 enum { ColTeam, ColPlace, ColWorker, ColKind, ColKindName, ColStep, ColStepName, ColSize, ColCount, ColDate, ColId };
@@ -105,6 +108,9 @@ private slots:
     void maximizedReturnsToNormal();
     void entryWaitsWhilePricesAreApplied();
     void listShowsAnotherClerksRecords();
+    void closedMonthRefusesTheChange_data();
+    void closedMonthRefusesTheChange();
+    void changesAreRecorded();
 
 private:
     void addStyle(const QString& kind, const QString& name, const QList<QString>& stepNames) const
@@ -145,6 +151,17 @@ private:
         form->ProcessCount->setText(count);
     }
     QList<QVariantList> records() const { return env->rows(kRecordSql); }
+    // A month closed as the month close stores it.
+    void closeMonth(const QString& month) const
+    {
+        env->exec(QStringLiteral("INSERT INTO MonthClose (Month, ClosedBy, ClosedAt) VALUES (?, '管理员', ?)"),
+                  {month, month + QStringLiteral("-28 18:00:00")});
+    }
+    QList<QVariantList> changeLines() const
+    {
+        return env->rows(QStringLiteral("SELECT UserName, Host, ChangeKind, TableName, RowKey, OldValues, NewValues, "
+                                        "Note FROM ChangeLog ORDER BY Id"));
+    }
     QStringList choices() const
     {
         return {form->DeptName_ComboBox->currentText(),
@@ -924,6 +941,147 @@ void TestSalary::listShowsAnotherClerksRecords()
     QTRY_COMPARE_WITH_TIMEOUT(shownIds(), (QList<qint64>{3, 1}), 1000);
     QCOMPARE(list->fieldByName(QStringLiteral("id")).asInteger(), 1);
     QCOMPARE(form->SalaryGrid->currentIndex().row(), 1);
+}
+
+void TestSalary::closedMonthRefusesTheChange_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("pick"); // the grid row picked first (-1: none)
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QStringList>("boxes");
+    // The list: the April record (id 2) above the March record (id 1); March is closed.
+    QTest::newRow("add into a closed month")
+        << "add" << -1 << QDate(2004, 3, 15) << QStringList{kMonthClosed, kNotSaved};
+    QTest::newRow("edit into a closed month")
+        << "edit" << 0 << QDate(2004, 3, 20) << QStringList{kMonthClosed, kNotSaved};
+    QTest::newRow("edit out of a closed month")
+        << "edit" << 1 << QDate(2004, 4, 20) << QStringList{kMonthClosed, kNotSaved};
+    QTest::newRow("edit within a closed month")
+        << "edit" << 1 << QDate(2004, 3, 1) << QStringList{kMonthClosed, kNotSaved};
+    QTest::newRow("delete in a closed month")
+        << "delete" << 1 << QDate(2004, 3, 1) << QStringList{kAskDelete, kMonthClosed};
+}
+
+// A change that touches a closed month saves nothing, records nothing, and leaves the fields as
+// the clerk typed them; the same change to open months goes through.
+void TestSalary::closedMonthRefusesTheChange()
+{
+    QFETCH(QString, action);
+    QFETCH(int, pick);
+    QFETCH(QDate, date);
+    QFETCH(QStringList, boxes);
+    addRecord(QStringLiteral("一组"), 5, QStringLiteral("张三"), QStringLiteral("A1"), 1, QStringLiteral("2004-03-01"));
+    addRecord(QStringLiteral("一组"), 6, QStringLiteral("李四"), QStringLiteral("B2"), 2, QStringLiteral("2004-04-02"));
+    closeMonth(QStringLiteral("2004-03"));
+    open();
+    if (pick >= 0)
+        pressRow(form->SalaryGrid, pick);
+    else
+        fill(QStringLiteral("一组"), QStringLiteral("5"), QStringLiteral("A1"), QStringLiteral("工序1"), "38", "3");
+    if (action != QLatin1String("delete"))
+        form->ProcessCount->setText(QStringLiteral("77"));
+    form->ProcessDate->setDate(date);
+    const QList<QVariantList> before = records();
+    const QStringList typed = choices();
+    const QVariant picked = form->ClickedId;
+
+    QPushButton* button = action == QLatin1String("add")    ? form->cmdadd
+                          : action == QLatin1String("edit") ? form->cmdedit
+                                                            : form->cmddel;
+    if (action == QLatin1String("delete"))
+        env->boxes.queueAnswer(QMessageBox::Yes);
+    click(button);
+    QCOMPARE(env->boxes.takeTexts(), boxes);
+    QCOMPARE(records(), before);
+    QCOMPARE(changeLines(), QList<QVariantList>());
+    QCOMPARE(choices(), typed);
+    QCOMPARE(form->ProcessDate->date(), date);
+    QCOMPARE(form->ClickedId, picked);
+    if (action != QLatin1String("delete"))
+        QCOMPARE(form->ProcessCount->text(), QStringLiteral("77"));
+    QCOMPARE(gridColumn(form->SalaryGrid, ColId), (QStringList{"2", "1"}));
+
+    // Reopened, the same click saves.
+    env->exec(QStringLiteral("DELETE FROM MonthClose"));
+    if (action == QLatin1String("delete"))
+        env->boxes.expect(kAskDelete, QMessageBox::Yes);
+    click(button);
+    QVERIFY(records() != before);
+    QCOMPARE(changeLines().size(), 1);
+}
+
+// Each saved change leaves one line with who and where, what kind, which record and its values
+// before and after; the list is patched in place all the same (a row changed only in memory
+// stays as it is, where reading the list again would bring back the stored value).
+void TestSalary::changesAreRecorded()
+{
+    LoginUser = QStringLiteral("录入员");
+    addRecord(QStringLiteral("一组"), 6, QStringLiteral("李四"), QStringLiteral("B2"), 2, QStringLiteral("2004-04-02"));
+    closeMonth(QStringLiteral("2004-03"));
+    open();
+    const auto markUntouchedRow = [] {
+        data::DataSet* list = DM->DataAddQuery;
+        for (int row = 0; row < list->recordCount(); ++row)
+            if (list->value(row, list->findField(QStringLiteral("id"))).toLongLong() == 1)
+                list->setValue(row, list->findField(QStringLiteral("WorkerName")), QStringLiteral("只在列表"));
+    };
+    const auto untouchedRowShown = [this] {
+        for (const QStringList& row : gridRows(form->SalaryGrid))
+            if (row.at(ColId) == QLatin1String("1"))
+                return row.at(ColWorker);
+        return QString();
+    };
+    const QString added =
+        QStringLiteral("{\"id\":2,\"DeptName\":\"一组\",\"MachineId\":5,\"WorkerName\":\"张三\",\"KindId\":\"A1\","
+                       "\"KindName\":\"衬衫\",\"Process\":\"工序2\",\"ProcessName\":\"缝制\",\"ProcessSize\":38.5,"
+                       "\"ProductCount\":3,\"ProcessPrice\":null,\"ProcessDate\":\"2004-04-15\"}");
+    const QString edited =
+        QString(added).replace(QStringLiteral("\"ProductCount\":3"), QStringLiteral("\"ProductCount\":12"));
+    const auto line = [](const QString& kind, const QVariant& before, const QVariant& after) {
+        return QVariantList{QStringLiteral("录入员"),
+                            data::thisHostName(),
+                            kind,
+                            QStringLiteral("Salary"),
+                            QStringLiteral("2"),
+                            before,
+                            after,
+                            QVariant()};
+    };
+
+    markUntouchedRow();
+    fill(QStringLiteral("一组"), QStringLiteral("5"), QStringLiteral("A1"), QStringLiteral("工序2"), "38.5", "3");
+    form->ProcessDate->setDate(QDate(2004, 4, 15));
+    click(form->cmdadd);
+    QCOMPARE(changeLines(), (QList<QVariantList>{line(QStringLiteral("新增计件记录"), QVariant(), added)}));
+    QCOMPARE(untouchedRowShown(), QStringLiteral("只在列表"));
+    const QString when = env->rows(QStringLiteral("SELECT ChangedAt FROM ChangeLog")).at(0).at(0).toString();
+    QVERIFY2(
+        qAbs(QDateTime::fromString(when, QStringLiteral("yyyy-MM-dd HH:mm:ss")).secsTo(QDateTime::currentDateTime())) <
+            60,
+        qPrintable(when));
+
+    // An edit within open months: the values before and after.
+    pressRow(form->SalaryGrid, 0);
+    QCOMPARE(form->ClickedId, QVariant(2));
+    markUntouchedRow();
+    form->ProcessCount->setText(QStringLiteral("12"));
+    click(form->cmdedit);
+    QCOMPARE(changeLines().value(1), line(QStringLiteral("修改计件记录"), added, edited));
+    QCOMPARE(untouchedRowShown(), QStringLiteral("只在列表"));
+
+    // Saved unchanged: nothing to record.
+    pressRow(form->SalaryGrid, 0);
+    click(form->cmdedit);
+    QCOMPARE(changeLines().size(), 2);
+
+    pressRow(form->SalaryGrid, 0);
+    markUntouchedRow();
+    env->boxes.expect(kAskDelete, QMessageBox::Yes);
+    click(form->cmddel);
+    QCOMPARE(changeLines().value(2), line(QStringLiteral("删除计件记录"), edited, QVariant()));
+    QCOMPARE(untouchedRowShown(), QStringLiteral("只在列表"));
+    QCOMPARE(gridColumn(form->SalaryGrid, ColId), QStringList{"1"});
+    LoginUser.clear();
 }
 
 QTEST_MAIN(TestSalary)
