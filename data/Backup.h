@@ -31,12 +31,13 @@ CopyOutcome backupDatabase(Connection& connection, const QString& backupFile);
 // loaded rows; the next statement reconnects and reads the restored data); the copy then goes into
 // the live file through SQLite in one transaction, so a failure (no room, no rights, file in use)
 // leaves the live database exactly as it was. On a server the backup's rows replace those of the
-// program's tables in one transaction, keys included, with the same all-or-nothing outcome.
+// program's tables and of the history tables in one transaction, keys included, with the same
+// all-or-nothing outcome (a backup without the history tables leaves them empty).
 CopyOutcome restoreDatabase(Connection& connection, const QString& backupFile);
 
 // Loads a file database of this program into the server database at uri, in one transaction. A
 // server database without any table is given the program's tables first; one whose program tables
-// hold any row is refused, so nothing is overwritten. The progress is told after each table.
+// (or history tables) hold any row is refused, so nothing is overwritten. The progress is told after each table.
 CopyOutcome migrateToServer(const QString& file, const QString& uri, const TableProgress& progress = {});
 
 } // namespace data

@@ -304,6 +304,10 @@ bool PgEngine::open(const QString& uri, Error* error)
     if (const QString problem = serverVersionProblem(PQserverVersion(m_conn)); !problem.isEmpty())
         return fail(serverError(ErrorKind::NotOurs, problem));
     PQsetClientEncoding(m_conn, "UTF8");
+    // The server's notices ("... does not exist, skipping" from the schema's IF EXISTS steps) are no
+    // concern of the user; libpq would print them on the standard error.
+    PQsetNoticeProcessor(
+        m_conn, [](void*, const char*) {}, nullptr);
     const QByteArray settings = QByteArrayLiteral("SET DateStyle = ISO; SET lock_timeout = ") +
                                 QByteArray::number(m_busyTimeout) + QByteArrayLiteral("; SET TimeZone = 'UTC'");
     ResultPtr set(PQexec(m_conn, settings.constData()), PQclear);

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QSet>
+#include <QStringList>
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -409,6 +410,39 @@ bool copyTableIn(sqlite3* file, PgEngine& server, const FileTable& table, qint64
     return ok || failWith(error, failed);
 }
 
+// True when the database file holds the table (a file of an earlier version lacks the history
+// tables).
+bool fileHasTable(sqlite3* file, const QString& name, bool* has, Error* error)
+{
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v2(file, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?1 COLLATE NOCASE",
+                                -1, &raw, nullptr);
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> st(raw, sqlite3_finalize);
+    const QByteArray tableName = name.toUtf8();
+    if (rc == SQLITE_OK)
+        rc = sqlite3_bind_text(st.get(), 1, tableName.constData(), int(tableName.size()), SQLITE_STATIC);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(st.get());
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        return failWith(error, fileError(rc));
+    *has = rc == SQLITE_ROW;
+    return true;
+}
+
+// The history tables the server holds, by their names in the schema.
+bool serverHistoryTables(PgEngine& server, QStringList* present, Error* error)
+{
+    present->clear();
+    for (const QString& table : historyTableNames()) {
+        ResultPtr result(nullptr, PQclear);
+        if (!serverExec(server, "SELECT to_regclass('" + table.toLower().toUtf8() + "') IS NOT NULL", error, &result))
+            return false;
+        if (QByteArray(PQgetvalue(result.get(), 0, 0)) == "t")
+            *present << table;
+    }
+    return true;
+}
+
 // The program's tables on the server: none, all, or some (then the first missing one in *missing).
 enum class Found { None, Program, Other };
 
@@ -443,7 +477,15 @@ bool prepareEmptyServer(PgEngine& server, Error* error)
         return serverExec(server, schemaText(Dialect::Postgres).toUtf8(), error);
     if (found == Found::Other)
         return failWith(error, Error{1, notThisProgramsDatabaseText(missing), ErrorKind::NotOurs});
-    for (const QString& table : Connection::kProgramTables) {
+    // A server database of an earlier version gets the history tables here; the ones it has must be
+    // empty as well, so that no line of its change record is overwritten.
+    QStringList history;
+    if (!serverHistoryTables(server, &history, error))
+        return false;
+    if (history.size() < historyTableNames().size() &&
+        !serverExec(server, historyTablesText(Dialect::Postgres).toUtf8(), error))
+        return false;
+    for (const QString& table : Connection::kProgramTables + history) {
         ResultPtr result(nullptr, PQclear);
         if (!serverExec(server, "SELECT EXISTS (SELECT 1 FROM " + table.toUtf8() + ")", error, &result))
             return false;
@@ -467,12 +509,17 @@ bool copyServerToFile(PgEngine& server, sqlite3* file, Error* error)
     sqlite3_exec(file, "PRAGMA cache_size = -131072", nullptr, nullptr, nullptr);
     int rc = sqlite3_exec(file, "BEGIN", nullptr, nullptr, nullptr);
     bool ok = rc == SQLITE_OK || failWith(error, fileError(rc));
-    for (int t = 0; ok && t < Connection::kProgramTables.size(); ++t) {
+    // The history tables go too; a server without them (its owner has not opened it since they came)
+    // leaves them empty in the file.
+    QStringList tables = Connection::kProgramTables;
+    QStringList history;
+    ok = ok && serverHistoryTables(server, &history, error);
+    tables += history;
+    for (int t = 0; ok && t < tables.size(); ++t) {
         FileTable table;
         DeferredIndexes indexes;
-        ok = readFileTable(file, Connection::kProgramTables.at(t), &table, error) &&
-             dropFileIndexes(file, table.name, &indexes, error) && copyTableOut(server, file, table, error) &&
-             createFileIndexes(file, indexes, error);
+        ok = readFileTable(file, tables.at(t), &table, error) && dropFileIndexes(file, table.name, &indexes, error) &&
+             copyTableOut(server, file, table, error) && createFileIndexes(file, indexes, error);
     }
     if (ok && (rc = sqlite3_exec(file, "COMMIT", nullptr, nullptr, nullptr)) != SQLITE_OK)
         ok = failWith(error, fileError(rc));
@@ -492,22 +539,39 @@ bool copyFileToServer(sqlite3* file, PgEngine& server, ServerLoad load, const Ta
         return failWith(error, fileError(rc));
     const auto endRead = [file] { sqlite3_exec(file, "COMMIT", nullptr, nullptr, nullptr); };
 
+    // The program's tables, then the history tables: those of a file of an earlier version, which
+    // has none, stay empty on the server (a restore empties them: the restored state has no record).
+    const QStringList historyNames = historyTableNames();
+    const QStringList tables = Connection::kProgramTables + historyNames;
     QList<QByteArray> tableNames;
-    for (const QString& table : Connection::kProgramTables)
+    for (const QString& table : tables)
         tableNames << table.toUtf8();
     // The index builds sort in memory where they can.
     bool ok =
         serverExec(server, "BEGIN", error) && serverExec(server, "SET LOCAL maintenance_work_mem = '256MB'", error);
-    if (ok)
-        ok = load == ServerLoad::IntoEmpty ? prepareEmptyServer(server, error)
-                                           : serverExec(server, "TRUNCATE " + tableNames.join(", "), error);
-    for (int t = 0; ok && t < Connection::kProgramTables.size(); ++t) {
+    if (ok && load == ServerLoad::IntoEmpty) {
+        ok = prepareEmptyServer(server, error);
+    } else if (ok) {
+        // The restore's own connection added the history tables when it opened, where it could.
+        QStringList present;
+        ok = serverHistoryTables(server, &present, error) &&
+             (present.size() == historyNames.size() ||
+              serverExec(server, historyTablesText(Dialect::Postgres).toUtf8(), error)) &&
+             serverExec(server, "TRUNCATE " + tableNames.join(", "), error);
+    }
+    for (int t = 0; ok && t < tables.size(); ++t) {
         FileTable table;
         qint64 rows = 0;
         DeferredIndexes indexes;
-        ok = readFileTable(file, Connection::kProgramTables.at(t), &table, error) &&
-             dropServerIndexes(server, tableNames.at(t), &indexes, error) &&
-             copyTableIn(file, server, table, &rows, error) && createServerIndexes(server, table.name, indexes, error);
+        bool inFile = true;
+        ok = (t < Connection::kProgramTables.size() || fileHasTable(file, tables.at(t), &inFile, error));
+        if (ok && inFile)
+            ok = readFileTable(file, tables.at(t), &table, error) &&
+                 dropServerIndexes(server, tableNames.at(t), &indexes, error) &&
+                 copyTableIn(file, server, table, &rows, error) &&
+                 createServerIndexes(server, table.name, indexes, error);
+        else if (ok)
+            table.key = tableColumns(tables.at(t)).constFirst().toUtf8(); // each table's key comes first
         if (!ok)
             break;
         // The next key the server gives continues past the highest one loaded.
@@ -518,7 +582,7 @@ bool copyFileToServer(sqlite3* file, PgEngine& server, ServerLoad load, const Ta
                         "ALTER TABLE " + tableNames.at(t) + " ALTER COLUMN " + sqlName(table.key) + " RESTART WITH " +
                             QByteArray(PQgetvalue(highest.get(), 0, 0)),
                         error);
-        if (ok && progress)
+        if (ok && progress && inFile)
             progress(table.name, rows);
     }
     // Other clerks' lists see that every table changed (the counter exists where the server follows

@@ -1,6 +1,7 @@
 #include "masterdata/Dept.h"
 
 #include "data/DataModule.h"
+#include "data/History.h"
 #include "data/Sql.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/MessageBox.h"
@@ -31,6 +32,9 @@ const QString kDeleteSql = QStringLiteral("Delete From Dept Where DeptName =?");
 const QString kDeleteByKeySql = QStringLiteral("Delete From Dept Where id =?");
 const QString kRenameDeptSql = QStringLiteral("Update Dept Set DeptName =? Where DeptName =?");
 const QString kRenameSalarySql = QStringLiteral("Update Salary Set DeptName=? Where DeptName =?");
+const QString kKeyOfNameSql = QStringLiteral("Select id From Dept Where DeptName=?");
+const QString kTable = QStringLiteral("Dept");
+const QString kKeyColumn = QStringLiteral("id");
 
 const QString kNameEmpty = QStringLiteral("对不起，班组名称不能为空!");
 const QString kNameRepeated = QStringLiteral("对不起，班组名称不能有重复!");
@@ -114,6 +118,14 @@ bool TDeptForm::nameTaken(const QString& name, bool* taken)
     return true;
 }
 
+bool TDeptForm::keyOfName(const QString& name, QVariant* id)
+{
+    if (!OpenQuery(DM->DmQuery, kKeyOfNameSql, {name}))
+        return false;
+    *id = DM->DmQuery->isEmpty() ? QVariant() : KeyParam(DM->DmQuery->field(0));
+    return true;
+}
+
 void TDeptForm::DeptGridMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, const QPoint&)
 {
     // While DmQuery holds another window's look-up without the team-name field, a press picks
@@ -156,7 +168,16 @@ void TDeptForm::cmdaddClick()
     const QString name = DeptName_Edit->text();
     if (!nameAcceptable(name))
         return;
-    if (!ExecQuery(DM->DmQuery, kAddSql, {name})) {
+    // The team and its line in the change record are written together.
+    const bool added = RunInTransaction([&] {
+        if (!ExecQuery(DM->DmQuery, kAddSql, {name}))
+            return false;
+        const QVariant id = DM->DmQuery->lastInsertId();
+        QString after;
+        return ReadRowValues(kTable, kKeyColumn, id, &after) &&
+               LogChange(ChangeLine{change::kAddTeam, kTable, id, QString(), after, QString()});
+    });
+    if (!added) {
         DataRefresh();
         return;
     }
@@ -178,17 +199,38 @@ void TDeptForm::cmdeditClick()
     // team by number and need no change.
     const QString oldName = SelectedDeptName;
     bool changedByOther = false;
+    // The change record gets a line for the team and one for the records that took the new name,
+    // in the same transaction. Records of closed months take it too: a name changes no money.
     const bool renamed = RunInTransaction([&] {
+        QVariant id;
+        QString before;
+        if (!keyOfName(oldName, &id) || (id.isValid() && !ReadRowValues(kTable, kKeyColumn, id, &before)))
+            return false;
         QVariantList params{name, oldName};
         const QString renameDept = WithRowVersion(kRenameDeptSql, &params, SelectedDeptVersion);
         if (!ExecQuery(DM->DmQuery, renameDept, params))
             return false;
+        const bool teamRenamed = DM->DmQuery->rowsAffected() > 0;
         // Another clerk renamed or deleted the team since it was picked: nothing changes.
-        if (DM->DmQuery->rowsAffected() == 0 && OtherClerksWrite()) {
+        if (!teamRenamed && OtherClerksWrite()) {
             changedByOther = true;
             return false;
         }
-        return ExecQuery(DM->DmQuery, kRenameSalarySql, {name, oldName});
+        if (teamRenamed) {
+            QString after;
+            if (!ReadRowValues(kTable, kKeyColumn, id, &after) ||
+                !LogChange(ChangeLine{change::kEditTeam, kTable, id, before, after, QString()}))
+                return false;
+        }
+        if (!ExecQuery(DM->DmQuery, kRenameSalarySql, {name, oldName}))
+            return false;
+        const int carried = DM->DmQuery->rowsAffected();
+        if (carried == 0)
+            return true;
+        const QStringList column{QStringLiteral("DeptName")};
+        return LogChange(ChangeLine{change::kCarryIntoRecords, QStringLiteral("Salary"), id.isValid() ? id : oldName,
+                                    ValuesText(column, {oldName}), ValuesText(column, {name}),
+                                    QStringLiteral("带入%1条计件记录").arg(carried)});
     });
     if (!renamed) {
         if (changedByOther)
@@ -216,13 +258,25 @@ void TDeptForm::cmddeleteClick()
     // Only the team goes; its workers and records stay. Where other clerks write, the picked name
     // may since have gone to another team: the picked team goes by its key, renamed or not.
     const bool byKey = OtherClerksWrite() && SelectedDeptId.isValid();
-    const bool ran = byKey ? ExecQuery(DM->DmQuery, kDeleteByKeySql, {SelectedDeptId})
-                           : ExecQuery(DM->DmQuery, kDeleteSql, {SelectedDeptName});
+    bool deleted = false;
+    // The team goes with its line in the change record; a team already gone leaves no line.
+    const bool ran = RunInTransaction([&] {
+        QVariant id = SelectedDeptId;
+        QString before;
+        if ((!byKey && !keyOfName(SelectedDeptName, &id)) ||
+            (id.isValid() && !ReadRowValues(kTable, kKeyColumn, id, &before)))
+            return false;
+        if (!(byKey ? ExecQuery(DM->DmQuery, kDeleteByKeySql, {SelectedDeptId})
+                    : ExecQuery(DM->DmQuery, kDeleteSql, {SelectedDeptName})))
+            return false;
+        deleted = DM->DmQuery->rowsAffected() > 0;
+        return !deleted || LogChange(ChangeLine{change::kDeleteTeam, kTable, id, before, QString(), QString()});
+    });
     if (!ran) {
         DataRefresh();
         return;
     }
-    if (byKey && DM->DmQuery->rowsAffected() == 0)
+    if (byKey && !deleted)
         ShowDeletedByOther();
     SelectedDeptId = QVariant();
     SelectedDeptVersion = QVariant();

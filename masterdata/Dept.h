@@ -52,6 +52,8 @@ private:
     bool nameAcceptable(const QString& name);
     // The name-taken test; false when the statement failed.
     bool nameTaken(const QString& name, bool* taken);
+    // The key of the team of this name, invalid when there is none; false when the statement failed.
+    bool keyOfName(const QString& name, QVariant* id);
 };
 
 extern TDeptForm* DeptForm;

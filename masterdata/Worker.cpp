@@ -1,6 +1,7 @@
 #include "masterdata/Worker.h"
 
 #include "data/DataModule.h"
+#include "data/History.h"
 #include "data/Sql.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/MessageBox.h"
@@ -70,6 +71,8 @@ const QString kPickToDelete = QStringLiteral("对不起，请选择所要删除�
 const QString kTeamGone = QStringLiteral("对不起，该班组已不存在，请重新选择班组!");
 
 const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
+const QString kTable = QStringLiteral("Worker");
+const QString kKeyColumn = QStringLiteral("id");
 
 // Chooses the entry equal to text, or nothing when none is.
 void chooseItem(QComboBox* box, const QString& text)
@@ -316,8 +319,13 @@ void TWorkerForm::cmdaddClick()
     qlonglong deptId = 0;
     bool gone = false;
     const bool added = RunInTransaction([&] {
-        return teamNumber(&deptId, &gone) &&
-               ExecQuery(query, kAddSql, {name, deptId, machine, EnterDatePicker->date().toString(kDateFormat)});
+        if (!teamNumber(&deptId, &gone) ||
+            !ExecQuery(query, kAddSql, {name, deptId, machine, EnterDatePicker->date().toString(kDateFormat)}))
+            return false;
+        const QVariant id = query->lastInsertId();
+        QString after;
+        return ReadRowValues(kTable, kKeyColumn, id, &after) &&
+               LogChange(ChangeLine{change::kAddWorker, kTable, id, QString(), after, QString()});
     });
     if (!added) {
         if (gone)
@@ -369,14 +377,24 @@ void TWorkerForm::cmdeditClick()
     qlonglong deptId = 0;
     bool gone = false;
     bool changedByOther = false;
+    // The change record gets the worker's values before and after, unless the save changed none.
     const bool edited = RunInTransaction([&] {
-        if (!teamNumber(&deptId, &gone))
+        QString before;
+        if (!teamNumber(&deptId, &gone) || !ReadRowValues(kTable, kKeyColumn, picked, &before))
             return false;
         QVariantList params{name, deptId, machine, EnterDatePicker->date().toString(kDateFormat), picked};
         if (!ExecQuery(query, WithRowVersion(kEditSql, &params, SelectedWorkerVersion), params))
             return false;
-        changedByOther = query->rowsAffected() == 0 && OtherClerksWrite();
-        return !changedByOther;
+        const bool written = query->rowsAffected() > 0;
+        changedByOther = !written && OtherClerksWrite();
+        if (changedByOther)
+            return false;
+        if (!written)
+            return true; // the worker has gone (from a file): nothing changed, nothing to record
+        QString after;
+        if (!ReadRowValues(kTable, kKeyColumn, picked, &after))
+            return false;
+        return after == before || LogChange(ChangeLine{change::kEditWorker, kTable, picked, before, after, QString()});
     });
     if (!edited) {
         if (gone)
@@ -400,12 +418,23 @@ void TWorkerForm::cmddeleteClick()
     }
     if (!toolkit::AskDelete())
         return;
-    // Only the worker goes; the piece-work records keep their copies of the names.
-    if (!ExecQuery(DM->WorkerQuery, kDeleteSql, {SelectedWorkerId})) {
+    // Only the worker goes; the piece-work records keep their copies of the names. The change record
+    // gets the worker's last values in the same transaction; a worker already gone leaves no line.
+    bool deleted = false;
+    const bool ran = RunInTransaction([&] {
+        QString before;
+        if (!ReadRowValues(kTable, kKeyColumn, SelectedWorkerId, &before) ||
+            !ExecQuery(DM->WorkerQuery, kDeleteSql, {SelectedWorkerId}))
+            return false;
+        deleted = DM->WorkerQuery->rowsAffected() > 0;
+        return !deleted ||
+               LogChange(ChangeLine{change::kDeleteWorker, kTable, SelectedWorkerId, before, QString(), QString()});
+    });
+    if (!ran) {
         DataRefresh();
         return;
     }
-    if (DM->WorkerQuery->rowsAffected() == 0 && OtherClerksWrite() && SelectedWorkerVersion.isValid())
+    if (!deleted && OtherClerksWrite() && SelectedWorkerVersion.isValid())
         ShowDeletedByOther();
     // The picked row is gone.
     SelectedWorkerVersion = QVariant();

@@ -3,6 +3,7 @@
 #include "data/Backup.h"
 #include "data/DataModule.h"
 #include "data/Engine.h"
+#include "data/History.h"
 #include "data/LoginIdentity.h"
 #include "data/Sql.h"
 #include "masterdata/Dept.h"
@@ -25,6 +26,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -623,9 +626,20 @@ void TMainForm::DataBackupClick()
 
 void TMainForm::DataGiveBackClick()
 {
+    const QString backupFile = data::backupFilePath();
+    // The backup's modification time, which the restore's line in the change record names.
+    const QDateTime backupTime = QFileInfo(backupFile).lastModified();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const data::CopyOutcome outcome = data::restoreDatabase(*DM->connection(), data::backupFilePath());
+    const data::CopyOutcome outcome = data::restoreDatabase(*DM->connection(), backupFile);
     QApplication::restoreOverrideCursor();
+    // The restored database records its restore: the first line after the backup's own.
+    if (outcome.ok)
+        RunInTransaction([&] {
+            return LogChange(ChangeLine{change::kRestore, QStringLiteral("*"), QVariant(), QString(), QString(),
+                                        QStringLiteral("由备份文件 %1 恢复（备份文件的修改时间：%2）")
+                                            .arg(QDir::toNativeSeparators(backupFile),
+                                                 backupTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))});
+        });
     if (outcome.ok)
         toolkit::ShowInfo(QStringLiteral("数据恢复成功......"));
     else

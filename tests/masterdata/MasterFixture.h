@@ -43,6 +43,28 @@ struct Env {
              {name, deptId, machine, date});
         return rows(QStringLiteral("SELECT max(id) FROM Worker")).at(0).at(0).toLongLong();
     }
+    // The lines of the change record, oldest first: kind, table, key, values before and after, note
+    // and user, "NULL" where a field is empty.
+    QList<QStringList> changeLines() const
+    {
+        QList<QStringList> lines;
+        for (const QVariantList& row :
+             rows(QStringLiteral("SELECT ChangeKind, TableName, RowKey, OldValues, NewValues, Note, UserName "
+                                 "FROM ChangeLog ORDER BY Id"))) {
+            QStringList line;
+            for (const QVariant& value : row)
+                line << (value.isNull() ? QStringLiteral("NULL") : value.toString());
+            lines << line;
+        }
+        return lines;
+    }
+    // Makes the database one of an earlier version: without the tables of the closed months and the
+    // change record. Only before the data module's first statement.
+    void dropHistoryTables() const
+    {
+        exec(QStringLiteral("DROP TABLE ChangeLog"));
+        exec(QStringLiteral("DROP TABLE MonthClose"));
+    }
     qlonglong addUser(const QString& name, const QString& password, const QString& role) const
     {
         exec(QStringLiteral("INSERT INTO UserData (\"User\", Password, Role) VALUES (?,?,?)"), {name, password, role});

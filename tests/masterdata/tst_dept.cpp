@@ -1,8 +1,11 @@
 #include "MasterFixture.h"
+#include "data/History.h"
+#include "data/LoginIdentity.h"
 #include "data/Sql.h"
 #include "masterdata/Dept.h"
 
 #include <QAbstractItemModelTester>
+#include <QDateTime>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +35,7 @@ private slots:
         QCOMPARE(env->boxes.unexpected(), 0);
         QCOMPARE(env->boxes.take().size(), 0);
         env.reset();
+        LoginUser.clear();
     }
 
     void opensWithTeamList();
@@ -54,6 +58,11 @@ private slots:
     void renameMeetsOtherClerk();
     void deleteMeetsOtherClerk_data();
     void deleteMeetsOtherClerk();
+    void changesAreRecorded();
+    void renameReachesClosedMonths();
+    void failedRecordUndoesTheChange_data();
+    void failedRecordUndoesTheChange();
+    void olderDatabaseGetsTheHistoryTables();
 
 private:
     TDeptForm* open()
@@ -67,6 +76,13 @@ private:
         const int row = int(gridColumn(form->DeptGrid, 0).indexOf(name));
         QVERIFY2(row >= 0, qPrintable(name));
         pressRow(form->DeptGrid, row);
+    }
+    QStringList kinds() const
+    {
+        QStringList names;
+        for (const QStringList& line : env->changeLines())
+            names << line.at(0);
+        return names;
     }
     QStringList teams() const
     {
@@ -176,6 +192,7 @@ void TestDept::addRefusals()
     QCOMPARE(boxes.at(0).buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(boxes.at(0).icon, toolkit::MsgIcon::Stop);
     QCOMPARE(teams(), (QStringList{QStringLiteral("缝纫组"), QStringLiteral("Team A")}));
+    QCOMPARE(kinds(), QStringList());
     QCOMPARE(form->DeptName_Edit->text(), name);
     QCOMPARE(gridColumn(form->DeptGrid, 0), (QStringList{QStringLiteral("缝纫组"), QStringLiteral("Team A")}));
 }
@@ -303,6 +320,7 @@ void TestDept::renameRefusals()
     QCOMPARE(env->boxes.takeTexts(), QStringList{message});
     QCOMPARE(teams(), (QStringList{QStringLiteral("A组"), QStringLiteral("B组")}));
     QCOMPARE(env->rows(QStringLiteral("SELECT DeptName FROM Salary")).at(0).at(0).toString(), QStringLiteral("A组"));
+    QCOMPARE(kinds(), QStringList());
     QCOMPARE(form->DeptName_Edit->text(), name);
     QVERIFY(form->cmdedit->isEnabled());
     QCOMPARE(gridColumn(form->DeptGrid, 0), (QStringList{QStringLiteral("A组"), QStringLiteral("B组")}));
@@ -326,6 +344,8 @@ void TestDept::renameIsAllOrNothing()
         qPrintable(texts.at(0)));
     QCOMPARE(teams(), QStringList{QStringLiteral("A组")});
     QCOMPARE(env->rows(QStringLiteral("SELECT DeptName FROM Salary")).at(0).at(0).toString(), QStringLiteral("A组"));
+    // The team's line, written before the records failed, went with the rest.
+    QCOMPARE(kinds(), QStringList());
     // Nothing changed, so the user can try again: the list is back, the entry stays.
     QCOMPARE(gridColumn(form->DeptGrid, 0), QStringList{QStringLiteral("A组")});
     QCOMPARE(form->DeptName_Edit->text(), QStringLiteral("C组"));
@@ -335,6 +355,7 @@ void TestDept::renameIsAllOrNothing()
     click(form->cmdedit);
     QCOMPARE(teams(), QStringList{QStringLiteral("C组")});
     QCOMPARE(env->rows(QStringLiteral("SELECT DeptName FROM Salary")).at(0).at(0).toString(), QStringLiteral("C组"));
+    QCOMPARE(kinds(), (QStringList{change::kEditTeam, change::kCarryIntoRecords}));
 }
 
 void TestDept::deleteRemovesOnlyTheTeam()
@@ -386,6 +407,8 @@ void TestDept::deleteAfterRenameDeletesNothing()
     QCOMPARE(env->boxes.takeTexts(), QStringList{kAskDelete});
     QCOMPARE(teams(), QStringList{QStringLiteral("B组")});
     QCOMPARE(gridColumn(form->DeptGrid, 0), QStringList{QStringLiteral("B组")});
+    // A delete that found nothing to delete is no change.
+    QCOMPARE(kinds(), QStringList{change::kEditTeam});
 }
 
 void TestDept::newWindowStartsWithoutSelection()
@@ -436,8 +459,10 @@ void TestDept::renameMeetsOtherClerk()
     env->boxes.expect(kChangedByOther);
     click(form->cmdedit);
 
-    // Nothing saved, the team's records included; the typed name stays; the list shows the teams now.
+    // Nothing saved, the team's records and the change record included; the typed name stays; the
+    // list shows the teams now.
     QCOMPARE(this->teams(), teams);
+    QCOMPARE(kinds(), QStringList());
     QCOMPARE(env->rows(QStringLiteral("SELECT DeptName FROM Salary")).at(0).at(0).toString(), QStringLiteral("A组"));
     QCOMPARE(form->DeptName_Edit->text(), QStringLiteral("C组"));
     QCOMPARE(gridColumn(form->DeptGrid, 0), teams);
@@ -486,6 +511,127 @@ void TestDept::deleteMeetsOtherClerk()
     QCOMPARE(env->boxes.takeTexts(), boxes);
     QCOMPARE(this->teams(), teams);
     QCOMPARE(gridColumn(form->DeptGrid, 0), teams);
+}
+
+void TestDept::changesAreRecorded()
+{
+    LoginUser = QStringLiteral("小王");
+    const qlonglong b = env->addTeam(QStringLiteral("B组"));
+    open();
+    form->DeptName_Edit->setText(QStringLiteral("A\"组"));
+    click(form->cmdadd);
+    const QString a = QString::number(b + 1);
+    const QString salarySql = QStringLiteral("INSERT INTO Salary (DeptName, WorkerName) VALUES (?,?)");
+    env->exec(salarySql, {QStringLiteral("A\"组"), QStringLiteral("王五")});
+    env->exec(salarySql, {QStringLiteral("a\"组"), QStringLiteral("王五")});
+    pick(QStringLiteral("A\"组"));
+    form->DeptName_Edit->setText(QStringLiteral("C组"));
+    click(form->cmdedit);
+    // A team without records: no line for them.
+    pick(QStringLiteral("B组"));
+    form->DeptName_Edit->setText(QStringLiteral("D组"));
+    click(form->cmdedit);
+    pick(QStringLiteral("C组"));
+    env->boxes.queueAnswer(QMessageBox::Yes);
+    click(form->cmddelete);
+    QCOMPARE(env->boxes.takeTexts(), QStringList{kAskDelete});
+
+    const QString user = QStringLiteral("小王");
+    const QString null = QStringLiteral("NULL");
+    const QString teamA = QStringLiteral(R"({"id":%1,"DeptName":"A\"组"})").arg(a);
+    const QString teamC = QStringLiteral(R"({"id":%1,"DeptName":"C组"})").arg(a);
+    const QList<QStringList> expected{
+        {change::kAddTeam, "Dept", a, null, teamA, null, user},
+        {change::kEditTeam, "Dept", a, teamA, teamC, null, user},
+        {change::kCarryIntoRecords, "Salary", a, R"({"DeptName":"A\"组"})", R"({"DeptName":"C组"})",
+         QStringLiteral("带入2条计件记录"), user},
+        {change::kEditTeam, "Dept", QString::number(b), QStringLiteral(R"({"id":%1,"DeptName":"B组"})").arg(b),
+         QStringLiteral(R"({"id":%1,"DeptName":"D组"})").arg(b), null, user},
+        {change::kDeleteTeam, "Dept", a, teamC, null, null, user},
+    };
+    const QList<QStringList> lines = env->changeLines();
+    QCOMPARE(lines.size(), expected.size());
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        QCOMPARE(lines.at(i), expected.at(i));
+    // Every line names this PC and a time of the form the record keeps.
+    for (const QVariantList& row : env->rows(QStringLiteral("SELECT Host, ChangedAt FROM ChangeLog"))) {
+        QVERIFY(!row.at(0).toString().isEmpty());
+        QVERIFY2(QDateTime::fromString(row.at(1).toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss")).isValid(),
+                 qPrintable(row.at(1).toString()));
+    }
+}
+
+void TestDept::renameReachesClosedMonths()
+{
+    env->addTeam(QStringLiteral("A组"));
+    env->exec(QStringLiteral("INSERT INTO Salary (DeptName, WorkerName, ProductCount, ProcessPrice, ProcessDate) "
+                             "VALUES ('A组', '王五', 10, 1.5, '2024-01-15'), ('A组', '王五', 4, 0.25, '2024-01-31'), "
+                             "('A组', '李四', 3, 2, '2024-02-01')"));
+    env->exec(QStringLiteral("INSERT INTO MonthClose (Month, ClosedBy, ClosedAt) "
+                             "VALUES ('2024-01', '张三', '2024-02-03 09:00:00')"));
+    const QString wagesSql =
+        QStringLiteral("SELECT DeptName, sum(ProductCount*ProcessPrice) FROM Salary "
+                       "WHERE ProcessDate >= '2024-01-01' AND ProcessDate < '2024-02-01' GROUP BY DeptName");
+    open();
+    pick(QStringLiteral("A组"));
+    form->DeptName_Edit->setText(QStringLiteral("新A组"));
+    click(form->cmdedit);
+
+    // No refusal: the closed month's records carry the new name and the same money.
+    QCOMPARE(teams(), QStringList{QStringLiteral("新A组")});
+    const auto wages = env->rows(wagesSql);
+    QCOMPARE(wages.size(), 1);
+    QCOMPARE(wages.at(0).at(0).toString(), QStringLiteral("新A组"));
+    QCOMPARE(wages.at(0).at(1).toDouble(), 16.0);
+    QCOMPARE(env->rows(QStringLiteral("SELECT count(*) FROM Salary WHERE DeptName = '新A组'")).at(0).at(0).toInt(), 3);
+    QCOMPARE(kinds(), (QStringList{change::kEditTeam, change::kCarryIntoRecords}));
+    QCOMPARE(env->changeLines().at(1).at(5), QStringLiteral("带入3条计件记录"));
+}
+
+void TestDept::failedRecordUndoesTheChange_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::newRow("add") << "add";
+    QTest::newRow("rename") << "rename";
+    QTest::newRow("delete") << "delete";
+}
+
+void TestDept::failedRecordUndoesTheChange()
+{
+    QFETCH(QString, action);
+    env->addTeam(QStringLiteral("A组"));
+    env->exec(QStringLiteral("INSERT INTO Salary (DeptName) VALUES ('A组')"));
+    testsupport::addRefusingTrigger(env->db(), QStringLiteral("BEFORE INSERT ON ChangeLog"));
+    open();
+    if (action == QLatin1String("add")) {
+        form->DeptName_Edit->setText(QStringLiteral("B组"));
+        click(form->cmdadd);
+    } else if (action == QLatin1String("rename")) {
+        pick(QStringLiteral("A组"));
+        form->DeptName_Edit->setText(QStringLiteral("B组"));
+        click(form->cmdedit);
+    } else {
+        pick(QStringLiteral("A组"));
+        env->boxes.queueAnswer(QMessageBox::Yes);
+        click(form->cmddelete);
+    }
+
+    const QStringList texts = env->boxes.takeTexts();
+    QVERIFY2(!texts.isEmpty() && texts.last().contains(QStringLiteral("Insert Into ChangeLog")),
+             qPrintable(texts.join(QLatin1Char('|'))));
+    QCOMPARE(teams(), QStringList{QStringLiteral("A组")});
+    QCOMPARE(env->rows(QStringLiteral("SELECT DeptName FROM Salary")).at(0).at(0).toString(), QStringLiteral("A组"));
+    QCOMPARE(gridColumn(form->DeptGrid, 0), QStringList{QStringLiteral("A组")});
+}
+
+void TestDept::olderDatabaseGetsTheHistoryTables()
+{
+    env->dropHistoryTables();
+    open();
+    form->DeptName_Edit->setText(QStringLiteral("A组"));
+    click(form->cmdadd);
+    QCOMPARE(teams(), QStringList{QStringLiteral("A组")});
+    QCOMPARE(kinds(), QStringList{change::kAddTeam});
 }
 
 QTEST_MAIN(TestDept)

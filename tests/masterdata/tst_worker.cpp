@@ -1,4 +1,6 @@
 #include "MasterFixture.h"
+#include "data/History.h"
+#include "data/LoginIdentity.h"
 #include "data/Sql.h"
 #include "masterdata/Worker.h"
 
@@ -45,6 +47,7 @@ private slots:
         QCOMPARE(env->boxes.unexpected(), 0);
         QCOMPARE(env->boxes.take().size(), 0);
         env.reset();
+        LoginUser.clear();
     }
 
     void opensWithListsAndControls();
@@ -73,6 +76,9 @@ private slots:
     void editMeetsOtherClerk();
     void deleteMeetsOtherClerk_data();
     void deleteMeetsOtherClerk();
+    void changesAreRecorded();
+    void failedRecordUndoesTheChange_data();
+    void failedRecordUndoesTheChange();
 
 private:
     TWorkerForm* open()
@@ -98,6 +104,13 @@ private:
     QList<QVariantList> workers() const
     {
         return env->rows(QStringLiteral("SELECT WorkerName, DeptId, MachineId, EnterDate FROM Worker ORDER BY id"));
+    }
+    QStringList kinds() const
+    {
+        QStringList names;
+        for (const QStringList& line : env->changeLines())
+            names << line.at(0);
+        return names;
     }
     bool entryCleared() const
     {
@@ -251,6 +264,7 @@ void TestWorker::addRefusals()
 
     QCOMPARE(env->boxes.takeTexts(), QStringList{message});
     QCOMPARE(workers().size(), 2);
+    QCOMPARE(kinds(), QStringList());
     QCOMPARE(form->WorkerName_Edit->text(), name);
     QCOMPARE(gridRows(form->WorkerGrid), before);
 }
@@ -338,6 +352,8 @@ void TestWorker::editWritesEveryField()
     click(form->cmdedit);
     QCOMPARE(env->rows(QStringLiteral("SELECT WorkerName, MachineId FROM Worker WHERE id=?"), {id}),
              (QList<QVariantList>{{QStringLiteral("张'三丰"), QStringLiteral("7")}}));
+    // A save that changed nothing is no change to record.
+    QCOMPARE(kinds(), QStringList{change::kEditWorker});
 }
 
 void TestWorker::editRefusals_data()
@@ -378,6 +394,7 @@ void TestWorker::editRefusals()
 
     QCOMPARE(env->boxes.takeTexts(), QStringList{message});
     QCOMPARE(workers(), stored);
+    QCOMPARE(kinds(), QStringList());
     QCOMPARE(gridRows(form->WorkerGrid).size(), 2);
     QVERIFY(form->cmdedit->isEnabled());
 }
@@ -554,6 +571,7 @@ void TestWorker::teamGoneAfterOpening()
 
     QCOMPARE(env->boxes.takeTexts(), QStringList{kTeamGone});
     QCOMPARE(workers(), stored);
+    QCOMPARE(kinds(), QStringList());
     QCOMPARE(env->rows(QStringLiteral("SELECT count(*) FROM Worker WHERE DeptId NOT IN (SELECT id FROM Dept)"))
                  .at(0)
                  .at(0)
@@ -575,6 +593,7 @@ void TestWorker::teamGoneAfterOpening()
     QCOMPARE(env->boxes.takeTexts(), QStringList());
     QCOMPARE(env->rows(QStringLiteral("SELECT DeptId FROM Worker WHERE WorkerName='王五'")),
              (QList<QVariantList>{{teamB}}));
+    QCOMPARE(kinds(), QStringList{edit ? change::kEditWorker : change::kAddWorker});
 }
 
 void TestWorker::teamGoneDuringTheSave_data()
@@ -610,6 +629,7 @@ void TestWorker::teamGoneDuringTheSave()
     // The save waited for the team's fate, and found the team gone from under its name.
     QCOMPARE(env->boxes.takeTexts(), QStringList{kTeamGone});
     QCOMPARE(workers(), stored);
+    QCOMPARE(kinds(), QStringList());
     QCOMPARE(env->rows(QStringLiteral("SELECT count(*) FROM Worker WHERE DeptId NOT IN (SELECT id FROM Dept)")),
              QList<QVariantList>{{0}});
     QCOMPARE(form->WorkerName_Edit->text(), QStringLiteral("王五"));
@@ -644,13 +664,15 @@ void TestWorker::editMeetsOtherClerk()
     if (!refused) {
         click(form->cmdedit);
         QCOMPARE(workers().at(0), saved);
+        QCOMPARE(kinds(), QStringList{change::kEditWorker});
         return;
     }
 
     env->boxes.expect(kChangedByOther);
     click(form->cmdedit);
-    // Nothing saved; the typed values stay for another try.
+    // Nothing saved, nothing recorded; the typed values stay for another try.
     QCOMPARE(workers(), othersWorkers);
+    QCOMPARE(kinds(), QStringList());
     QCOMPARE(form->WorkerName_Edit->text(), QStringLiteral("张三丰"));
     QCOMPARE(form->DeptName_ComboBox->currentText(), QStringLiteral("B组"));
     QCOMPARE(form->Machine_Combobox->currentText(), QStringLiteral("5"));
@@ -662,6 +684,10 @@ void TestWorker::editMeetsOtherClerk()
     typeTheEdit();
     click(form->cmdedit);
     QCOMPARE(workers().at(0), saved);
+    // The line holds the worker as the other clerk left him.
+    const QList<QStringList> lines = env->changeLines();
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.at(0).at(3).contains(QStringLiteral("\"MachineId\":\"9\"")), qPrintable(lines.at(0).at(3)));
 }
 
 void TestWorker::deleteMeetsOtherClerk_data()
@@ -692,6 +718,82 @@ void TestWorker::deleteMeetsOtherClerk()
     QCOMPARE(env->boxes.takeTexts(), boxes);
     QCOMPARE(env->rows(QStringLiteral("SELECT WorkerName FROM Worker")), QList<QVariantList>{{"李四"}});
     QCOMPARE(gridColumn(form->WorkerGrid, 1), QStringList{"李四"});
+    // Only a delete that deleted the worker is recorded.
+    QCOMPARE(kinds(), boxes.size() == 1 ? QStringList{change::kDeleteWorker} : QStringList());
+}
+
+void TestWorker::changesAreRecorded()
+{
+    LoginUser = QStringLiteral("小王");
+    env->addWorker(QStringLiteral("张三"), teamA, QStringLiteral("1"));
+    open();
+    enter(QStringLiteral("O\"Brien 小王"), QStringLiteral("B组"), QStringLiteral("17"), QDate(2004, 2, 29));
+    click(form->cmdadd);
+    const qlonglong id = env->rows(QStringLiteral("SELECT max(id) FROM Worker")).at(0).at(0).toLongLong();
+    pick(QStringLiteral("O\"Brien 小王"));
+    enter(QStringLiteral("王五"), QStringLiteral("A组"), QStringLiteral("3"), QDate(2005, 1, 2));
+    click(form->cmdedit);
+    pick(QStringLiteral("王五"));
+    env->boxes.queueAnswer(QMessageBox::Yes);
+    click(form->cmddelete);
+    QCOMPARE(env->boxes.takeTexts(), QStringList{kAskDelete});
+
+    const QString key = QString::number(id);
+    const QString added = QStringLiteral(R"({"id":%1,"WorkerName":"O\"Brien 小王","DeptId":%2,"MachineId":"17",)"
+                                         R"("EnterDate":"2004-02-29"})")
+                              .arg(id)
+                              .arg(teamB);
+    const QString edited =
+        QStringLiteral(R"({"id":%1,"WorkerName":"王五","DeptId":%2,"MachineId":"3","EnterDate":"2005-01-02"})")
+            .arg(id)
+            .arg(teamA);
+    const QString null = QStringLiteral("NULL");
+    const QString user = QStringLiteral("小王");
+    const QList<QStringList> expected{
+        {change::kAddWorker, "Worker", key, null, added, null, user},
+        {change::kEditWorker, "Worker", key, added, edited, null, user},
+        {change::kDeleteWorker, "Worker", key, edited, null, null, user},
+    };
+    const QList<QStringList> lines = env->changeLines();
+    QCOMPARE(lines.size(), expected.size());
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        QCOMPARE(lines.at(i), expected.at(i));
+}
+
+void TestWorker::failedRecordUndoesTheChange_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::newRow("add") << "add";
+    QTest::newRow("edit") << "edit";
+    QTest::newRow("delete") << "delete";
+}
+
+void TestWorker::failedRecordUndoesTheChange()
+{
+    QFETCH(QString, action);
+    env->addWorker(QStringLiteral("张三"), teamA, QStringLiteral("1"));
+    const auto stored = workers();
+    testsupport::addRefusingTrigger(env->db(), QStringLiteral("BEFORE INSERT ON ChangeLog"));
+    open();
+    if (action == QLatin1String("add")) {
+        enter(QStringLiteral("王五"), QStringLiteral("B组"), QStringLiteral("2"));
+        click(form->cmdadd);
+    } else if (action == QLatin1String("edit")) {
+        pick(QStringLiteral("张三"));
+        enter(QStringLiteral("王五"), QStringLiteral("B组"), QStringLiteral("2"));
+        click(form->cmdedit);
+    } else {
+        pick(QStringLiteral("张三"));
+        env->boxes.queueAnswer(QMessageBox::Yes);
+        click(form->cmddelete);
+    }
+
+    // The failure box for the record's line, and the worker as he was.
+    const QStringList texts = env->boxes.takeTexts();
+    QVERIFY2(!texts.isEmpty() && texts.last().contains(QStringLiteral("Insert Into ChangeLog")),
+             qPrintable(texts.join(QLatin1Char('|'))));
+    QCOMPARE(workers(), stored);
+    QCOMPARE(gridColumn(form->WorkerGrid, 1), QStringList{QStringLiteral("张三")});
 }
 
 QTEST_MAIN(TestWorker)

@@ -1,5 +1,6 @@
 #include "data/Backup.h"
 #include "data/DataModule.h"
+#include "data/History.h"
 #include "data/Sql.h"
 #include "platform/DbFileBlock.h"
 #include "shell/Login.h"
@@ -7,8 +8,10 @@
 #include "testsupport/BoxAnswerer.h"
 #include "testsupport/TestProgramDir.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <sqlite3.h>
@@ -152,6 +155,8 @@ private slots:
     void restoreRefusesAFileOfAnotherKind_data();
     void restoreRefusesAFileOfAnotherKind();
     void restoreFailingHalfWayLeavesTheLiveDatabase();
+    void restoreBringsBackTheRecordAndRecordsItself();
+    void restoreOfAnOlderBackupRecordsItself();
 
 private:
     void addTeam(const QString& name);
@@ -162,6 +167,11 @@ private:
             .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     }
     QString singleStop();
+    // One line of the change record, written through the program's connection, note as given.
+    void logLine(const QString& note);
+    // The change record of a database file: kind, table, note and user of each line, oldest first.
+    QList<QStringList> changeLines(const QString& dbPath) const;
+    QString restoreNote() const;
 
     std::unique_ptr<testsupport::TestProgramDir> m_dir;
     std::unique_ptr<testsupport::BoxAnswerer> m_boxes;
@@ -192,6 +202,30 @@ void TestBackup::cleanup()
 void TestBackup::addTeam(const QString& name)
 {
     QVERIFY(ExecQuery(DM->DmQuery, QStringLiteral("Insert Into Dept (DeptName) Values (?)"), {name}));
+}
+
+void TestBackup::logLine(const QString& note)
+{
+    QVERIFY(RunInTransaction([&] {
+        return LogChange(ChangeLine{change::kAddTeam, QStringLiteral("Dept"), 1, QString(), QString(), note});
+    }));
+}
+
+QList<QStringList> TestBackup::changeLines(const QString& dbPath) const
+{
+    QList<QStringList> lines;
+    for (const QVariantList& row : testsupport::queryRows(
+             dbPath, QStringLiteral("SELECT ChangeKind, TableName, Note, UserName FROM ChangeLog ORDER BY Id")))
+        lines << QStringList{row.at(0).toString(), row.at(1).toString(), row.at(2).toString(), row.at(3).toString()};
+    return lines;
+}
+
+// The note of the restore's line: the backup file and its modification time.
+QString TestBackup::restoreNote() const
+{
+    return QStringLiteral("由备份文件 %1 恢复（备份文件的修改时间：%2）")
+        .arg(QDir::toNativeSeparators(backupFile()),
+             QFileInfo(backupFile()).lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
 }
 
 QString TestBackup::singleStop()
@@ -405,6 +439,52 @@ void TestBackup::restoreFailingHalfWayLeavesTheLiveDatabase()
     QCOMPARE(teamsOf(DM->DmQuery), QStringList{QStringLiteral("新班组")});
     const auto check = testsupport::queryRows(m_dir->dbPath(), QStringLiteral("PRAGMA integrity_check"));
     QCOMPARE(check.first().first().toString(), QStringLiteral("ok"));
+}
+
+void TestBackup::restoreBringsBackTheRecordAndRecordsItself()
+{
+    // The copy of a file carries the closed months and the change record with every other table.
+    logLine(QStringLiteral("备份前"));
+    QVERIFY(ExecQuery(DM->DmQuery, QStringLiteral("Insert Into MonthClose (Month, ClosedBy, ClosedAt) Values (?,?,?)"),
+                      {QStringLiteral("2024-01"), QStringLiteral("Dorvik"), QStringLiteral("2024-02-01 08:00:00")}));
+    m_form->DataBackupClick();
+    logLine(QStringLiteral("备份后"));
+    QVERIFY(ExecQuery(DM->DmQuery, QStringLiteral("Insert Into MonthClose (Month, ClosedBy, ClosedAt) Values (?,?,?)"),
+                      {QStringLiteral("2024-02"), QStringLiteral("Dorvik"), QStringLiteral("2024-03-01 08:00:00")}));
+    m_form->DataGiveBackClick();
+    QCOMPARE(m_boxes->takeTexts(), (QStringList{"数据备份成功......", "数据恢复成功......"}));
+
+    const QString user = QStringLiteral("Dorvik");
+    QCOMPARE(changeLines(m_dir->dbPath()), (QList<QStringList>{{change::kAddTeam, "Dept", "备份前", user},
+                                                               {change::kRestore, "*", restoreNote(), user}}));
+    QCOMPARE(testsupport::queryRows(m_dir->dbPath(), QStringLiteral("SELECT Month FROM MonthClose")),
+             QList<QVariantList>{{QStringLiteral("2024-01")}});
+    // The backup itself stays as it was.
+    QCOMPARE(changeLines(backupFile()), (QList<QStringList>{{change::kAddTeam, "Dept", "备份前", user}}));
+}
+
+void TestBackup::restoreOfAnOlderBackupRecordsItself()
+{
+    addTeam(QStringLiteral("一组"));
+    m_form->DataBackupClick();
+    QCOMPARE(m_boxes->takeTexts(), QStringList{QStringLiteral("数据备份成功......")});
+    // A backup made by an earlier version has neither the closed months nor the change record.
+    testsupport::execSql(backupFile(), QStringLiteral("DROP TABLE ChangeLog"));
+    testsupport::execSql(backupFile(), QStringLiteral("DROP TABLE MonthClose"));
+    logLine(QStringLiteral("恢复前"));
+
+    m_form->DataGiveBackClick();
+    QCOMPARE(m_boxes->takeTexts(), QStringList{QStringLiteral("数据恢复成功......")});
+    QCOMPARE(teamsIn(m_dir->dbPath()), QStringList{QStringLiteral("一组")});
+    // The reopened database has the tables again, with the restore's line alone.
+    QCOMPARE(changeLines(m_dir->dbPath()),
+             (QList<QStringList>{{change::kRestore, "*", restoreNote(), QStringLiteral("Dorvik")}}));
+    QCOMPARE(testsupport::queryRows(m_dir->dbPath(), QStringLiteral("SELECT count(*) FROM MonthClose")),
+             QList<QVariantList>{{0}});
+    // The guard that keeps the record's lines came with the tables.
+    QVERIFY(!ExecQuery(DM->DmQuery, QStringLiteral("Delete From ChangeLog")));
+    QVERIFY(singleStop().startsWith(QStringLiteral("操作数据表时出错")));
+    QCOMPARE(changeLines(m_dir->dbPath()).size(), 1);
 }
 
 QTEST_MAIN(TestBackup)

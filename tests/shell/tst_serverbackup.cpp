@@ -1,6 +1,7 @@
 #include "data/Backup.h"
 #include "data/Connection.h"
 #include "data/DataModule.h"
+#include "data/History.h"
 #include "data/Schema.h"
 #include "data/Sql.h"
 #include "platform/RegistryStore.h"
@@ -150,6 +151,54 @@ void fillFile(const QString& path)
                   "(30, 'AbC', NULL, 'abc', 'b2', NULL, '工序1', '锁边', 1, 7, NULL, '2023-12-31')");
 }
 
+// The closed months and the change record in a file: keys with gaps, a NULL, a tab, a quote.
+void fillHistory(const QString& path)
+{
+    using testsupport::execSql;
+    execSql(path,
+            "INSERT INTO MonthClose (Id, Month, ClosedBy, ClosedAt) VALUES "
+            "(4, '2023-12', '张三', '2024-01-02 08:00:00'), (6, '2024-01', ?, '2024-02-03 09:30:00')",
+            {QStringLiteral("O'Neil")});
+    execSql(path,
+            "INSERT INTO ChangeLog (Id, ChangedAt, UserName, Host, ChangeKind, TableName, RowKey, OldValues, "
+            "NewValues, Note) VALUES (5, '2024-01-05 10:00:00', 'Dorvik2', 'pc1', '新增班组', 'Dept', '9', NULL, "
+            "'{\"id\":9,\"DeptName\":\"AbC\"}', NULL), "
+            "(9, '2024-02-03 09:30:00', ?, 'pc2', '月度结账', 'MonthClose', '2024-01', NULL, NULL, ?)",
+            {QStringLiteral("O'Neil"), QStringLiteral("Tab\there")});
+}
+
+// The rows of the history tables, in key order, each value as text ("NULL" for none); on a file or
+// the server alike.
+QList<QStringList> historyOfFile(const QString& path)
+{
+    QList<QStringList> rows;
+    for (const QString& table : data::historyTableNames())
+        for (const QVariantList& row :
+             testsupport::queryRows(path, QStringLiteral("SELECT * FROM %1 ORDER BY 1").arg(table))) {
+            QStringList values{table};
+            for (const QVariant& v : row)
+                values << (v.isNull() ? QStringLiteral("NULL") : v.toString());
+            rows << values;
+        }
+    return rows;
+}
+
+QList<QStringList> historyOfServer(const QString& uri)
+{
+    QList<QStringList> rows;
+    for (const QString& table : data::historyTableNames()) {
+        const PgResult result = runOn(uri, QStringLiteral("SELECT * FROM %1 ORDER BY 1").arg(table));
+        for (int r = 0; r < PQntuples(result.get()); ++r) {
+            QStringList values{table};
+            for (int c = 0; c < PQnfields(result.get()); ++c)
+                values << (PQgetisnull(result.get(), r, c) ? QStringLiteral("NULL")
+                                                           : QString::fromUtf8(PQgetvalue(result.get(), r, c)));
+            rows << values;
+        }
+    }
+    return rows;
+}
+
 } // namespace
 
 // Backup, restore and migration when the data source names a server: the rows travel between a
@@ -167,6 +216,8 @@ private slots:
     void restoreFailingHalfWayLeavesTheServer();
     void migrateLoadsOnlyADatabaseWithoutRows_data();
     void migrateLoadsOnlyADatabaseWithoutRows();
+    void historyTravelsWithTheRows_data();
+    void historyTravelsWithTheRows();
 
 private:
     QString backupFile() const { return m_dir->file(QStringLiteral("backup/DorvikSalary.mdb")); }
@@ -298,7 +349,12 @@ void TestServerBackup::restoreFailingHalfWayLeavesTheServer()
     m_form = std::make_unique<TMainForm>();
     for (const QString& team : {QStringLiteral("一组"), QStringLiteral("二组")})
         QVERIFY(ExecQuery(DM->DmQuery, QStringLiteral("Insert Into Dept (DeptName) Values (?)"), {team}));
+    QVERIFY(RunInTransaction([] {
+        return LogChange(ChangeLine{change::kAddTeam, QStringLiteral("Dept"), 2, {}, {}, QStringLiteral("前")});
+    }));
     const Dump before = serverDump(m_server->uri());
+    const QList<QStringList> historyBefore = historyOfServer(m_server->uri());
+    QCOMPARE(historyBefore.size(), 1);
 
     m_form->DataGiveBackClick();
     const QString text = singleStop();
@@ -307,6 +363,7 @@ void TestServerBackup::restoreFailingHalfWayLeavesTheServer()
         QVERIFY2(text.contains(part), qPrintable(text));
     QVERIFY2(text.endsWith(QStringLiteral("数据库没有做任何改动。")), qPrintable(text));
     QCOMPARE(serverDump(m_server->uri()), before);
+    QCOMPARE(historyOfServer(m_server->uri()), historyBefore);
     // The key sequences are as they were too.
     QVERIFY(ExecQuery(DM->DmQuery, QStringLiteral("Insert Into Dept (DeptName) Values (?)"), {QStringLiteral("三组")}));
     QCOMPARE(serverValue(m_server->uri(), "SELECT id FROM Dept WHERE DeptName = '三组'"), QStringLiteral("3"));
@@ -318,7 +375,9 @@ void TestServerBackup::migrateLoadsOnlyADatabaseWithoutRows_data()
     QTest::addColumn<int>("exitCode");
     QTest::newRow("no tables") << "nothing" << 0;
     QTest::newRow("the program's tables without rows") << "tables" << 0;
+    QTest::newRow("the tables of an earlier version") << "tables without history" << 0;
     QTest::newRow("a record") << "a record" << 1;
+    QTest::newRow("a line of the change record") << "a line" << 1;
     QTest::newRow("another program's tables") << "other tables" << 1;
 }
 
@@ -331,14 +390,21 @@ void TestServerBackup::migrateLoadsOnlyADatabaseWithoutRows()
         QSKIP("the program is not built");
     m_dir->createDatabase();
     fillFile(m_dir->dbPath());
+    fillHistory(m_dir->dbPath());
     if (serverHolds != QLatin1String("nothing") && serverHolds != QLatin1String("other tables"))
         m_server->createSchema();
     if (serverHolds == QLatin1String("a record"))
         m_server->exec(QStringLiteral("INSERT INTO Salary (WorkerName) VALUES ('王五')"));
+    if (serverHolds == QLatin1String("a line"))
+        m_server->exec(QStringLiteral("INSERT INTO ChangeLog (ChangeKind) VALUES ('新增班组')"));
+    if (serverHolds == QLatin1String("tables without history"))
+        m_server->exec(QStringLiteral("DROP TABLE ChangeLog; DROP TABLE MonthClose"));
     if (serverHolds == QLatin1String("other tables"))
         m_server->exec(QStringLiteral("CREATE TABLE notes (id integer, note text)"));
-    const bool hasTables = serverHolds == QLatin1String("tables") || serverHolds == QLatin1String("a record");
+    const bool hasTables = serverHolds == QLatin1String("tables") || serverHolds == QLatin1String("a record") ||
+                           serverHolds == QLatin1String("a line");
     const Dump before = hasTables ? serverDump(m_server->uri()) : Dump();
+    const QList<QStringList> historyBefore = hasTables ? historyOfServer(m_server->uri()) : QList<QStringList>();
 
     QProcess migrate;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -353,24 +419,82 @@ void TestServerBackup::migrateLoadsOnlyADatabaseWithoutRows()
     QCOMPARE(migrate.exitCode(), exitCode);
     if (exitCode == 0) {
         QVERIFY2(err.isEmpty(), qPrintable(err));
-        for (const char* line : {"UserData: 2 rows", "Dept: 3 rows", "Process: 3 rows", "Salary: 2 rows"})
+        for (const char* line : {"UserData: 2 rows", "Dept: 3 rows", "Process: 3 rows", "Salary: 2 rows",
+                                 "MonthClose: 2 rows", "ChangeLog: 2 rows"})
             QVERIFY2(out.contains(QLatin1String(line)), qPrintable(out));
+        QCOMPARE(historyOfServer(m_server->uri()), historyOfFile(m_dir->dbPath()));
         // Back into a file through a backup of that server: the same rows as the file migrated.
         useServer(m_server->uri());
         data::Connection connection;
         QVERIFY(data::backupDatabase(connection, backupFile()).ok);
         QCOMPARE(fileDump(backupFile()), fileDump(m_dir->dbPath()));
+        QCOMPARE(historyOfFile(backupFile()), historyOfFile(m_dir->dbPath()));
     } else {
         QVERIFY2(out.isEmpty(), qPrintable(out));
-        QVERIFY2(err.contains(serverHolds == QLatin1String("a record") ? QStringLiteral("数据表 Salary 中已有数据")
-                                                                       : QStringLiteral("不是本系统的数据库")),
-                 qPrintable(err));
-        if (hasTables)
+        const QString reason = serverHolds == QLatin1String("a record") ? QStringLiteral("数据表 Salary 中已有数据")
+                               : serverHolds == QLatin1String("a line") ? QStringLiteral("数据表 ChangeLog 中已有数据")
+                                                                        : QStringLiteral("不是本系统的数据库");
+        QVERIFY2(err.contains(reason), qPrintable(err));
+        if (hasTables) {
             QCOMPARE(serverDump(m_server->uri()), before);
-        else
+            QCOMPARE(historyOfServer(m_server->uri()), historyBefore);
+        } else
             QCOMPARE(serverValue(m_server->uri(), "SELECT count(*) FROM pg_tables WHERE schemaname = 'public'"),
                      QStringLiteral("1"));
     }
+}
+
+void TestServerBackup::historyTravelsWithTheRows_data()
+{
+    QTest::addColumn<bool>("olderFile");
+    QTest::newRow("file with the history tables") << false;
+    QTest::newRow("file of an earlier version") << true;
+}
+
+void TestServerBackup::historyTravelsWithTheRows()
+{
+    QFETCH(bool, olderFile);
+    m_dir->createDatabase();
+    fillFile(m_dir->dbPath());
+    fillHistory(m_dir->dbPath());
+    const QList<QStringList> fileHistory = olderFile ? QList<QStringList>() : historyOfFile(m_dir->dbPath());
+    if (olderFile) {
+        testsupport::execSql(m_dir->dbPath(), QStringLiteral("DROP TABLE ChangeLog"));
+        testsupport::execSql(m_dir->dbPath(), QStringLiteral("DROP TABLE MonthClose"));
+    }
+    QVERIFY(QDir().mkpath(QFileInfo(backupFile()).absolutePath()));
+    QVERIFY(QFile::copy(m_dir->dbPath(), backupFile()));
+    m_server->createSchema();
+    m_server->exec(QStringLiteral("INSERT INTO MonthClose (Month, ClosedBy, ClosedAt) VALUES ('2025-05', 'x', 'y');"
+                                  "INSERT INTO ChangeLog (ChangeKind, Note) VALUES ('反结账', 'gone')"));
+    useServer(m_server->uri());
+    m_form = std::make_unique<TMainForm>();
+
+    // Restore: the file's record replaces the server's, and the restore's line follows it.
+    m_form->DataGiveBackClick();
+    QCOMPARE(m_boxes->takeTexts(), QStringList{QStringLiteral("数据恢复成功......")});
+    QList<QStringList> onServer = historyOfServer(m_server->uri());
+    QCOMPARE(onServer.size(), fileHistory.size() + 1);
+    QCOMPARE(onServer.mid(0, fileHistory.size()), fileHistory);
+    const QStringList restoreLine = onServer.last();
+    QCOMPARE(restoreLine.at(0), QStringLiteral("ChangeLog"));
+    QCOMPARE(restoreLine.at(1), olderFile ? QStringLiteral("1") : QStringLiteral("10")); // past the loaded keys
+    QCOMPARE(restoreLine.at(5), change::kRestore);
+    QVERIFY2(restoreLine.at(10).contains(QDir::toNativeSeparators(backupFile())), qPrintable(restoreLine.at(10)));
+    QVERIFY(QFile::remove(backupFile()));
+
+    // Backup: the server's record goes into the file whole, and its keys go on from there.
+    m_form->DataBackupClick();
+    QCOMPARE(m_boxes->takeTexts(), QStringList{QStringLiteral("数据备份成功......")});
+    QCOMPARE(historyOfFile(backupFile()), onServer);
+    testsupport::execSql(backupFile(), QStringLiteral("INSERT INTO ChangeLog (ChangeKind) VALUES ('新增班组')"));
+    QCOMPARE(testsupport::queryRows(backupFile(), QStringLiteral("SELECT max(Id) FROM ChangeLog")).at(0).at(0).toInt(),
+             restoreLine.at(1).toInt() + 1);
+    // The next line on the server continues past the restore's.
+    QVERIFY(RunInTransaction([] {
+        return LogChange(ChangeLine{change::kAddTeam, QStringLiteral("Dept"), 2, {}, {}, QString()});
+    }));
+    QCOMPARE(historyOfServer(m_server->uri()).last().at(1), QString::number(restoreLine.at(1).toInt() + 1));
 }
 
 QTEST_MAIN(TestServerBackup)
