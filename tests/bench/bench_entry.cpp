@@ -165,9 +165,17 @@ int loggedAdd(TDataAddForm* form, qint64 rows, int repeat)
         ours.push_back(now() - start);
         if (!OpenQuery(DM->DmQuery, QStringLiteral("Select count(*) From ChangeLog")))
             return 1;
-        if (form->SalaryGrid->model()->rowCount() != shownBefore + 1 || topId(form) != maxId() ||
-            DM->DmQuery->field(0).asInteger() != linesBefore + 1) {
-            std::fprintf(stderr, "entry: the logged add is not shown or not recorded once\n");
+        const qint64 lines = DM->DmQuery->field(0).asInteger();
+        const qint64 shown = form->SalaryGrid->model()->rowCount();
+        const qint64 top = topId(form);
+        const qint64 highest = maxId();
+        if (shown != shownBefore + 1 || top != highest || lines != linesBefore + 1) {
+            std::fprintf(stderr,
+                         "entry: the logged add is not shown or not recorded once: %lld rows shown of %lld, top %lld "
+                         "of %lld, %lld change lines of %lld\n",
+                         static_cast<long long>(shown), static_cast<long long>(shownBefore + 1),
+                         static_cast<long long>(top), static_cast<long long>(highest), static_cast<long long>(lines),
+                         static_cast<long long>(linesBefore + 1));
             return 1;
         }
     }
