@@ -53,12 +53,14 @@ const QString kAddSql =
 const QString kEditSql =
     QStringLiteral("Update Salary Set DeptName=?,MachineId=?,WorkerName=?,Kindid=?,KindName=?,Process=?,"
                    "ProcessName=?,ProcessSize=?,ProductCount=?,ProcessDate=? Where id=?");
-const QString kDeleteSql = QStringLiteral("Delete From Salary Where Id =?");
-// The stored date of a record about to be edited or deleted, kept as read until the change commits.
-QString storedDateSql(data::Dialect dialect)
-{
-    return QStringLiteral("Select ProcessDate From Salary Where id=?") + data::lockForUpdate(dialect);
-}
+// A record is deleted only while it still has the date its month was checked for: a record that
+// another clerk moved meanwhile, perhaps into a closed month, stays.
+const QString kDeleteSql = QStringLiteral("Delete From Salary Where Id =? And ProcessDate=?");
+// The stored date of a record about to be edited or deleted. It is read without a row lock: the
+// month's lock comes first, as in a price application, which takes the month's lock and then the
+// rows' (the other order would let the two wait for each other). The edit is guarded by the row's
+// version, the delete by the date.
+const QString kStoredDateSql = QStringLiteral("Select ProcessDate From Salary Where id=?");
 const QString kTable = QStringLiteral("Salary");
 
 const QString kTeamEmpty = QStringLiteral("对不起，班组不能为空!");
@@ -145,11 +147,10 @@ struct StoredRecord {
     QString values;
 };
 
-// Reads the record with key id on query, keeping it as read until the transaction ends; false after
-// the failure box.
+// Reads the record with key id on query; false after the failure box.
 bool readStoredRecord(data::DataSet* query, const QVariant& id, StoredRecord* stored)
 {
-    if (!OpenQuery(query, storedDateSql(CurrentDialect()), {id}))
+    if (!OpenQuery(query, kStoredDateSql, {id}))
         return false;
     stored->found = !query->isEmpty();
     stored->date = stored->found ? query->field(0).asDate() : QDate();
@@ -651,6 +652,7 @@ void TDataAddForm::cmddelClick()
         return;
     const QVariant target = ClickedId;
     bool alreadyGone = false;
+    bool movedByOther = false;
     int changes = 0;
     const bool deleted = RunInTransaction([&] {
         StoredRecord stored;
@@ -660,11 +662,19 @@ void TDataAddForm::cmddelClick()
             alreadyGone = true;
             return true;
         }
-        if (!MonthsOpen({stored.date}, data::MonthHold::Entry) || !ExecQuery(m_write, kDeleteSql, {target}))
+        if (!MonthsOpen({stored.date}, data::MonthHold::Entry) ||
+            !ExecQuery(m_write, kDeleteSql, {target, stored.date.toString(kDateFormat)}))
             return false;
+        if (m_write->rowsAffected() == 0) {
+            // Another clerk moved or deleted the record after it was read: nothing is deleted.
+            movedByOther = true;
+            return false;
+        }
         changes = m_write->rowsAffected() + kChangeLogRows;
         return LogChange({change::kDeleteRecord, kTable, target, stored.values, QString(), QString()});
     });
+    if (movedByOther)
+        ShowChangedByOther();
     if (!deleted)
         return; // the record and the fields stay
     // The record is gone: a second "删除" has nothing to act on.

@@ -15,6 +15,9 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include <chrono>
+#include <thread>
+
 using namespace masterfixture;
 
 namespace {
@@ -111,6 +114,7 @@ private slots:
     void closedMonthRefusesTheChange_data();
     void closedMonthRefusesTheChange();
     void changesAreRecorded();
+    void entryWaitsForACloseInFlight();
 
 private:
     void addStyle(const QString& kind, const QString& name, const QList<QString>& stepNames) const
@@ -1082,6 +1086,36 @@ void TestSalary::changesAreRecorded()
     QCOMPARE(untouchedRowShown(), QStringLiteral("只在列表"));
     QCOMPARE(gridColumn(form->SalaryGrid, ColId), QStringList{"1"});
     LoginUser.clear();
+}
+
+// Another program closes the month while the clerk saves into it: the save waits for the close to
+// commit, then sees the month closed and is refused; it never slips in before the close.
+void TestSalary::entryWaitsForACloseInFlight()
+{
+    if (!testsupport::onServer())
+        QSKIP("a file database lets one program in at a time");
+    data::Connection office;
+    data::DataSet closing(QStringLiteral("closing"), &office);
+    QVERIFY(office.begin());
+    closing.setSql(data::monthLockStatement(data::Dialect::Postgres, data::MonthHold::Pricing),
+                   {data::kMonthLockSpace, 200403});
+    QVERIFY(closing.execSql());
+    closing.setSql(QStringLiteral("INSERT INTO MonthClose (Month, ClosedBy, ClosedAt) VALUES ('2004-03', 'x', 'y')"));
+    QVERIFY(closing.execSql());
+    open();
+    fill(QStringLiteral("一组"), QStringLiteral("5"), QStringLiteral("A1"), QStringLiteral("工序1"), "38", "3");
+    form->ProcessDate->setDate(QDate(2004, 3, 15));
+    env->boxes.expect(kMonthClosed);
+    env->boxes.expect(kNotSaved);
+    std::thread commit([&office] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        office.execute(QStringLiteral("COMMIT"));
+    });
+    click(form->cmdadd);
+    commit.join();
+    QCOMPARE(records().size(), 0);
+    QCOMPARE(changeLines().size(), 0);
+    QCOMPARE(form->ProcessCount->text(), QStringLiteral("3"));
 }
 
 QTEST_MAIN(TestSalary)
