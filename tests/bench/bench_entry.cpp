@@ -127,6 +127,21 @@ bool chooseWorker(TDataAddForm* form)
     return true;
 }
 
+// The values of one record of today that the benchmark adds beside the window, in kAddSql's order.
+QVariantList sampleRecord()
+{
+    return {QStringLiteral("一组"),
+            1,
+            QStringLiteral("工人"),
+            QStringLiteral("K"),
+            QStringLiteral("款"),
+            QStringLiteral("工序1"),
+            QStringLiteral("步"),
+            0,
+            12,
+            QDate::currentDate()};
+}
+
 // The add with its month check and change line, against the add as it was before the change
 // record: the one insert on its own. Both then patch the same list, and both are timed without the
 // window's own work, which is the same with and without the record (so a click's ratio is lower
@@ -134,16 +149,7 @@ bool chooseWorker(TDataAddForm* form)
 // and recorded once.
 int loggedAdd(TDataAddForm* form, qint64 rows, int repeat)
 {
-    const QVariantList values{QStringLiteral("一组"),
-                              1,
-                              QStringLiteral("工人"),
-                              QStringLiteral("K"),
-                              QStringLiteral("款"),
-                              QStringLiteral("工序1"),
-                              QStringLiteral("步"),
-                              0,
-                              12,
-                              QDate::currentDate()};
+    const QVariantList values = sampleRecord();
     data::RowPatch patch{.keyField = QStringLiteral("id"),
                          .order = {{QStringLiteral("id"), true}},
                          .sql = QStringLiteral("Select  * From Salary Where (id > ? Or id = ?)"),
@@ -311,16 +317,7 @@ int benchEntry(const QString& dbPath, int repeat, bool cpuClock, const QString& 
             failed = 1;
         }
 
-        const QVariantList values{QStringLiteral("一组"),
-                                  1,
-                                  QStringLiteral("工人"),
-                                  QStringLiteral("K"),
-                                  QStringLiteral("款"),
-                                  QStringLiteral("工序1"),
-                                  QStringLiteral("步"),
-                                  0,
-                                  12,
-                                  QDate::currentDate()};
+        const QVariantList values = sampleRecord();
         start = now();
         if (!ExecQuery(DM->DataAddQuery, kAddSql, values) ||
             !OpenQuery(DM->DataAddQuery, QString::fromLatin1(kListSql)))

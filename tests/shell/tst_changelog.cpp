@@ -5,6 +5,7 @@
 #include "shell/ChangeLog.h"
 #include "shell/MAIN.h"
 #include "testsupport/BoxAnswerer.h"
+#include "testsupport/Csv.h"
 #include "testsupport/TestProgramDir.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/GridExport.h"
@@ -69,42 +70,6 @@ QList<int> shownLines(const TChangeLogForm* form)
         shown << number;
     }
     return shown;
-}
-
-QList<QStringList> parseCsv(const QString& text)
-{
-    QList<QStringList> records;
-    QStringList record;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (quoted) {
-            if (c == QLatin1Char('"') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"')) {
-                field += c;
-                ++i;
-            } else if (c == QLatin1Char('"')) {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-        } else if (c == QLatin1Char(',')) {
-            record << field;
-            field.clear();
-        } else if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) {
-            records << (record << field);
-            record.clear();
-            field.clear();
-            ++i;
-        } else {
-            field += c;
-        }
-    }
-    if (!field.isEmpty() || !record.isEmpty())
-        records << (record << field);
-    return records;
 }
 
 } // namespace
@@ -388,7 +353,7 @@ void TestChangeLog::showsEachColumnAndExports()
     QCOMPARE(QFileInfo(suggested).fileName(), QStringLiteral("修改记录.csv"));
     const QByteArray bytes = testsupport::readFile(file);
     QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
-    QCOMPARE(parseCsv(QString::fromUtf8(bytes.mid(3))), QList<QStringList>{expectedTitles} + expected);
+    QCOMPARE(testsupport::parseCsv(QString::fromUtf8(bytes.mid(3))), QList<QStringList>{expectedTitles} + expected);
 }
 
 void TestChangeLog::onlyTheAdministratorOpensEither_data()

@@ -2,6 +2,7 @@
 #include "data/Sql.h"
 #include "piecework/Produce.h"
 #include "testsupport/BoxAnswerer.h"
+#include "testsupport/Csv.h"
 #include "testsupport/FileSizeLimit.h"
 #include "testsupport/TestProgramDir.h"
 #include "toolkit/DataGrid.h"
@@ -34,50 +35,12 @@ const QString kList =
 const QString kInsert =
     QStringLiteral("Insert Into Salary (WorkerName, ProductCount, ProcessPrice, ProcessDate) Values (?, ?, ?, ?)");
 
-// RFC 4180 records: quoted fields may hold commas, doubled quotes and line breaks.
-QList<QStringList> parseCsv(const QString& text)
-{
-    QList<QStringList> records;
-    QStringList record;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (quoted) {
-            if (c == QLatin1Char('"') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"')) {
-                field += c;
-                ++i;
-            } else if (c == QLatin1Char('"')) {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-        } else if (c == QLatin1Char(',')) {
-            record << field;
-            field.clear();
-        } else if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n')) {
-            record << field;
-            field.clear();
-            records << record;
-            record.clear();
-            ++i;
-        } else {
-            field += c; // a bare line break would land here and show as a wrong value
-        }
-    }
-    if (!field.isEmpty() || !record.isEmpty())
-        records << (record << field);
-    return records;
-}
-
 QList<QStringList> readCsv(const QString& path)
 {
     const QByteArray bytes = testsupport::readFile(path);
     if (!bytes.startsWith("\xEF\xBB\xBF"))
         return {{QStringLiteral("no byte-order mark")}};
-    return parseCsv(QString::fromUtf8(bytes.mid(3)));
+    return testsupport::parseCsv(QString::fromUtf8(bytes.mid(3)));
 }
 
 QByteArray unzipEntry(const QString& path, const QString& entry)
