@@ -7,6 +7,7 @@
 #include "data/DataModule.h"
 #include "reports/Query.h"
 #include "reports/Report.h"
+#include "testsupport/Shots.h"
 #include "testsupport/TestProgramDir.h"
 #include "toolkit/ReportPreview.h"
 
@@ -21,12 +22,8 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QFont::insertSubstitutions(QStringLiteral("宋体"), {QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
-                                                        QStringLiteral("WenQuanYi Zen Hei")});
-    QFont font(QStringLiteral("宋体"));
-    font.setPointSize(9);
-    app.setFont(font);
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    testsupport::useProgramFont(app);
+    const QString folder = testsupport::picturesFolder(argc, argv);
 
     testsupport::TestProgramDir dir;
     dir.registerDataSource();

@@ -8,6 +8,7 @@
 #include "piecework/MonthClose.h"
 #include "shell/ChangeLog.h"
 #include "shell/MAIN.h"
+#include "testsupport/Shots.h"
 #include "testsupport/TestProgramDir.h"
 
 #include <QApplication>
@@ -18,12 +19,8 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QFont::insertSubstitutions(QStringLiteral("宋体"), {QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
-                                                        QStringLiteral("WenQuanYi Zen Hei")});
-    QFont font(QStringLiteral("宋体"));
-    font.setPointSize(9);
-    app.setFont(font);
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    testsupport::useProgramFont(app);
+    const QString folder = testsupport::picturesFolder(argc, argv);
 
     testsupport::TestProgramDir dir;
     dir.prepareDatabase();

@@ -7,6 +7,7 @@
 #include "data/DataModule.h"
 #include "data/LoginIdentity.h"
 #include "shell/Online.h"
+#include "testsupport/Shots.h"
 #include "testsupport/TestProgramDir.h"
 
 #include <QApplication>
@@ -22,12 +23,8 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QFont::insertSubstitutions(QStringLiteral("宋体"), {QStringLiteral("SimSun"), QStringLiteral("AR PL UMing CN"),
-                                                        QStringLiteral("WenQuanYi Zen Hei")});
-    QFont font(QStringLiteral("宋体"));
-    font.setPointSize(9);
-    app.setFont(font);
-    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+    testsupport::useProgramFont(app);
+    const QString folder = testsupport::picturesFolder(argc, argv);
     if (!testsupport::onServer()) {
         std::fprintf(stderr, "online_shots needs the test server (DORVIK_TEST_ENGINE=pg)\n");
         return 1;
