@@ -224,6 +224,17 @@ int clerk(int index, int adds, const QDate& month)
     return box.isEmpty() ? 0 : 1;
 }
 
+// A child that only reads or applies prices meets no box unless a statement fails: it tells the
+// driver what the box said and ends.
+void endOnAnyBox()
+{
+    toolkit::setMessageAnswerer([](const toolkit::MessageRequest& request) {
+        say(QStringLiteral("error box: ") + request.text.simplified());
+        std::exit(1);
+        return QMessageBox::Ok;
+    });
+}
+
 const QString kMonthCountSql = QStringLiteral("Select count(*) From Salary Where ProcessDate>=? And ProcessDate<?");
 const QString kSetPricesSql = QStringLiteral("Update Process Set Price=?");
 
@@ -231,11 +242,7 @@ const QString kSetPricesSql = QStringLiteral("Update Process Set Price=?");
 // two thirds of the records are in; a last time when the driver asks, with the clerks done.
 int pricer(int expected, const QDate& month, double firstPrice, double secondPrice)
 {
-    toolkit::setMessageAnswerer([](const toolkit::MessageRequest& request) {
-        say(QStringLiteral("error box: ") + request.text.simplified());
-        std::exit(1);
-        return QMessageBox::Ok;
-    });
+    endOnAnyBox();
     TDM dm;
     say(QStringLiteral("ready"));
     if (!waitFor(QStringLiteral("go")))
@@ -281,11 +288,7 @@ QString consistencySql(data::Dialect dialect)
 
 int reader(const QDate& month)
 {
-    toolkit::setMessageAnswerer([](const toolkit::MessageRequest& request) {
-        say(QStringLiteral("error box: ") + request.text.simplified());
-        std::exit(1);
-        return QMessageBox::Ok;
-    });
+    endOnAnyBox();
     TDM dm;
     say(QStringLiteral("ready"));
     if (!waitFor(QStringLiteral("go")))

@@ -1,6 +1,7 @@
 #include "data/DataModule.h"
 #include "data/Sql.h"
 #include "testsupport/BoxAnswerer.h"
+#include "testsupport/SalaryList.h"
 #include "testsupport/TestProgramDir.h"
 
 #include <QTest>
@@ -12,55 +13,13 @@
 // gives, the clerk's current record and sort stay, and nothing is missed across a reconnect or a
 // commit that comes late.
 
+using testsupport::List;
+using testsupport::rowsOf;
+
 namespace {
 
 const QString kInsert = QStringLiteral("Insert Into Salary (DeptName,MachineId,WorkerName,ProductCount,ProcessDate) "
                                        "Values (?,?,?,?,?)");
-
-struct List {
-    QString condition; // empty: every record
-    QVariantList params;
-    QString order;
-
-    QString sql() const
-    {
-        return QStringLiteral("Select * From Salary") +
-               (condition.isEmpty() ? QString() : QStringLiteral(" Where ") + condition) +
-               QStringLiteral(" Order By ") + order;
-    }
-    data::RowPatch patch(const QVariant& changedKey = QVariant(), qint64 changes = 0) const
-    {
-        QList<data::OrderTerm> terms;
-        for (const QString& term : order.split(QLatin1Char(','))) {
-            const QStringList words = term.simplified().split(QLatin1Char(' '));
-            terms.append({words[0], words.size() > 1 && words[1].toUpper() == QLatin1String("DESC")});
-        }
-        const QString keys = QStringLiteral("(id > ? Or id = ?)");
-        return {.keyField = QStringLiteral("id"),
-                .order = terms,
-                .sql = QStringLiteral("Select * From Salary Where ") +
-                       (condition.isEmpty() ? keys : QLatin1Char('(') + condition + QStringLiteral(") And ") + keys),
-                .params = params,
-                .changedKey = changedKey,
-                .changes = changes};
-    }
-    data::ListFollow follow() const
-    {
-        return data::followList(QStringLiteral("Salary"), sql(), QStringLiteral("id"), patch().order, patch().sql, params);
-    }
-};
-
-QList<QVariantList> rowsOf(const data::DataSet* set)
-{
-    QList<QVariantList> rows;
-    for (int r = 0; r < set->recordCount(); ++r) {
-        QVariantList row;
-        for (int c = 0; c < set->fieldCount(); ++c)
-            row << set->value(r, c);
-        rows << row;
-    }
-    return rows;
-}
 
 qint64 currentKey(const data::DataSet* set)
 {

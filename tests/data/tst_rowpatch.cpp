@@ -2,6 +2,7 @@
 #include "data/DataModule.h"
 #include "data/Sql.h"
 #include "testsupport/BoxAnswerer.h"
+#include "testsupport/SalaryList.h"
 #include "testsupport/TestProgramDir.h"
 
 #include <QSignalSpy>
@@ -13,51 +14,13 @@
 // gives: under each order (texts without regard to case, empty values, numbers of both kinds,
 // ties broken by key) and with or without a filter.
 
+using testsupport::List;
+using testsupport::rowsOf;
+
 namespace {
 
 const QString kInsert = QStringLiteral("Insert Into Salary (DeptName,MachineId,WorkerName,ProcessSize,ProductCount,"
                                        "ProcessDate) Values (?,?,?,?,?,?)");
-
-struct List {
-    QString condition; // empty: every record
-    QVariantList params;
-    QString order;
-
-    QString sql() const
-    {
-        return QStringLiteral("Select * From Salary") +
-               (condition.isEmpty() ? QString() : QStringLiteral(" Where ") + condition) +
-               QStringLiteral(" Order By ") + order;
-    }
-    data::RowPatch patch(const QVariant& changedKey, qint64 changes) const
-    {
-        QList<data::OrderTerm> terms;
-        for (const QString& term : order.split(QLatin1Char(','))) {
-            const QStringList words = term.simplified().split(QLatin1Char(' '));
-            terms.append({words[0], words.size() > 1 && words[1].toUpper() == QLatin1String("DESC")});
-        }
-        const QString keys = QStringLiteral("(id > ? Or id = ?)");
-        return {.keyField = QStringLiteral("id"),
-                .order = terms,
-                .sql = QStringLiteral("Select * From Salary Where ") +
-                       (condition.isEmpty() ? keys : QLatin1Char('(') + condition + QStringLiteral(") And ") + keys),
-                .params = params,
-                .changedKey = changedKey,
-                .changes = changes};
-    }
-};
-
-QList<QVariantList> rowsOf(const data::DataSet* set)
-{
-    QList<QVariantList> rows;
-    for (int r = 0; r < set->recordCount(); ++r) {
-        QVariantList row;
-        for (int c = 0; c < set->fieldCount(); ++c)
-            row << set->value(r, c);
-        rows << row;
-    }
-    return rows;
-}
 
 } // namespace
 
@@ -98,10 +61,7 @@ private slots:
 
 private:
     // Names differing only in case, an empty name, equal dates, whole and fractional sizes.
-    void fillPristine() const
-    {
-        fillPristine(m_dir->dbPath());
-    }
+    void fillPristine() const { fillPristine(m_dir->dbPath()); }
     static void fillPristine(const QString& db)
     {
         const QList<QVariantList> rows = {
