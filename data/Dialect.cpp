@@ -11,13 +11,20 @@ QString unindexedTerm(Dialect dialect, const QString& column)
 
 QString stepLabelFilter(Dialect dialect)
 {
+    return stepLabelFilter(dialect, QStringLiteral("Process"), QStringLiteral("?"));
+}
+
+QString stepLabelFilter(Dialect dialect, const QString& label, const QString& highest)
+{
     if (dialect == Dialect::Sqlite)
-        return QStringLiteral("CAST(substr(Process,3) AS INTEGER) Between 1 And ? "
-                              "And Process='工序'||CAST(substr(Process,3) AS INTEGER)");
+        return QStringLiteral("CAST(substr(%1,3) AS INTEGER) Between 1 And %2 "
+                              "And %1='工序'||CAST(substr(%1,3) AS INTEGER)")
+            .arg(label, highest);
     // The server refuses to cast a text that is not a number, so the label's form is tested first;
     // CASE keeps the order of the two tests.
-    return QStringLiteral("CASE WHEN Process ~ '^工序[1-9][0-9]{0,8}$' THEN CAST(substr(Process,3) AS INTEGER) END "
-                          "Between 1 And ?");
+    return QStringLiteral("CASE WHEN %1 ~ '^工序[1-9][0-9]{0,8}$' THEN CAST(substr(%1,3) AS INTEGER) END "
+                          "Between 1 And %2")
+        .arg(label, highest);
 }
 
 QString asText(Dialect dialect, const QString& column)

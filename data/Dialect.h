@@ -15,6 +15,9 @@ QString unindexedTerm(Dialect dialect, const QString& column);
 // The condition that keeps the step rows labelled "工序1" up to "工序N" (N bound at its "?"), each
 // label written exactly so: no leading zero, no sign, no blank.
 QString stepLabelFilter(Dialect dialect);
+// The same for the label column label and the highest step number given as the term highest (a
+// column or a parameter).
+QString stepLabelFilter(Dialect dialect, const QString& label, const QString& highest);
 
 // A number column's value as text, for a "contains" search with LIKE: the server compares only
 // texts so; SQLite converts the number by itself, so the column stands as it is there.

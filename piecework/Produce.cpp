@@ -1,5 +1,7 @@
 #include "piecework/Produce.h"
 
+#include "piecework/PricePreview.h"
+
 #include "data/DataModule.h"
 #include "data/DataSet.h"
 #include "data/History.h"
@@ -23,8 +25,10 @@
 #include <QSpinBox>
 #include <QTabWidget>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
+#include <tuple>
 
 TProduceForm* ProduceForm = nullptr;
 
@@ -116,6 +120,50 @@ QString applyTotalsSql(data::Dialect dialect)
                           "ProductId=? And ") +
            data::stepLabelFilter(dialect) + QStringLiteral(") p On p.Process=g.Process");
 }
+// What applying prices does to each worker's wage of one month, read before it: the month's records
+// summed per worker, style and step first, so that each step's new price (the step rows given as the
+// subquery newPrices: ProductId, Process, Price) is looked up once a group, not once a record. A
+// group without a step row keeps its amount. Every worker of the month comes out, so that the
+// month's totals are the sums of the rows; Records counts the records that take a new price.
+QString previewSql(data::Dialect dialect, const QString& newPrices)
+{
+    const QStringList groupTerms{data::unindexedTerm(dialect, QStringLiteral("WorkerName")),
+                                 data::unindexedTerm(dialect, QStringLiteral("DeptName")),
+                                 data::unindexedTerm(dialect, QStringLiteral("MachineId")),
+                                 data::unindexedTerm(dialect, QStringLiteral("KindId")),
+                                 data::unindexedTerm(dialect, QStringLiteral("Process"))};
+    return QStringLiteral("Select g.DeptName AS DeptName,g.MachineId AS MachineId,g.WorkerName AS WorkerName,"
+                          "Sum(Case When p.Process Is Null Then 0 Else g.Records End) AS Records,"
+                          "Sum(g.Amount) AS AmountBefore,"
+                          "Sum(Case When p.Process Is Null Then g.Amount Else g.Pieces*p.Price End) AS AmountAfter "
+                          "From (Select WorkerName,DeptName,MachineId,KindId,Process,Count(*) AS Records,"
+                          "Sum(ProductCount*ProcessPrice) AS Amount,Sum(ProductCount) AS Pieces From Salary "
+                          "Where ProcessDate>=? And ProcessDate<? Group By ") +
+           groupTerms.join(QLatin1Char(',')) + QStringLiteral(") g Left Join (") + newPrices +
+           QStringLiteral(") p On p.ProductId=g.KindId And p.Process=g.Process "
+                          "Group By g.WorkerName,g.DeptName,g.MachineId");
+}
+// The new prices of one style's steps 工序1..N: the stored ones, where a step's key is bound with a
+// typed price (priceCases pairs of key and price) that one instead.
+QString styleNewPricesSql(data::Dialect dialect, int priceCases)
+{
+    QString price = QStringLiteral("Price");
+    if (priceCases > 0) {
+        price = QStringLiteral("Case");
+        for (int i = 0; i < priceCases; ++i)
+            price += QStringLiteral(" When Id=? Then ?");
+        price += QStringLiteral(" Else Price End");
+    }
+    return QStringLiteral("Select ProductId,Process,") + price +
+           QStringLiteral(" AS Price From Process Where ProductId=? And ") + data::stepLabelFilter(dialect);
+}
+// The stored prices of every style's steps 工序1..N, N its step count.
+QString monthNewPricesSql(data::Dialect dialect)
+{
+    return QStringLiteral("Select s.ProductId AS ProductId,s.Process AS Process,s.Price AS Price From Process s "
+                          "Join Product d On d.Kind=s.ProductId Where ") +
+           data::stepLabelFilter(dialect, QStringLiteral("s.Process"), QStringLiteral("d.Process"));
+}
 const QStringList kApplyColumns{QStringLiteral("Month"), QStringLiteral("Records"), QStringLiteral("WageTotal")};
 const QString kSalaryTable = QStringLiteral("Salary");
 const QString kProductTable = QStringLiteral("Product");
@@ -133,6 +181,7 @@ const QString kPickToEdit = QStringLiteral("对不起，请选择所要修改的
 const QString kPickToDelete = QStringLiteral("对不起，请选择所要删除的产品款式号!");
 const QString kPickFirst = QStringLiteral("对不起，请先选择产品款式号!");
 const QString kAskBulkUpdate = QStringLiteral("是否确定要批量更新所有款式工序价格?");
+const QString kNothingToUpdate = QStringLiteral("对不起，本月没有需要更新价格的计件记录!");
 
 // More steps than this are a typing slip: the rows would be made at once.
 constexpr int kMaxSteps = 999;
@@ -240,6 +289,47 @@ QLineEdit* makeEdit(QWidget* parent, const QString& name, const QRect& geometry)
     return edit;
 }
 
+// The preview from previewSql's rows on query.
+void readPreview(const data::DataSet* query, PricePreview* preview)
+{
+    *preview = PricePreview();
+    for (int row = 0; row < query->recordCount(); ++row) {
+        const auto amount = [&](int column) {
+            const QVariant value = query->value(row, column);
+            return value.isNull() ? 0.0 : value.toDouble();
+        };
+        const double before = amount(4);
+        const double after = amount(5);
+        preview->totalBefore += before;
+        preview->totalAfter += after;
+        const qint64 records = query->value(row, 3).toLongLong();
+        if (records == 0)
+            continue;
+        preview->records += records;
+        preview->workers.append({query->value(row, 0).toString(), query->value(row, 1).toString(),
+                                 query->value(row, 2).toString(), records, before, after});
+    }
+    std::sort(preview->workers.begin(), preview->workers.end(), [](const PricePreviewRow& a, const PricePreviewRow& b) {
+        const double changeA = std::fabs(a.after - a.before);
+        const double changeB = std::fabs(b.after - b.before);
+        if (changeA != changeB)
+            return changeA > changeB;
+        return std::tie(a.dept, a.machine, a.worker) < std::tie(b.dept, b.machine, b.worker);
+    });
+}
+
+bool sameAmount(double a, double b)
+{
+    return std::fabs(a - b) <= 1e-5;
+}
+
+// The month's closed-month refusal before a preview is read: the month checked under a shared hold
+// that ends at once, so that nobody waits while the preview is looked at.
+bool monthOpenForPreview(const QDate& anyDay)
+{
+    return RunInTransaction([&] { return MonthsOpen({anyDay}, data::MonthHold::Entry); });
+}
+
 } // namespace
 
 // ---- Price application -----------------------------------------------------------------------------
@@ -277,13 +367,80 @@ bool ApplyStylePrices(data::DataSet* query, const QString& kind, qint64 steps, c
     return LogChange(line);
 }
 
-bool SaveStylePrices(const QVariant& productId, const QList<StepChange>& changes, const QDate& anyDay)
+bool SamePreview(const PricePreview& a, const PricePreview& b)
+{
+    if (a.records != b.records || a.workers.size() != b.workers.size() || !sameAmount(a.totalBefore, b.totalBefore) ||
+        !sameAmount(a.totalAfter, b.totalAfter))
+        return false;
+    const auto byWorker = [](QList<PricePreviewRow> rows) {
+        std::sort(rows.begin(), rows.end(), [](const PricePreviewRow& x, const PricePreviewRow& y) {
+            return std::tie(x.dept, x.machine, x.worker) < std::tie(y.dept, y.machine, y.worker);
+        });
+        return rows;
+    };
+    const QList<PricePreviewRow> rowsA = byWorker(a.workers);
+    const QList<PricePreviewRow> rowsB = byWorker(b.workers);
+    for (qsizetype i = 0; i < rowsA.size(); ++i) {
+        const PricePreviewRow& x = rowsA.at(i);
+        const PricePreviewRow& y = rowsB.at(i);
+        if (x.dept != y.dept || x.machine != y.machine || x.worker != y.worker || x.records != y.records ||
+            !sameAmount(x.before, y.before) || !sameAmount(x.after, y.after))
+            return false;
+    }
+    return true;
+}
+
+bool PreviewStylePrices(const QVariant& productId, const QList<StepChange>& changes, const QDate& anyDay,
+                        PricePreview* preview)
+{
+    *preview = PricePreview();
+    data::DataSet query(QStringLiteral("PricePreview"), DM->connection());
+    if (!OpenQuery(&query, kStyleStepsSql, {productId}))
+        return false;
+    // A style already deleted has no steps to apply.
+    const qint64 steps = query.recordCount() > 0 ? query.field(0).asInteger() : 0;
+    const QString kind = query.recordCount() > 0 ? query.field(1).asString() : QString();
+    QVariantList params{MonthStart(anyDay), NextMonthStart(anyDay)};
+    for (const StepChange& step : changes)
+        params << step.id << step.price;
+    params << kind << steps;
+    if (!OpenQuery(&query, previewSql(CurrentDialect(), styleNewPricesSql(CurrentDialect(), int(changes.size()))),
+                   params))
+        return false;
+    readPreview(&query, preview);
+    return true;
+}
+
+bool PreviewMonthPrices(const QDate& anyDay, PricePreview* preview)
+{
+    *preview = PricePreview();
+    data::DataSet query(QStringLiteral("PricePreview"), DM->connection());
+    if (!OpenQuery(&query, previewSql(CurrentDialect(), monthNewPricesSql(CurrentDialect())),
+                   {MonthStart(anyDay), NextMonthStart(anyDay)}))
+        return false;
+    readPreview(&query, preview);
+    return true;
+}
+
+bool SaveStylePrices(const QVariant& productId, const QList<StepChange>& changes, const QDate& anyDay,
+                     const PricePreview* shown)
 {
     bool changedByOther = false;
+    bool outdated = false;
     const bool saved = RunInTransaction([&] {
         // A closed month's prices stay: nothing is saved, not even the steps.
         if (!MonthsOpen({anyDay}, data::MonthHold::Pricing))
             return false;
+        // What is written is what the user was shown: the month's records and prices as they stand
+        // now, under the month's lock, give the same preview.
+        if (shown) {
+            PricePreview now;
+            if (!PreviewStylePrices(productId, changes, anyDay, &now))
+                return false;
+            outdated = !SamePreview(*shown, now);
+            if (outdated)
+                return false;
+        }
         for (const StepChange& step : changes) {
             QString before;
             if (!ReadRowValues(kStepTable, kKeyColumn, step.id, &before))
@@ -314,19 +471,30 @@ bool SaveStylePrices(const QVariant& productId, const QList<StepChange>& changes
     });
     if (changedByOther)
         ShowChangedByOther();
+    if (outdated)
+        toolkit::ShowStop(kPreviewOutdated);
     return saved;
 }
 
-bool ApplyMonthPrices(const QDate& anyDay, const std::function<void(int, int)>& progress)
+bool ApplyMonthPrices(const QDate& anyDay, const std::function<void(int, int)>& progress, const PricePreview* shown)
 {
     // The bulk update walks the month's records once per style: a page cache that holds a month of a
     // large workshop (32 MiB) keeps every walk after the first from reading the pages again.
     const QString cache = data::largeReadCacheStatement(CurrentDialect());
     if (!cache.isEmpty() && !ExecQuery(DM->UserQuery, cache))
         return false;
-    return RunInTransaction([&] {
+    bool outdated = false;
+    const bool applied = RunInTransaction([&] {
         if (!MonthsOpen({anyDay}, data::MonthHold::Pricing))
             return false;
+        if (shown) {
+            PricePreview now;
+            if (!PreviewMonthPrices(anyDay, &now))
+                return false;
+            outdated = !SamePreview(*shown, now);
+            if (outdated)
+                return false;
+        }
         if (!OpenQuery(DM->DmQuery, kAllStylesSql))
             return false;
         // The styles are read once: what runs while the user interface has its turn cannot move
@@ -359,6 +527,9 @@ bool ApplyMonthPrices(const QDate& anyDay, const std::function<void(int, int)>& 
         }
         return true;
     });
+    if (outdated)
+        toolkit::ShowStop(kPreviewOutdated);
+    return applied;
 }
 
 // ---- The window ------------------------------------------------------------------------------------
@@ -934,13 +1105,26 @@ void TProduceForm::Button1Click()
     if (toolkit::MessageBox(kAskBulkUpdate, kAskCaption, QMessageBox::Yes | QMessageBox::No,
                             toolkit::MsgIcon::Question) != QMessageBox::Yes)
         return;
+    const QDate today = QDate::currentDate();
+    PricePreview preview;
+    if (!monthOpenForPreview(today) || !PreviewMonthPrices(today, &preview))
+        return;
+    if (preview.records == 0) {
+        toolkit::ShowStop(kNothingToUpdate);
+        return;
+    }
+    if (!TPricePreviewForm::Ask(preview, today, this))
+        return;
     m_bulkRunning = true;
     setProgramWindowsEnabled(false);
-    ApplyMonthPrices(QDate::currentDate(), [this](int done, int total) {
-        ProgressBar->setMaximum(std::max(1, total));
-        ProgressBar->setValue(done);
-        QCoreApplication::processEvents();
-    });
+    ApplyMonthPrices(
+        today,
+        [this](int done, int total) {
+            ProgressBar->setMaximum(std::max(1, total));
+            ProgressBar->setValue(done);
+            QCoreApplication::processEvents();
+        },
+        &preview);
     setProgramWindowsEnabled(true);
     m_bulkRunning = false;
     ProgressBar->setValue(0);
@@ -1008,7 +1192,14 @@ void TProduceForm::Process_cmdsaveClick()
     if (toolkit::MessageBox(askSaveText(year, month), kAskCaption, QMessageBox::Yes | QMessageBox::No,
                             toolkit::MsgIcon::Question) != QMessageBox::Yes)
         return;
-    if (!SaveStylePrices(SelectedId, changes, QDate(year_edit_s->value(), month_edit_s->value(), 1)))
+    const QDate firstDay(year_edit_s->value(), month_edit_s->value(), 1);
+    // A month without records of the style still takes the step rows, without a preview.
+    PricePreview preview;
+    if (!monthOpenForPreview(firstDay) || !PreviewStylePrices(SelectedId, changes, firstDay, &preview))
+        return;
+    if (preview.records > 0 && !TPricePreviewForm::Ask(preview, firstDay, this))
+        return; // the changes stay in the list
+    if (!SaveStylePrices(SelectedId, changes, firstDay, &preview))
         return; // the changes stay in the list, to be saved again
     loadSteps();
 }

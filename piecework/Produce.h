@@ -49,16 +49,49 @@ struct StepChange {
 // Salary, key kind; before and after {"Month","Records","WageTotal"}; note "yyyy-MM月份，N条计件记录").
 bool ApplyStylePrices(data::DataSet* query, const QString& kind, qint64 steps, const QDate& anyDay);
 
+// What a price application will do to a month, read before it is made.
+struct PricePreviewRow {
+    QString dept, machine, worker;
+    qint64 records = 0; // the worker's records the application rewrites
+    double before = 0;  // the worker's wage of the month as stored
+    double after = 0;   // the same once the prices are applied
+};
+struct PricePreview {
+    qint64 records = 0;     // records the application rewrites
+    double totalBefore = 0; // the month's wage total, every worker's
+    double totalAfter = 0;
+    // The workers with records the application rewrites, the largest change (either way) first.
+    QList<PricePreviewRow> workers;
+};
+// The same workers, records and amounts (to a thousandth of a fen), whatever the order.
+bool SamePreview(const PricePreview& a, const PricePreview& b);
+
+// The preview of "保存": the step rows of changes with their typed prices in place of the stored
+// ones, applied to the month of anyDay for the style with key productId. One statement over the
+// month's records; nothing is written. False after the failure box.
+bool PreviewStylePrices(const QVariant& productId, const QList<StepChange>& changes, const QDate& anyDay,
+                        PricePreview* preview);
+// The preview of "批量更新工序单价": every style's stored prices applied to the month. One statement.
+bool PreviewMonthPrices(const QDate& anyDay, PricePreview* preview);
+
+// The box shown when the month's records or prices changed between a preview and its application.
+inline const QString kPreviewOutdated = QStringLiteral("对不起，数据已被其他用户修改，请重新预览!");
+
 // "保存": writes the changed step rows, then applies the names and prices now stored for the style
 // with key productId to its records of the month; one transaction, refused for a closed month, with
 // a change line for each step row written (change::kEditStep) and the application's line. A step row that another clerk
 // changed since it was read refuses the whole save (the box says so).
-bool SaveStylePrices(const QVariant& productId, const QList<StepChange>& changes, const QDate& anyDay);
+// With shown (the preview the user accepted), the same preview is read again under the month's lock
+// first; when it differs, nothing is written and kPreviewOutdated is shown.
+bool SaveStylePrices(const QVariant& productId, const QList<StepChange>& changes, const QDate& anyDay,
+                     const PricePreview* shown = nullptr);
 
 // "批量更新工序单价": applies the stored names and prices of every style to the records of the month,
 // style after style in key order, in one transaction; refused for a closed month (nothing written). progress(done,
 // total) is called once before the first style (done 0) and after each style.
-bool ApplyMonthPrices(const QDate& anyDay, const std::function<void(int done, int total)>& progress = {});
+// shown: as for SaveStylePrices.
+bool ApplyMonthPrices(const QDate& anyDay, const std::function<void(int done, int total)>& progress = {},
+                      const PricePreview* shown = nullptr);
 
 // ---- The window ------------------------------------------------------------------------------------
 

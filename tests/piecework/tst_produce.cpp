@@ -3,7 +3,9 @@
 #include "data/Sql.h"
 #include "data/Transaction.h"
 #include "masterdata/MasterFixture.h"
+#include "piecework/PricePreview.h"
 #include "piecework/Produce.h"
+#include "toolkit/DisplayMask.h"
 
 #include <QAbstractItemModelTester>
 #include <QDateEdit>
@@ -17,6 +19,7 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTableWidget>
 
 #include <atomic>
 #include <chrono>
@@ -68,14 +71,47 @@ class TestProduce : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { env = std::make_unique<Env>(); }
+    void init()
+    {
+        env = std::make_unique<Env>();
+        // The price preview is answered from previewAnswers (true: 确定) by clicking its buttons; one
+        // that no test expected is cancelled and fails the test.
+        TPricePreviewForm::Answerer = [this](TPricePreviewForm* preview) {
+            PreviewShown shown{preview->windowTitle(),
+                               preview->RecordsLabel->text(),
+                               {},
+                               {preview->TotalBeforeLabel->text(), preview->TotalAfterLabel->text()}};
+            for (int row = 0; row < preview->PreviewGrid->rowCount(); ++row) {
+                QStringList cells;
+                for (int column = 0; column < preview->PreviewGrid->columnCount(); ++column)
+                    cells << preview->PreviewGrid->item(row, column)->text();
+                shown.rows << cells;
+            }
+            previewsShown << shown;
+            if (previewAnswers.isEmpty()) {
+                ++unexpectedPreviews;
+                click(preview->cmdcancel);
+                return;
+            }
+            if (whilePreviewOpen)
+                whilePreviewOpen();
+            click(previewAnswers.takeFirst() ? preview->cmdok : preview->cmdcancel);
+        };
+    }
     void cleanup()
     {
+        TPricePreviewForm::Answerer = nullptr;
+        whilePreviewOpen = nullptr;
+        const int unexpected = std::exchange(unexpectedPreviews, 0);
+        const QList<bool> unused = std::exchange(previewAnswers, {});
+        previewsShown.clear();
         delete form;
         QCOMPARE(ProduceForm, nullptr);
         QCOMPARE(env->boxes.unexpected(), 0);
         QCOMPARE(env->boxes.takeTexts(), QStringList());
         env.reset();
+        QCOMPARE(unexpected, 0);
+        QCOMPARE(unused, QList<bool>());
     }
 
     void opensWithBothTabs();
@@ -115,6 +151,13 @@ private slots:
     void priceApplicationIsRecordedPerStyle();
     void stepSaveIsRecorded();
     void styleChangesAreRecorded();
+    void previewShowsWhatIsApplied_data();
+    void previewShowsWhatIsApplied();
+    void previewCancelChangesNothing_data();
+    void previewCancelChangesNothing();
+    void changeAfterPreviewIsRefused_data();
+    void changeAfterPreviewIsRefused();
+    void bulkWithoutRecordsShowsNoPreview();
 
 private:
     TProduceForm* open()
@@ -149,6 +192,50 @@ private:
         env->exec(QStringLiteral("INSERT INTO Salary (DeptName, WorkerName, KindId, KindName, Process, ProductCount, "
                                  "ProcessPrice, ProcessDate) VALUES ('一组', '张三', ?, '旧名', ?, ?, ?, ?)"),
                   {kind, step, count, price, date});
+    }
+    void addWorkerRecord(const QString& kind, const QString& step, const QString& dept, int machine,
+                         const QString& worker, int count, const QVariant& price, const QString& date) const
+    {
+        env->exec(QStringLiteral("INSERT INTO Salary (DeptName, MachineId, WorkerName, KindId, KindName, Process, "
+                                 "ProductCount, ProcessPrice, ProcessDate) VALUES (?, ?, ?, ?, '旧名', ?, ?, ?, ?)"),
+                  {dept, machine, worker, kind, step, count, price, date});
+    }
+    // Styles A1 (3 steps) and B2 (2 steps) priced at 0.125 a step number, and a month of records:
+    // 张三 in two teams, a record already priced, unpriced ones, a step outside its style, a worker
+    // without A1, a record of the month before.
+    void addPreviewFixture(const QDate& month) const
+    {
+        addStyle(QStringLiteral("A1"), 3, true);
+        addStyle(QStringLiteral("B2"), 2, true);
+        addWorkerRecord(QStringLiteral("A1"), QStringLiteral("工序1"), QStringLiteral("一组"), 1,
+                        QStringLiteral("张三"), 10, 9.0, day(month, 1));
+        addWorkerRecord(QStringLiteral("A1"), QStringLiteral("工序2"), QStringLiteral("一组"), 1,
+                        QStringLiteral("张三"), 10, QVariant(), day(month, 2));
+        addWorkerRecord(QStringLiteral("A1"), QStringLiteral("工序3"), QStringLiteral("二组"), 2,
+                        QStringLiteral("张三"), 4, 0.5, day(month, 2));
+        addWorkerRecord(QStringLiteral("A1"), QStringLiteral("工序7"), QStringLiteral("一组"), 3,
+                        QStringLiteral("李四"), 5, 2.0, day(month, 3));
+        addWorkerRecord(QStringLiteral("B2"), QStringLiteral("工序1"), QStringLiteral("一组"), 3,
+                        QStringLiteral("李四"), 3, QVariant(), day(month, 3));
+        addWorkerRecord(QStringLiteral("B2"), QStringLiteral("工序2"), QStringLiteral("二组"), 4,
+                        QStringLiteral("王五"), 6, 0.1, day(month, 4));
+        const QDate last = month.addMonths(-1);
+        addWorkerRecord(QStringLiteral("A1"), QStringLiteral("工序1"), QStringLiteral("一组"), 1,
+                        QStringLiteral("张三"), 100, 1.0, day(last, last.daysInMonth()));
+    }
+    // Each worker's wage of the month as the database holds it, by "team/place/worker".
+    QHash<QString, double> wages(const QDate& month) const
+    {
+        QHash<QString, double> byWorker;
+        const auto rows = env->rows(QStringLiteral("SELECT DeptName, MachineId, WorkerName, "
+                                                   "SUM(ProductCount*ProcessPrice) FROM Salary WHERE ProcessDate>=? "
+                                                   "AND ProcessDate<? GROUP BY WorkerName, DeptName, MachineId"),
+                                    {day(month, 1), day(month.addMonths(1), 1)});
+        for (const QVariantList& row : rows)
+            byWorker.insert(row.at(0).toString() + QLatin1Char('/') + row.at(1).toString() + QLatin1Char('/') +
+                                row.at(2).toString(),
+                            row.at(3).isNull() ? 0.0 : row.at(3).toDouble());
+        return byWorker;
     }
     void closeMonth(const QDate& anyDay) const
     {
@@ -252,6 +339,18 @@ private:
         act();
         transaction.waitForCommit();
     }
+
+    // What a price preview showed: caption, record line, grid rows, the month's totals.
+    struct PreviewShown {
+        QString caption;
+        QString records;
+        QList<QStringList> rows;
+        QStringList totals;
+    };
+    QList<bool> previewAnswers;
+    QList<PreviewShown> previewsShown;
+    int unexpectedPreviews = 0;
+    std::function<void()> whilePreviewOpen;
 
     std::unique_ptr<Env> env;
     QPointer<TProduceForm> form;
@@ -845,6 +944,7 @@ void TestProduce::saveAppliesToChosenMonthOnly()
     QCOMPARE(gridColumn(form->ProcessGrid, StepName).at(0), QStringLiteral("缝'合"));
 
     env->boxes.queueAnswer(QMessageBox::Yes);
+    previewAnswers << true;
     click(form->Process_cmdsave);
     QCOMPARE(env->boxes.takeTexts(), QStringList{askSave(QStringLiteral("2004年03月"))});
     QCOMPARE(stepRows(QStringLiteral("A'1")),
@@ -923,6 +1023,7 @@ void TestProduce::bulkUpdateAppliesCurrentMonthToAllStyles()
         blocked << (!form->RzPage->isEnabled() && !form->close());
     });
     env->boxes.queueAnswer(QMessageBox::Yes);
+    previewAnswers << true;
     click(form->Button1);
     const auto boxes = env->boxes.take();
     QCOMPARE(boxes.size(), 1);
@@ -992,9 +1093,11 @@ void TestProduce::failureLeavesEveryTableAsBefore()
 
     if (action == QLatin1String("save")) {
         env->boxes.queueAnswer(QMessageBox::Yes);
+        previewAnswers << true;
         click(form->Process_cmdsave);
     } else if (action == QLatin1String("bulk")) {
         env->boxes.queueAnswer(QMessageBox::Yes);
+        previewAnswers << true;
         click(form->Button1);
     } else if (action == QLatin1String("add")) {
         fillStyle(QStringLiteral("N1"), QStringLiteral("4"));
@@ -1023,6 +1126,7 @@ void TestProduce::failureLeavesEveryTableAsBefore()
     if (action == QLatin1String("save")) {
         QCOMPARE(gridColumn(form->ProcessGrid, StepName).at(1), QStringLiteral("新"));
         env->boxes.queueAnswer(QMessageBox::Yes);
+        previewAnswers << true;
         setMonth(now.year(), now.month());
         click(form->Process_cmdsave);
         QCOMPARE(env->boxes.takeTexts().size(), 1);
@@ -1274,6 +1378,7 @@ void TestProduce::stepSaveMeetsOtherClerk()
         env->exec(sql);
     const auto othersTables = tables();
     env->boxes.queueAnswer(QMessageBox::Yes);
+    previewAnswers << true;
     click(form->Process_cmdsave);
     if (!refused) {
         QCOMPARE(env->boxes.takeTexts(), QStringList{askSave(QStringLiteral("2004年03月"))});
@@ -1292,6 +1397,7 @@ void TestProduce::stepSaveMeetsOtherClerk()
     form->RzPage->setCurrentWidget(form->ProductSheet);
     typeTheSteps();
     env->boxes.queueAnswer(QMessageBox::Yes);
+    previewAnswers << true;
     click(form->Process_cmdsave);
     QCOMPARE(env->boxes.takeTexts(), QStringList{askSave(QStringLiteral("2004年03月"))});
     QCOMPARE(stepRows(QStringLiteral("A1")).at(0).at(2), QVariant(1.5));
@@ -1384,6 +1490,7 @@ void TestProduce::closedMonthKeepsItsPrices()
     QCOMPARE(changeLines(), QList<QVariantList>());
 
     env->exec(QStringLiteral("DELETE FROM MonthClose"));
+    previewAnswers << true;
     if (bulk) {
         env->boxes.expect(kAskBulk, QMessageBox::Yes);
         click(form->Button1);
@@ -1419,6 +1526,7 @@ void TestProduce::priceApplicationIsRecordedPerStyle()
     addPricedRecord(QStringLiteral("C1"), QStringLiteral("工序1"), day(month, 5), 5, 2.0);
     open();
     env->boxes.expect(kAskBulk, QMessageBox::Yes);
+    previewAnswers << true;
     click(form->Button1);
 
     const auto values = [&key](int records, const QString& total) {
@@ -1455,6 +1563,7 @@ void TestProduce::stepSaveIsRecorded()
     typeIntoCell(1, StepPrice, QStringLiteral("0.5"));
     setMonth(2004, 3);
     env->boxes.expect(askSave(QStringLiteral("2004年03月")), QMessageBox::Yes);
+    previewAnswers << true;
     click(form->Process_cmdsave);
     const QString row = QStringLiteral("{\"Id\":%1,\"Process\":\"工序2\",\"ProcessName\":%2,\"ProductId\":\"A1\","
                                        "\"Price\":%3,\"Productsize\":null}")
@@ -1516,6 +1625,155 @@ void TestProduce::styleChangesAreRecorded()
     QCOMPARE(changeLines().value(3),
              line(QStringLiteral("删除款式"), QStringLiteral("Product"), id, style.arg("A2", "外套"), QVariant()));
     LoginUser.clear();
+}
+
+void TestProduce::previewShowsWhatIsApplied_data()
+{
+    QTest::addColumn<bool>("bulk");
+    QTest::addColumn<QStringList>("workers"); // listed, the largest change first
+    QTest::addColumn<int>("records");
+    // Save: A1's steps 1 and 2 at typed prices; 李四's step outside A1 is not rewritten.
+    QTest::newRow("save") << false << QStringList{"一组/1/张三", "二组/2/张三"} << 3;
+    QTest::newRow("bulk") << true << QStringList{"一组/1/张三", "二组/4/王五", "二组/2/张三", "一组/3/李四"} << 5;
+}
+
+void TestProduce::previewShowsWhatIsApplied()
+{
+    QFETCH(bool, bulk);
+    QFETCH(QStringList, workers);
+    QFETCH(int, records);
+    const QDate now = QDate::currentDate();
+    addPreviewFixture(now);
+    open();
+    if (!bulk) {
+        openSteps(QStringLiteral("A1"));
+        setMonth(now.year(), now.month());
+        typeIntoCell(0, StepPrice, QStringLiteral("1.5"));
+        typeIntoCell(1, StepPrice, QStringLiteral("0.8"));
+    }
+    const QHash<QString, double> before = wages(now);
+    env->boxes.queueAnswer(QMessageBox::Yes);
+    previewAnswers << true;
+    click(bulk ? form->Button1 : form->Process_cmdsave);
+    QCOMPARE(env->boxes.takeTexts().size(), 1); // the question only
+    QCOMPARE(previewsShown.size(), 1);
+    const QHash<QString, double> after = wages(now);
+    QVERIFY(after != before);
+
+    // Each listed worker's wage before and after is the month's wage the database held before and
+    // holds after the application.
+    const auto yuan = [](double value) { return toolkit::formatNumber(value, toolkit::kYuanMask); };
+    QList<QStringList> expected;
+    for (const QString& worker : workers) {
+        QStringList cells = worker.split(QLatin1Char('/'));
+        cells << yuan(before.value(worker)) << yuan(after.value(worker))
+              << yuan(after.value(worker) - before.value(worker));
+        expected << cells;
+    }
+    const PreviewShown& shown = previewsShown.at(0);
+    QCOMPARE(shown.caption, QStringLiteral("价格预览"));
+    QCOMPARE(shown.rows, expected);
+    double totalBefore = 0;
+    double totalAfter = 0;
+    for (double wage : before)
+        totalBefore += wage;
+    for (double wage : after)
+        totalAfter += wage;
+    QCOMPARE(shown.totals, (QStringList{QStringLiteral("本月合计(调整前)：") + yuan(totalBefore),
+                                        QStringLiteral("本月合计(调整后)：") + yuan(totalAfter)}));
+    QCOMPARE(shown.records, now.toString(QStringLiteral("yyyy年MM月")) + QStringLiteral("：将更新") +
+                                QString::number(records) + QStringLiteral("条计件记录，涉及") +
+                                QString::number(workers.size()) + QStringLiteral("名员工"));
+}
+
+void TestProduce::previewCancelChangesNothing_data()
+{
+    QTest::addColumn<bool>("bulk");
+    QTest::newRow("save") << false;
+    QTest::newRow("bulk") << true;
+}
+
+void TestProduce::previewCancelChangesNothing()
+{
+    QFETCH(bool, bulk);
+    const QDate now = QDate::currentDate();
+    addPreviewFixture(now);
+    open();
+    if (!bulk) {
+        openSteps(QStringLiteral("A1"));
+        setMonth(now.year(), now.month());
+        typeIntoCell(0, StepName, QStringLiteral("新名"));
+        typeIntoCell(0, StepPrice, QStringLiteral("1.5"));
+    }
+    const auto before = tables();
+    env->boxes.queueAnswer(QMessageBox::Yes);
+    previewAnswers << false;
+    click(bulk ? form->Button1 : form->Process_cmdsave);
+    QCOMPARE(env->boxes.takeTexts().size(), 1);
+    QCOMPARE(previewsShown.size(), 1);
+    QCOMPARE(tables(), before);
+    QCOMPARE(changeLines(), QList<QVariantList>());
+    if (!bulk) {
+        QCOMPARE(gridColumn(form->ProcessGrid, StepName).at(0), QStringLiteral("新名"));
+        QCOMPARE(gridColumn(form->ProcessGrid, StepPrice).at(0), QStringLiteral("￥1.500"));
+    }
+}
+
+void TestProduce::changeAfterPreviewIsRefused_data()
+{
+    QTest::addColumn<bool>("bulk");
+    QTest::addColumn<QString>("otherClerk");
+    QTest::newRow("save, a record's quantity")
+        << false << "UPDATE Salary SET ProductCount=11 WHERE WorkerName='张三' AND Process='工序2'";
+    QTest::newRow("save, the price of a step not typed")
+        << false << "UPDATE Process SET Price=0.5 WHERE ProductId='A1' AND Process='工序3'";
+    QTest::newRow("bulk, a new record") << true
+                                        << "UPDATE Salary SET ProcessDate=(SELECT min(ProcessDate) FROM Salary "
+                                           "WHERE WorkerName='李四') WHERE ProductCount=100";
+    QTest::newRow("bulk, a step's price") << true << "UPDATE Process SET Price=1 WHERE ProductId='B2'";
+}
+
+void TestProduce::changeAfterPreviewIsRefused()
+{
+    QFETCH(bool, bulk);
+    QFETCH(QString, otherClerk);
+    const QDate now = QDate::currentDate();
+    addPreviewFixture(now);
+    open();
+    if (!bulk) {
+        openSteps(QStringLiteral("A1"));
+        setMonth(now.year(), now.month());
+        typeIntoCell(0, StepPrice, QStringLiteral("1.5"));
+    }
+    // Another clerk's change is committed while the preview is looked at.
+    QList<QList<QVariantList>> changed;
+    whilePreviewOpen = [&] {
+        env->exec(otherClerk);
+        changed = tables();
+    };
+    env->boxes.queueAnswer(QMessageBox::Yes);
+    previewAnswers << true;
+    click(bulk ? form->Button1 : form->Process_cmdsave);
+    QCOMPARE(env->boxes.takeTexts().mid(1), QStringList{kPreviewOutdated});
+    QVERIFY(!changed.isEmpty());
+    QCOMPARE(tables(), changed);
+    QCOMPARE(changeLines(), QList<QVariantList>());
+    if (!bulk)
+        QCOMPARE(gridColumn(form->ProcessGrid, StepPrice).at(0), QStringLiteral("￥1.500"));
+}
+
+void TestProduce::bulkWithoutRecordsShowsNoPreview()
+{
+    addStyle(QStringLiteral("A1"), 2, true);
+    addRecord(QStringLiteral("A1"), 1, day(QDate::currentDate().addMonths(-1), 1));
+    open();
+    const auto before = tables();
+    env->boxes.queueAnswer(QMessageBox::Yes);
+    click(form->Button1);
+    QCOMPARE(env->boxes.takeTexts(),
+             (QStringList{kAskBulk, QStringLiteral("对不起，本月没有需要更新价格的计件记录!")}));
+    QVERIFY(previewsShown.isEmpty());
+    QCOMPARE(tables(), before);
 }
 
 QTEST_MAIN(TestProduce)
