@@ -6,6 +6,7 @@
 //   apply_prices_style rows=N ours=0.0100 raw=0.0100 ratio=1.02
 //   apply_prices_month rows=N styles=300 ours=0.120 raw=0.100 ratio=1.15
 //   apply_prices_month_logged rows=N ours=0.130 unlogged=0.120 ratio=1.08 goal<=1.20
+//   preview_prices_month rows=N ours=0.050 apply=0.120 ratio=0.42 goal<=1.00
 //   apply_prices_naive rows=200000 styles=300 naive=12.3
 //   apply_prices_month_pg rows=N ours=0.300 raw=0.200 ratio=1.50   (with a server URI)
 #include "bench_produce.h"
@@ -27,6 +28,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -94,6 +96,16 @@ qint64 scalar(sqlite3* db, const char* sql, const QStringList& texts = {})
     if (sqlite3_step(st.get()) != SQLITE_ROW)
         fail(db, sql);
     return sqlite3_column_int64(st.get(), 0);
+}
+
+double scalarDouble(sqlite3* db, const char* sql, const QStringList& texts = {})
+{
+    Statement st = prepare(db, sql);
+    for (int i = 0; i < texts.size(); ++i)
+        bindText(st.get(), i + 1, texts.at(i));
+    if (sqlite3_step(st.get()) != SQLITE_ROW)
+        fail(db, sql);
+    return sqlite3_column_double(st.get(), 0);
 }
 
 struct Step {
@@ -536,6 +548,35 @@ int benchProduce(const QString& dbPath, qint64 rows, int months, int repeat, boo
     std::printf("apply_prices_month_logged rows=%lld ours=%.3f unlogged=%.3f ratio=%.2f goal<=1.20\n",
                 static_cast<long long>(records), median(ours), median(unlogged),
                 median(unlogged) > 0 ? median(ours) / median(unlogged) : 0.0);
+    std::fflush(stdout);
+
+    // The preview of the bulk update against the update itself, on the same new prices. The
+    // preview's month total after must be what the records hold once the prices are applied.
+    ours.clear();
+    std::vector<double> applied;
+    for (int r = 0; r < repeat; ++r) {
+        exec(raw.get(), "UPDATE Process SET Price = Price + 0.001");
+        PricePreview preview;
+        double start = now();
+        if (!PreviewMonthPrices(month, &preview))
+            return 1;
+        ours.push_back(now() - start);
+        start = now();
+        if (!ApplyMonthPrices(month))
+            return 1;
+        applied.push_back(now() - start);
+        const double total = scalarDouble(
+            raw.get(), "SELECT sum(ProductCount*ProcessPrice) FROM Salary WHERE ProcessDate>=? AND ProcessDate<?",
+            {from, to});
+        if (std::fabs(total - preview.totalAfter) > 1e-6 * std::max(1.0, std::fabs(total))) {
+            std::fprintf(stderr, "preview_prices_month: the preview's total after %.3f, the records hold %.3f\n",
+                         preview.totalAfter, total);
+            return 1;
+        }
+    }
+    std::printf("preview_prices_month rows=%lld ours=%.3f apply=%.3f ratio=%.2f goal<=1.00\n",
+                static_cast<long long>(records), median(ours), median(applied),
+                median(applied) > 0 ? median(ours) / median(applied) : 0.0);
     std::fflush(stdout);
     raw.reset();
     if (!serverUri.isEmpty() && serverApplyMonth(serverUri, dbPath, records, month, repeat) != 0)

@@ -158,6 +158,7 @@ private slots:
     void changeAfterPreviewIsRefused_data();
     void changeAfterPreviewIsRefused();
     void bulkWithoutRecordsShowsNoPreview();
+    void saveWithoutRecordsStoresStepsWithoutPreview();
 
 private:
     TProduceForm* open()
@@ -1774,6 +1775,23 @@ void TestProduce::bulkWithoutRecordsShowsNoPreview()
              (QStringList{kAskBulk, QStringLiteral("对不起，本月没有需要更新价格的计件记录!")}));
     QVERIFY(previewsShown.isEmpty());
     QCOMPARE(tables(), before);
+}
+
+void TestProduce::saveWithoutRecordsStoresStepsWithoutPreview()
+{
+    addStyle(QStringLiteral("A1"), 2, true);
+    addRecord(QStringLiteral("A1"), 1, QStringLiteral("2004-02-10"));
+    open();
+    openSteps(QStringLiteral("A1"));
+    setMonth(2004, 3);
+    typeIntoCell(0, StepPrice, QStringLiteral("2.5"));
+    const auto records = env->rows(QStringLiteral("SELECT * FROM Salary"));
+    env->boxes.queueAnswer(QMessageBox::Yes);
+    click(form->Process_cmdsave);
+    QCOMPARE(env->boxes.takeTexts(), QStringList{askSave(QStringLiteral("2004年03月"))});
+    QVERIFY(previewsShown.isEmpty());
+    QCOMPARE(stepRows(QStringLiteral("A1")).at(0), (QVariantList{"工序1", "步骤1", 2.5}));
+    QCOMPARE(env->rows(QStringLiteral("SELECT * FROM Salary")), records);
 }
 
 QTEST_MAIN(TestProduce)
