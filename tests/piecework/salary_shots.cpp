@@ -48,7 +48,8 @@ int main(int argc, char** argv)
     QTest::qWait(200);
     form->grab().save(QDir(folder).filePath(QStringLiteral("salary_clicked.png")));
 
-    // A new record of the clicked record's style and step, which a tiny piece count makes too many.
+    // A new record beside the clicked one, of its style and step, which a small piece count makes too
+    // many.
     testsupport::execSql(dir.dbPath(), QStringLiteral("UPDATE Product SET ProductCount=100 WHERE Kind=?"),
                          {form->Kind_ComboBox->currentText()});
     form->ProcessCount->setText(QStringLiteral("30"));
@@ -59,7 +60,7 @@ int main(int argc, char** argv)
         box->grab().save(QDir(folder).filePath(QStringLiteral("salary_overclaim.png")));
         return QMessageBox::No;
     });
-    form->cmdedit->click();
+    form->cmdadd->click();
     toolkit::setMessageAnswerer({});
     delete form;
     return 0;
