@@ -623,7 +623,7 @@ QString OverClaimQuestion(const QString& step, const StepClaim& claim)
         .arg(claim.topCount);
 }
 
-bool TDataAddForm::overClaimAccepted(const QVariant& exceptId)
+TDataAddForm::OverClaim TDataAddForm::overClaimAccepted(const QVariant& exceptId)
 {
     const QString kind = Kind_ComboBox->currentText();
     const QString step = Process_combobox->currentText();
@@ -632,22 +632,32 @@ bool TDataAddForm::overClaimAccepted(const QVariant& exceptId)
         // An edit that keeps the record's style and step and adds no pieces to it is not asked
         // about again: the step's total does not grow.
         if (!OpenQuery(m_write, kStoredStepSql, {exceptId}))
-            return false;
+            return OverClaim::Failed;
         const bool sameStep = !m_write->isEmpty() &&
                               m_write->field(0).asString().compare(kind, Qt::CaseInsensitive) == 0 &&
                               m_write->field(1).asString().compare(step, Qt::CaseInsensitive) == 0;
         const bool noMore = sameStep && count <= m_write->field(2).asInteger();
         m_write->close();
         if (noMore)
-            return true;
+            return OverClaim::Save;
     }
     StepClaim claim;
     if (!ReadStepClaim(m_write, kind, step, exceptId, WorkerName, count, &claim))
-        return false;
+        return OverClaim::Failed;
     if (!claim.over())
-        return true;
+        return OverClaim::Save;
     return toolkit::MessageBox(OverClaimQuestion(step, claim), QStringLiteral("提示"),
-                               QMessageBox::Yes | QMessageBox::No, toolkit::MsgIcon::Question) == QMessageBox::Yes;
+                               QMessageBox::Yes | QMessageBox::No, toolkit::MsgIcon::Question) == QMessageBox::Yes
+               ? OverClaim::Save
+               : OverClaim::No;
+}
+
+bool TDataAddForm::overClaimAllowsSave(const QVariant& exceptId)
+{
+    const OverClaim answer = overClaimAccepted(exceptId);
+    if (answer == OverClaim::Failed)
+        toolkit::ShowStop(kNotSaved); // the fields stay as typed, as after a failed save
+    return answer == OverClaim::Save;
 }
 
 void TDataAddForm::cmdaddClick()
@@ -659,7 +669,7 @@ void TDataAddForm::cmdaddClick()
         return;
     // Asked before the transaction, so that no question holds it open. Another clerk may add to the
     // step meanwhile; the question is a warning, not a rule.
-    if (!overClaimAccepted(QVariant()))
+    if (!overClaimAllowsSave(QVariant()))
         return;
     // The month's check, the record and its line in the change record commit together.
     QVariant added;
@@ -692,7 +702,7 @@ void TDataAddForm::cmdeditClick()
     QVariantList values;
     if (!recordValues(&values))
         return;
-    if (!overClaimAccepted(ClickedId))
+    if (!overClaimAllowsSave(ClickedId))
         return;
     values << ClickedId;
     const QString sql = WithRowVersion(kEditSql, &values, ClickedVersion);

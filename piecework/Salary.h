@@ -117,10 +117,15 @@ private:
     // after the refusal box of a size that is not a number.
     bool recordValues(QVariantList* values);
     void clearChoices();
-    // The question before a save that takes a step of a style past the style's piece count; true
-    // when the record may be saved (no question, or the answer Yes). exceptId is the key of the
-    // record being edited (invalid for an add), whose stored pieces give way to the typed ones.
-    bool overClaimAccepted(const QVariant& exceptId);
+    // The question before a save that takes a step of a style past the style's piece count: Save
+    // when the record may be saved (no question, or the answer Yes), No for the answer No, Failed
+    // after the failure box of its statements. exceptId is the key of the record being edited
+    // (invalid for an add), whose stored pieces give way to the typed ones.
+    enum class OverClaim { Save, No, Failed };
+    OverClaim overClaimAccepted(const QVariant& exceptId);
+    // The check before an add or edit; false when nothing is to be saved (after the "not saved"
+    // box when the check failed).
+    bool overClaimAllowsSave(const QVariant& exceptId);
     // After a change of the record with this key: the list with the remembered search (or the
     // default list), patched in place where it still holds that statement's result.
     void reloadAfterChange(const QVariant& changedKey, int changes);
