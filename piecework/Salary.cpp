@@ -21,6 +21,16 @@
 
 TDataAddForm* DataAddForm = nullptr;
 
+// The step's records are found through the index on style, step and date; the grouping must not
+// walk the worker index instead, which would read every record.
+const QString stepclaim::kStyleCount = QStringLiteral("Select ProductCount From Product Where Kind=?");
+QString stepclaim::workers(data::Dialect dialect)
+{
+    return QStringLiteral("Select WorkerName, Sum(ProductCount) AS Expr1001 From Salary "
+                          "Where KindId=? And Process=? And id<>? Group By ") +
+           data::unindexedTerm(dialect, QStringLiteral("WorkerName"));
+}
+
 namespace {
 
 // The record list: newest first. A search keeps the remembered sort and breaks its ties by key,
@@ -62,6 +72,8 @@ const QString kDeleteSql = QStringLiteral("Delete From Salary Where Id =? And Pr
 // version, the delete by the date.
 const QString kStoredDateSql = QStringLiteral("Select ProcessDate From Salary Where id=?");
 const QString kTable = QStringLiteral("Salary");
+
+const QString kStoredStepSql = QStringLiteral("Select KindId,Process,ProductCount From Salary Where id=?");
 
 const QString kTeamEmpty = QStringLiteral("对不起，班组不能为空!");
 const QString kMachineEmpty = QStringLiteral("对不起，车床位不能为空!");
@@ -562,12 +574,102 @@ void TDataAddForm::reloadAfterChange(const QVariant& changedKey, int changes)
     DataRefresh(sql, list.params);
 }
 
+bool ReadStepClaim(data::DataSet* query, const QString& kind, const QString& step, const QVariant& exceptId,
+                   const QString& worker, qint64 count, StepClaim* claim)
+{
+    *claim = StepClaim{};
+    if (!OpenQuery(query, stepclaim::kStyleCount, {kind}))
+        return false;
+    claim->limit = query->isEmpty() ? 0 : query->field(0).asInteger();
+    if (claim->limit <= 0)
+        return true; // no limit: the records need not be read
+    if (!OpenQuery(query, stepclaim::workers(CurrentDialect()),
+                   {kind, step, exceptId.isValid() ? exceptId : QVariant(qint64(0))}))
+        return false;
+    // The saved record's pieces go to its worker; the names compare as the database compares them.
+    claim->total = count;
+    bool workerSeen = false;
+    const auto consider = [claim](const QString& name, qint64 pieces) {
+        // Of two with as many pieces, the first name in the alphabet, so the answer is always the same.
+        if (pieces > claim->topCount ||
+            (pieces == claim->topCount && (claim->topWorker.isEmpty() || name.compare(claim->topWorker) < 0))) {
+            claim->topWorker = name;
+            claim->topCount = pieces;
+        }
+    };
+    for (int row = 0; row < query->recordCount(); ++row) {
+        const QString name = query->value(row, 0).toString();
+        qint64 pieces = query->value(row, 1).toLongLong();
+        claim->total += pieces;
+        if (!workerSeen && name.compare(worker, Qt::CaseInsensitive) == 0) {
+            pieces += count;
+            workerSeen = true;
+        }
+        consider(name, pieces);
+    }
+    if (!workerSeen)
+        consider(worker, count);
+    query->close();
+    return true;
+}
+
+QString OverClaimQuestion(const QString& step, const StepClaim& claim)
+{
+    return QStringLiteral("该款式%1已录入%2件，超过产品件数%3件，是否仍要保存?\n录入最多的是：%4（%5件）")
+        .arg(step)
+        .arg(claim.total)
+        .arg(claim.limit)
+        .arg(claim.topWorker)
+        .arg(claim.topCount);
+}
+
+TDataAddForm::OverClaim TDataAddForm::overClaimAccepted(const QVariant& exceptId)
+{
+    const QString kind = Kind_ComboBox->currentText();
+    const QString step = Process_combobox->currentText();
+    const qint64 count = IntegerValue(ProcessCount->text());
+    if (exceptId.isValid()) {
+        // An edit that keeps the record's style and step and adds no pieces to it is not asked
+        // about again: the step's total does not grow.
+        if (!OpenQuery(m_write, kStoredStepSql, {exceptId}))
+            return OverClaim::Failed;
+        const bool sameStep = !m_write->isEmpty() &&
+                              m_write->field(0).asString().compare(kind, Qt::CaseInsensitive) == 0 &&
+                              m_write->field(1).asString().compare(step, Qt::CaseInsensitive) == 0;
+        const bool noMore = sameStep && count <= m_write->field(2).asInteger();
+        m_write->close();
+        if (noMore)
+            return OverClaim::Save;
+    }
+    StepClaim claim;
+    if (!ReadStepClaim(m_write, kind, step, exceptId, WorkerName, count, &claim))
+        return OverClaim::Failed;
+    if (!claim.over())
+        return OverClaim::Save;
+    return toolkit::MessageBox(OverClaimQuestion(step, claim), QStringLiteral("提示"),
+                               QMessageBox::Yes | QMessageBox::No, toolkit::MsgIcon::Question) == QMessageBox::Yes
+               ? OverClaim::Save
+               : OverClaim::No;
+}
+
+bool TDataAddForm::overClaimAllowsSave(const QVariant& exceptId)
+{
+    const OverClaim answer = overClaimAccepted(exceptId);
+    if (answer == OverClaim::Failed)
+        toolkit::ShowStop(kNotSaved); // the fields stay as typed, as after a failed save
+    return answer == OverClaim::Save;
+}
+
 void TDataAddForm::cmdaddClick()
 {
     if (!fieldsValid())
         return;
     QVariantList values;
     if (!recordValues(&values))
+        return;
+    // Asked before the transaction, so that no question holds it open. Another clerk may add to the
+    // step meanwhile; the question is a warning, not a rule.
+    if (!overClaimAllowsSave(QVariant()))
         return;
     // The month's check, the record and its line in the change record commit together.
     QVariant added;
@@ -599,6 +701,8 @@ void TDataAddForm::cmdeditClick()
         return;
     QVariantList values;
     if (!recordValues(&values))
+        return;
+    if (!overClaimAllowsSave(ClickedId))
         return;
     values << ClickedId;
     const QString sql = WithRowVersion(kEditSql, &values, ClickedVersion);

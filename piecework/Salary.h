@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Dialect.h"
 #include "toolkit/ChildWindow.h"
 
 #include <QStringList>
@@ -116,6 +117,15 @@ private:
     // after the refusal box of a size that is not a number.
     bool recordValues(QVariantList* values);
     void clearChoices();
+    // The question before a save that takes a step of a style past the style's piece count: Save
+    // when the record may be saved (no question, or the answer Yes), No for the answer No, Failed
+    // after the failure box of its statements. exceptId is the key of the record being edited
+    // (invalid for an add), whose stored pieces give way to the typed ones.
+    enum class OverClaim { Save, No, Failed };
+    OverClaim overClaimAccepted(const QVariant& exceptId);
+    // The check before an add or edit; false when nothing is to be saved (after the "not saved"
+    // box when the check failed).
+    bool overClaimAllowsSave(const QVariant& exceptId);
     // After a change of the record with this key: the list with the remembered search (or the
     // default list), patched in place where it still holds that statement's result.
     void reloadAfterChange(const QVariant& changedKey, int changes);
@@ -129,3 +139,28 @@ private:
 };
 
 extern TDataAddForm* DataAddForm;
+
+// The pieces recorded for one step of a style against the style's piece count ("产品件数").
+struct StepClaim {
+    qint64 limit = 0;  // the style's piece count; 0 (or none): no limit
+    qint64 total = 0;  // pieces of the step over all records, the record being saved included
+    QString topWorker; // who recorded most pieces of the step, the record being saved counted
+    qint64 topCount = 0;
+    bool over() const { return limit > 0 && total > limit; }
+};
+
+// Reads the claim of step of style kind as it will be once a record of worker with count pieces is
+// saved; the record with key exceptId (an edited one) counts only with those new pieces. Runs its
+// statements on query; false after the failure box.
+bool ReadStepClaim(data::DataSet* query, const QString& kind, const QString& step, const QVariant& exceptId,
+                   const QString& worker, qint64 count, StepClaim* claim);
+// The statements of the check, shared with the benchmark: the style's piece count (one value, the
+// style), and the step's pieces per worker (three values: style, step, and the key of a record left
+// out, 0 for none).
+namespace stepclaim {
+extern const QString kStyleCount;
+QString workers(data::Dialect dialect);
+} // namespace stepclaim
+
+// The question asked before such a save, with who recorded most on its second line.
+QString OverClaimQuestion(const QString& step, const StepClaim& claim);

@@ -14,6 +14,7 @@
 #include "toolkit/ReportPreview.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetrics>
 #include <QHash>
@@ -291,6 +292,7 @@ TQueryForm::TQueryForm(QWidget* parent) : toolkit::ChildWindow(parent)
     buildMonthPage();
     buildSummaryPage();
     buildGrids();
+    buildOverClaimPage();
     RzPage->setCurrentWidget(WorkerSheet);
     connect(RzPage, &QTabWidget::currentChanged, this, &TQueryForm::RzPageChange);
 
@@ -570,6 +572,7 @@ void TQueryForm::showDetailGrid(bool detail)
 {
     SalaryGrid->setVisible(detail);
     SalaryMonthGrid->setVisible(!detail);
+    OverClaimGrid->hide();
 }
 
 void TQueryForm::Datafresh()
@@ -614,6 +617,7 @@ void TQueryForm::RzPageChange(int index)
         openSummary(querysql::kSummaryAll);
         showDetailGrid(false);
         break;
+    case 6: showOverClaimPage(); break;
     default: break;
     }
 }
@@ -767,4 +771,122 @@ void TQueryForm::showPreview(toolkit::Report* report)
         layout = report->Prepare();
     }
     toolkit::previewReport(layout, this);
+}
+
+// ---- Page 6: pieces recorded past the style's count ------------------------------------------------
+
+QString querysql::overClaim(data::Dialect dialect, bool month)
+{
+    // One pass over the records: the pieces per style, step, worker and team, and their sum per
+    // style and step beside each group. A month's records are found through the date index.
+    const auto group = [dialect](const char* column) { return data::unindexedTerm(dialect, QLatin1String(column)); };
+    return QStringLiteral("Select w.KindId, c.KindName, w.Process, c.ProductCount, w.Claimed, "
+                          "w.Claimed-c.ProductCount AS Excess, w.WorkerName, w.DeptName, w.Pieces "
+                          "From (Select KindId, Process, WorkerName, DeptName, Sum(ProductCount) AS Pieces, "
+                          "Sum(Sum(ProductCount)) Over (Partition By KindId, Process) AS Claimed From Salary") +
+           (month ? QStringLiteral(" Where ProcessDate>=? And ProcessDate<?") : QString()) +
+           QStringLiteral(" Group By ") +
+           QStringList{group("KindId"), group("Process"), group("WorkerName"), group("DeptName")}.join(
+               QStringLiteral(", ")) +
+           QStringLiteral(") w, Product c Where c.Kind=w.KindId And c.ProductCount>0 And w.Claimed>c.ProductCount "
+                          "Order By 6 Desc, 1, 3, 9 Desc, 7, 8");
+}
+
+void TQueryForm::buildOverClaimPage()
+{
+    OverClaimSheet = new QWidget;
+    OverClaimSheet->setObjectName(QStringLiteral("OverClaimSheet"));
+    RzPage->addTab(OverClaimSheet, QStringLiteral("超产品件数"));
+
+    // The grid first, so that it goes before its list when the window is freed.
+    OverClaimGrid = new toolkit::DataGrid(this);
+    m_overClaimQuery = new data::DataSet(QStringLiteral("OverClaimQuery"), DM->connection(), this);
+    m_overClaimSource = new data::DataSource(QStringLiteral("OverClaimSource"), m_overClaimQuery, this);
+    OverClaimGrid->setObjectName(QStringLiteral("OverClaimGrid"));
+    OverClaimGrid->setGeometry(SalaryGrid->geometry());
+    OverClaimGrid->setFont(toolkit::songFont(12));
+    OverClaimGrid->setRowSelect(true);
+    OverClaimGrid->setMultiSelect(true);
+    OverClaimGrid->setDataSource(m_overClaimSource);
+    const auto right = Qt::AlignRight | Qt::AlignVCenter;
+    const auto number = [right](const char* field, const QString& title, int width) {
+        return toolkit::GridColumn{.fieldName = QLatin1String(field),
+                                   .title = title,
+                                   .width = width,
+                                   .displayMask = QStringLiteral("0"),
+                                   .alignment = right};
+    };
+    OverClaimGrid->setColumns({
+        {.fieldName = QStringLiteral("KindId"), .title = QStringLiteral("款式号"), .width = 70},
+        {.fieldName = QStringLiteral("KindName"), .title = QStringLiteral("款式名称"), .width = 100},
+        {.fieldName = QStringLiteral("Process"), .title = QStringLiteral("工序号"), .width = 64},
+        number("ProductCount", QStringLiteral("产品件数"), 72),
+        number("Claimed", QStringLiteral("已录入"), 72),
+        number("Excess", QStringLiteral("超出"), 64),
+        {.fieldName = QStringLiteral("WorkerName"), .title = QStringLiteral("员工名称"), .width = 90},
+        {.fieldName = QStringLiteral("DeptName"), .title = QStringLiteral("班组"), .width = 82},
+        number("Pieces", QStringLiteral("该员工件数"), 84),
+    });
+    fitColumns(OverClaimGrid, kGridWidth - 4 - 12 - style()->pixelMetric(QStyle::PM_ScrollBarExtent),
+               leastWidths(OverClaimGrid, {}));
+    OverClaimGrid->hide();
+
+    QWidget* page = OverClaimSheet;
+    const int y = kOneRow;
+    OverClaimDate_Label = toolkit::makeFieldLabel(page, QStringLiteral("OverClaimDate_Label"),
+                                                  QStringLiteral("选择日期："), QRect(8, y, 80, kRowHeight));
+    year_edit_o = makeSpin(page, QStringLiteral("year_edit_o"), QRect(90, y, 70, kRowHeight), 2003, 9999, 2003, false);
+    OverClaimYear_Label = toolkit::makeFieldLabel(page, QStringLiteral("OverClaimYear_Label"), QStringLiteral("年"),
+                                                  QRect(164, y, 18, kRowHeight));
+    month_edit_o = makeSpin(page, QStringLiteral("month_edit_o"), QRect(186, y, 50, kRowHeight), 1, 12, 1, true);
+    OverClaimMonth_Label = toolkit::makeFieldLabel(page, QStringLiteral("OverClaimMonth_Label"), QStringLiteral("月"),
+                                                   QRect(240, y, 18, kRowHeight));
+    AllMonths_Check = new QCheckBox(QStringLiteral("全部月份"), page);
+    AllMonths_Check->setObjectName(QStringLiteral("AllMonths_Check"));
+    AllMonths_Check->setGeometry(272, y, 100, kRowHeight);
+    const int width = 76;
+    const int gap = 8;
+    OverClaim_search = toolkit::makePushButton(page, QStringLiteral("OverClaim_search"), QStringLiteral("查询"),
+                                               QRect(kGridWidth - 2 * width - gap, y - 1, width, kRowHeight + 2));
+    OverClaimExit = toolkit::makeExitButton(page, QRect(kGridWidth - width, y - 1, width, kRowHeight + 2));
+    OverClaimExit->setObjectName(QStringLiteral("OverClaimExit"));
+    connect(OverClaimExit, &QPushButton::clicked, this, &TQueryForm::cmdExitClick);
+    connect(OverClaim_search, &QPushButton::clicked, this, &TQueryForm::OverClaim_searchClick);
+    connect(AllMonths_Check, &QCheckBox::toggled, this, &TQueryForm::AllMonths_CheckClick);
+    connect(month_edit_o, &QSpinBox::textChanged, this, &TQueryForm::month_edit_oChange);
+}
+
+void TQueryForm::showOverClaimPage()
+{
+    const QDate today = QDate::currentDate();
+    year_edit_o->setValue(today.year());
+    month_edit_o->setValue(today.month());
+    SalaryGrid->hide();
+    SalaryMonthGrid->hide();
+    OverClaimGrid->show();
+    OverClaim_searchClick();
+}
+
+void TQueryForm::OverClaim_searchClick()
+{
+    const BusyCursor busy;
+    if (AllMonths_Check->isChecked()) {
+        OpenQuery(m_overClaimQuery, querysql::overClaim(CurrentDialect(), false));
+        return;
+    }
+    const QDate month = chosenMonth(year_edit_o, month_edit_o);
+    OpenQuery(m_overClaimQuery, querysql::overClaim(CurrentDialect(), true),
+              {MonthStart(month), NextMonthStart(month)});
+}
+
+void TQueryForm::AllMonths_CheckClick(bool checked)
+{
+    // The month edits have no say while every month is counted.
+    year_edit_o->setEnabled(!checked);
+    month_edit_o->setEnabled(!checked);
+}
+
+void TQueryForm::month_edit_oChange(const QString& text)
+{
+    static_cast<toolkit::MonthSpinEdit*>(month_edit_o)->padTypedDigit(text);
 }

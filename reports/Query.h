@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QString>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -15,6 +16,10 @@ class QSpinBox;
 class QTabWidget;
 class QWidget;
 
+namespace data {
+class DataSet;
+class DataSource;
+} // namespace data
 namespace toolkit {
 class DataGrid;
 class Report;
@@ -168,6 +173,40 @@ private:
     void openSummary(const QString& sql, const QVariantList& params = {});
     void showDetailGrid(bool detail);
     void showPreview(toolkit::Report* report);
+
+public:
+    // Page 6 "超产品件数": the steps whose recorded pieces exceed their style's piece count, with
+    // the workers who recorded them, for the chosen month or, with "全部月份", for all months.
+    QWidget* OverClaimSheet;
+    toolkit::DataGrid* OverClaimGrid;
+    QLabel* OverClaimDate_Label;
+    QSpinBox* year_edit_o;
+    QLabel* OverClaimYear_Label;
+    QSpinBox* month_edit_o;
+    QLabel* OverClaimMonth_Label;
+    QCheckBox* AllMonths_Check;
+    QPushButton* OverClaim_search;
+    QPushButton* OverClaimExit;
+
+    void OverClaim_searchClick();
+    void AllMonths_CheckClick(bool checked);
+    void month_edit_oChange(const QString& text);
+
+private:
+    void buildOverClaimPage();
+    // The page shown: the current month's list in its grid, the other two grids hidden.
+    void showOverClaimPage();
+
+    // The page's own list (on the data module's connection) and the source its grid shows.
+    data::DataSet* m_overClaimQuery = nullptr;
+    data::DataSource* m_overClaimSource = nullptr;
 };
 
 extern TQueryForm* QueryForm;
+
+namespace querysql {
+// One row per style, step, worker and team where the step's pieces (Claimed) exceed the style's
+// piece count by Excess, with the worker's own pieces (Pieces); largest excess first. With month,
+// two values: the first day of the month and of the next one; only that month's records count.
+QString overClaim(data::Dialect dialect, bool month);
+} // namespace querysql

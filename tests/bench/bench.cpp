@@ -18,6 +18,7 @@
 //   open_entry_window rows=N ours=0.80 raw=0.60 ratio=1.33
 //   add_entry rows=N ours=0.0040 naive=1.2000 ratio=0.003
 //   add_entry_logged rows=N ours=0.0045 unlogged=0.0040 ratio=1.12 click=0.0080 goal<=1.20
+//   overclaim_check rows=N ours=0.00015 raw=0.00011 ratio=1.39 goal<=0.005
 //   load_entry_list_pg rows=N ours=0.90 raw=0.70 ratio=1.29     (and so on, with --server)
 //   load_entry_list_pg_vs_file rows=N pg=0.90 file=0.61 ratio=1.48
 //   clerks=4 adds=20000 seconds=90 adds_per_s=222 p99_add_ms=13.40   (last, with a server)

@@ -1,6 +1,7 @@
 // Saves pictures of the piece-work entry window over a few thousand sample records into the folder
-// given as the first argument: as opened, and with a record clicked under a date sort; for a person
-// to look at (run under Xvfb with the xcb platform).
+// given as the first argument: as opened, with a record clicked under a date sort, and the question
+// before a save that takes a step past its style's piece count; for a person to look at (run under
+// Xvfb with the xcb platform).
 
 #include "SampleData.h"
 #include "data/DataModule.h"
@@ -8,9 +9,13 @@
 #include "testsupport/Shots.h"
 #include "testsupport/TestProgramDir.h"
 #include "toolkit/DataGrid.h"
+#include "toolkit/MessageBox.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include <cstdio>
@@ -42,6 +47,21 @@ int main(int argc, char** argv)
     QTest::mouseClick(form->SalaryGrid->viewport(), Qt::LeftButton, {}, cell.center());
     QTest::qWait(200);
     form->grab().save(QDir(folder).filePath(QStringLiteral("salary_clicked.png")));
+
+    // A new record beside the clicked one, of its style and step, which a small piece count makes too
+    // many.
+    testsupport::execSql(dir.dbPath(), QStringLiteral("UPDATE Product SET ProductCount=100 WHERE Kind=?"),
+                         {form->Kind_ComboBox->currentText()});
+    form->ProcessCount->setText(QStringLiteral("30"));
+    toolkit::setMessageAnswerer([&folder, form](const toolkit::MessageRequest& request) {
+        const auto box = toolkit::MakeMessageBox(request, form);
+        box->show();
+        QTest::qWait(200);
+        box->grab().save(QDir(folder).filePath(QStringLiteral("salary_overclaim.png")));
+        return QMessageBox::No;
+    });
+    form->cmdadd->click();
+    toolkit::setMessageAnswerer({});
     delete form;
     return 0;
 }

@@ -1,6 +1,6 @@
 // Saves pictures of the query window over sample data of a workshop into the folder given as the
 // first argument: the page "按员工查询" listing every record, the second page of its report's preview
-// and the page "工资月度统计"; for a person
+// and the pages "工资月度统计" and "超产品件数" (all months); for a person
 // to look at (run under Xvfb with the xcb platform).
 
 #include "SampleData.h"
@@ -13,7 +13,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 
@@ -56,6 +58,13 @@ int main(int argc, char** argv)
     form->RzPage->setCurrentIndex(5);
     QTest::qWait(300);
     form->grab().save(QDir(folder).filePath(QStringLiteral("query_page5.png")));
+    // Three styles with small piece counts, so that steps go past them.
+    testsupport::execSql(dir.dbPath(), QStringLiteral("UPDATE Product SET ProductCount=300 WHERE Id<=3"));
+    form->RzPage->setCurrentIndex(6);
+    form->AllMonths_Check->setChecked(true);
+    form->OverClaim_search->click();
+    QTest::qWait(300);
+    form->grab().save(QDir(folder).filePath(QStringLiteral("query_overclaim.png")));
     delete form;
     return 0;
 }
