@@ -167,6 +167,7 @@ private slots:
     void cleanup();
 
     void slipsMatchTheMonthSummary();
+    void namesDifferingInCaseShareOneSlip();
     void slipsPackWholeOnPagesWithCutLines();
     void pdfShowsEachSlipInPlace();
     void summaryPageButtonPrintsEverySlip();
@@ -311,6 +312,22 @@ void TestWageSlip::slipsMatchTheMonthSummary()
     QCOMPARE(april.size(), 1);
     QCOMPARE(april.at(0).lines, QStringList{"K-01|工序1|7|￥1.500|￥10.500"});
     QCOMPARE(april.at(0).month, QStringLiteral("2004年04月"));
+}
+
+// The database takes "Ann" and "ANN" for one name: the summary has one row, so one slip, whichever
+// spelling each line carries.
+void TestWageSlip::namesDifferingInCaseShareOneSlip()
+{
+    const QString date = QStringLiteral("2004-07-02");
+    addRecord(QStringLiteral("一组"), 7, QStringLiteral("Ann"), QStringLiteral("K-01"), 1, 2, 1.5, date);
+    addRecord(QStringLiteral("一组"), 7, QStringLiteral("ANN"), QStringLiteral("K-01"), 2, 4, 2.25, date);
+    TSlipReport* report = TSlipReport::instance();
+    QVERIFY(report->load(QDate(2004, 7, 1)));
+    const QList<Slip> slips = slipsOf(report->Prepare(kNow));
+    QCOMPARE(summary(QDate(2004, 7, 1)).size(), 1);
+    QCOMPARE(slips.size(), 1);
+    QCOMPARE(slips.at(0).lines.size(), 2);
+    QCOMPARE(slips.at(0).total, QStringLiteral("￥12.000"));
 }
 
 // Slips of 1 to 12 lines: several to a page, none split, each followed by its cut line; a slip longer
