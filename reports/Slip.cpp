@@ -83,15 +83,16 @@ TSlipReport::TSlipReport(QObject* owner) : toolkit::Report(owner)
         ReportElement::makeRule(QStringLiteral("HeadingsBottom"), ReportRuleShape::HorizontalLine,
                                 QRectF(0.0, 23.3, kWidth, 0.2)),
     };
-    toolkit::ReportBand& detail = addBand(slipreport::kDetailBand, ReportBandType::Detail, kDetailHeight);
-    for (const Column& column : columns()) {
+    for (const Column& column : columns())
         header.elements.append(ReportElement::makeLabel(column.field + QStringLiteral("Header"), column.header,
                                                         QRectF(column.left, 17.0, column.right - column.left, 6.0),
                                                         Qt::AlignCenter));
+    // Added after the header is complete: a new band may move the bands before it.
+    toolkit::ReportBand& detail = addBand(slipreport::kDetailBand, ReportBandType::Detail, kDetailHeight);
+    for (const Column& column : columns())
         detail.elements.append(ReportElement::makeField(
             column.field, column.field, QRectF(column.left, 0.0, column.right - column.left, kDetailHeight),
             column.mask, column.alignment));
-    }
 
     toolkit::ReportBand& footer = addBand(slipreport::kFooterBand, ReportBandType::GroupFooter, kFooterHeight);
     ReportElement words = ReportElement::makeSum(slipreport::kTotalWords, QStringLiteral("Amount"),

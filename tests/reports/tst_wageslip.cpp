@@ -137,13 +137,13 @@ QList<Word> wordsOf(const QList<Word>& page, const QString& text)
     return found;
 }
 
-enum class Edge { Left, Right };
+enum class Edge { Left, Centre, Right };
 
-// Whether a word with this text has its left or right edge at x and its middle at y.
+// Whether a word with this text has its left edge, centre or right edge at x and its middle at y.
 bool standsAt(const QList<Word>& page, const QString& text, Edge edge, double x, double y)
 {
     return std::any_of(page.begin(), page.end(), [&](const Word& w) {
-        const double wx = edge == Edge::Left ? w.box.left() : w.box.right();
+        const double wx = edge == Edge::Left ? w.box.left() : edge == Edge::Right ? w.box.right() : w.box.center().x();
         return w.text == text && std::abs(wx - x) < 0.5 && std::abs(w.box.center().y() - y) < 0.5;
     });
 }
@@ -403,6 +403,9 @@ void TestWageSlip::pdfShowsEachSlipInPlace()
                  qPrintable(QString::number(nameLabels.at(i).box.center().y())));
         QVERIFY(std::abs(nameLabels.at(i).box.left() - 12.0) < 0.5);
         QVERIFY2(standsAt(page, names[i], Edge::Left, 24.0, middle), qPrintable(names[i]));
+        // Every slip has its own column headings.
+        QVERIFY(standsAt(page, QStringLiteral("款式号"), Edge::Centre, 10.0 + 20.0, tops[i] + 20.0));
+        QVERIFY(standsAt(page, QStringLiteral("金额(元)"), Edge::Centre, 10.0 + 162.5, tops[i] + 20.0));
         // The total right-aligned under the amounts, the capital numerals after "大写:".
         const double footer = tops[i] + 24.0 + lineCounts[i] * 6.0;
         QVERIFY2(standsAt(page, totals[i], Edge::Right, 10.0 + 185.0, footer + 1.5 + 2.5), qPrintable(totals[i]));
