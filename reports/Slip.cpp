@@ -19,7 +19,7 @@ using toolkit::ReportRuleShape;
 namespace {
 
 constexpr double kHeaderHeight = 24.0;
-constexpr double kDetailHeight = 6.0;
+constexpr double kDetailHeight = 5.0;
 constexpr double kFooterHeight = 19.0;
 constexpr double kWidth = 190.0; // A4 less the 10 mm margins
 constexpr double kLine = 5.0;    // box height of a line of text

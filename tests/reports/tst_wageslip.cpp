@@ -31,6 +31,7 @@ namespace {
 const QDate kMarch(2004, 3, 1);
 const QDateTime kNow(QDate(2004, 4, 2), QTime(9, 0));
 constexpr double kMmPerPoint = 25.4 / 72.0;
+constexpr double kLine = 5.0; // height of a slip's line
 
 // One slip as the layout places it.
 struct Slip {
@@ -363,7 +364,7 @@ void TestWageSlip::slipsPackWholeOnPagesWithCutLines()
         // Moved to the next page only because it did not fit in the rest of the page.
         if (i > 0 && s.firstPage != slips.at(i - 1).firstPage) {
             const int lines = s.lines.size();
-            const double height = 24.0 + lines * 6.0 + 19.0;
+            const double height = 24.0 + lines * kLine + 19.0;
             const double below = slips.at(i - 1).cutLineY + 2.0; // the bottom of the slip before
             QVERIFY2(below + height > pageBottom, qPrintable(s.worker));
         }
@@ -392,7 +393,8 @@ void TestWageSlip::pdfShowsEachSlipInPlace()
     // Four slips one under the other: name, team and place on the slip's second line, left-aligned.
     const QList<Word> nameLabels = wordsOf(page, QStringLiteral("姓名:"));
     QCOMPARE(nameLabels.size(), 4);
-    const double tops[] = {10.0, 10.0 + 24 + 3 * 6 + 19, 10.0 + 2 * (24 + 19) + 4 * 6, 10.0 + 3 * (24 + 19) + 7 * 6};
+    const double tops[] = {10.0, 10.0 + 24 + 3 * kLine + 19, 10.0 + 2 * (24 + 19) + 4 * kLine,
+                           10.0 + 3 * (24 + 19) + 7 * kLine};
     const QString names[] = {"张三", "张三", "李四", "王五"};
     const QString totals[] = {"￥31.815", "￥3.000", "￥19.000", "￥100,000.005"};
     const QString words[] = {"叁拾壹圆捌角贰分", "叁圆整", "壹拾玖圆整", "壹拾万圆零壹分"};
@@ -407,13 +409,13 @@ void TestWageSlip::pdfShowsEachSlipInPlace()
         QVERIFY(standsAt(page, QStringLiteral("款式号"), Edge::Centre, 10.0 + 20.0, tops[i] + 20.0));
         QVERIFY(standsAt(page, QStringLiteral("金额(元)"), Edge::Centre, 10.0 + 162.5, tops[i] + 20.0));
         // The total right-aligned under the amounts, the capital numerals after "大写:".
-        const double footer = tops[i] + 24.0 + lineCounts[i] * 6.0;
+        const double footer = tops[i] + 24.0 + lineCounts[i] * kLine;
         QVERIFY2(standsAt(page, totals[i], Edge::Right, 10.0 + 185.0, footer + 1.5 + 2.5), qPrintable(totals[i]));
         QVERIFY2(standsAt(page, words[i], Edge::Left, 24.0, footer + 7.5 + 2.5), qPrintable(words[i]));
     }
     // Amounts right-aligned in their column, the unpriced line without price or amount.
-    QVERIFY(standsAt(page, QStringLiteral("￥22.500"), Edge::Right, 195.0, 10.0 + 24.0 + 3.0));
-    QVERIFY(standsAt(page, QStringLiteral("￥1.500"), Edge::Right, 150.0, 10.0 + 24.0 + 3.0));
+    QVERIFY(standsAt(page, QStringLiteral("￥22.500"), Edge::Right, 195.0, 10.0 + 24.0 + kLine / 2));
+    QVERIFY(standsAt(page, QStringLiteral("￥1.500"), Edge::Right, 150.0, 10.0 + 24.0 + kLine / 2));
     const QList<Word> unpriced = wordsOf(page, QStringLiteral("20"));
     QCOMPARE(unpriced.size(), 1);
     for (const Word& w : page)
