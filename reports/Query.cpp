@@ -6,6 +6,7 @@
 #include "data/SqlText.h"
 #include "reports/Month.h"
 #include "reports/Report.h"
+#include "reports/Slip.h"
 #include "toolkit/DataGrid.h"
 #include "toolkit/DisplayMask.h"
 #include "toolkit/Fonts.h"
@@ -291,6 +292,7 @@ TQueryForm::TQueryForm(QWidget* parent) : toolkit::ChildWindow(parent)
     buildQuickPage();
     buildMonthPage();
     buildSummaryPage();
+    buildSlipControls();
     buildGrids();
     buildOverClaimPage();
     RzPage->setCurrentWidget(WorkerSheet);
@@ -889,4 +891,87 @@ void TQueryForm::AllMonths_CheckClick(bool checked)
 void TQueryForm::month_edit_oChange(const QString& text)
 {
     static_cast<toolkit::MonthSpinEdit*>(month_edit_o)->padTypedDigit(text);
+}
+
+namespace {
+const QString kNoSlipRecords = QStringLiteral("对不起，所选月份没有计件数据!");
+} // namespace
+
+void TQueryForm::buildSlipControls()
+{
+    const int width = 76;
+    const int gap = 8;
+    // Left of the summary page's four buttons.
+    const int summaryX = kGridWidth - 5 * width - 4 * gap;
+    SalarySlip_print =
+        toolkit::makePushButton(SalaryMonth_Sheet, QStringLiteral("SalarySlip_print"), QStringLiteral("工资条"),
+                                QRect(summaryX, kOneRow - 1, width, kRowHeight + 2));
+    connect(SalarySlip_print, &QPushButton::clicked, this, &TQueryForm::SalarySlip_printClick);
+
+    // Page 0: a month for the worker's slip in the free right half of the first row, this month at first.
+    QWidget* page = WorkerSheet;
+    const QDate today = QDate::currentDate();
+    int x = kGridWidth - 4 * width - 3 * gap;
+    SlipMonthLabel = toolkit::makeFieldLabel(page, QStringLiteral("SlipMonthLabel"), QStringLiteral("工资月份："),
+                                             QRect(x - 84, kRow1, 82, kRowHeight));
+    slip_year_edit = makeSpin(page, QStringLiteral("slip_year_edit"), QRect(x, kRow1, 70, kRowHeight), 2003, 9999,
+                              today.year(), false);
+    SlipYearUnit = toolkit::makeFieldLabel(page, QStringLiteral("SlipYearUnit"), QStringLiteral("年"),
+                                           QRect(x + 74, kRow1, 18, kRowHeight));
+    slip_month_edit = makeSpin(page, QStringLiteral("slip_month_edit"), QRect(x + 96, kRow1, 50, kRowHeight), 1, 12,
+                               today.month(), true);
+    SlipMonthUnit = toolkit::makeFieldLabel(page, QStringLiteral("SlipMonthUnit"), QStringLiteral("月"),
+                                            QRect(x + 150, kRow1, 18, kRowHeight));
+    WorkerSlip_print = toolkit::makePushButton(page, QStringLiteral("WorkerSlip_print"), QStringLiteral("工资条"),
+                                               QRect(kGridWidth - width, kRow1 - 1, width, kRowHeight + 2));
+    connect(slip_month_edit, &QSpinBox::textChanged, this, [this](const QString& text) {
+        static_cast<toolkit::MonthSpinEdit*>(slip_month_edit)->padTypedDigit(text);
+    });
+    connect(WorkerSlip_print, &QPushButton::clicked, this, &TQueryForm::WorkerSlip_printClick);
+}
+
+void TQueryForm::SalarySlip_printClick()
+{
+    printSlips(chosenMonth(year_edit_s, month_edit_s), QString());
+}
+
+void TQueryForm::WorkerSlip_printClick()
+{
+    const QString worker = searchedWorker();
+    if (!worker.isEmpty())
+        printSlips(chosenMonth(slip_year_edit, slip_month_edit), worker);
+}
+
+QString TQueryForm::searchedWorker()
+{
+    if (M_Radio->isChecked()) {
+        if (Dept_ComboBox->currentText().isEmpty() || Machine_ComboBox->currentText().isEmpty()) {
+            toolkit::ShowStop(kChooseCondition);
+            return {};
+        }
+        if (MachineWorkerName.isEmpty()) {
+            toolkit::ShowStop(kNoWorkerAtMachine);
+            return {};
+        }
+        return MachineWorkerName;
+    }
+    const QString worker = W_Radio->isChecked() ? WorkerName_ComboBox->currentText() : QString();
+    if (worker.isEmpty())
+        toolkit::ShowStop(kChooseCondition);
+    return worker;
+}
+
+void TQueryForm::printSlips(const QDate& month, const QString& worker)
+{
+    TSlipReport* report = TSlipReport::instance();
+    {
+        const BusyCursor busy;
+        if (!report->load(month, worker))
+            return;
+    }
+    if (report->lines()->recordCount() == 0) {
+        toolkit::ShowStop(kNoSlipRecords);
+        return;
+    }
+    showPreview(report);
 }

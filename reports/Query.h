@@ -200,6 +200,26 @@ private:
     // The page's own list (on the data module's connection) and the source its grid shows.
     data::DataSet* m_overClaimQuery = nullptr;
     data::DataSource* m_overClaimSource = nullptr;
+
+public:
+    // Wage slips: "工资条" on the wage summary page prints every worker's slip of the month its edits
+    // show; on page 0 "按员工查询" it prints the slips of the worker its search names, for the month
+    // of the page's own year and month edits.
+    QPushButton* SalarySlip_print;
+    QLabel* SlipMonthLabel;
+    QSpinBox* slip_year_edit;
+    QLabel* SlipYearUnit;
+    QSpinBox* slip_month_edit;
+    QLabel* SlipMonthUnit;
+    QPushButton* WorkerSlip_print;
+    void SalarySlip_printClick();
+    void WorkerSlip_printClick();
+
+private:
+    void buildSlipControls();
+    // The worker the search of page 0 names, as its "查询" finds him; empty (after the box) when none.
+    QString searchedWorker();
+    void printSlips(const QDate& month, const QString& worker);
 };
 
 extern TQueryForm* QueryForm;

@@ -105,15 +105,18 @@ struct ReportLayout::Data {
     struct PlacedBand {
         int band;
         double top;
-        int row; // detail: dataset row, -1 for the empty line; other bands: -1
+        int row;        // detail: dataset row, -1 for the empty line; group bands: the group's first row
+        int group = -1; // group bands: index into groupSums
     };
     ReportPageSettings settings;
     QList<ReportBand> bands;
     QPointer<data::DataSet> dataSet;
     QDateTime now;
     int rowCount = 0;
-    std::vector<std::vector<int>> columns; // [band][element]: dataset column of a data field, or -1
-    std::vector<std::vector<double>> sums; // [band][element]: total of an expression
+    std::vector<std::vector<int>> columns;      // [band][element]: dataset column of a data field, or -1
+    std::vector<std::vector<double>> sums;      // [band][element]: total of an expression
+    std::vector<std::vector<int>> groupSlots;   // [band][element]: slot of a group expression's total, or -1
+    std::vector<std::vector<double>> groupSums; // [group][slot]
     std::vector<std::vector<PlacedBand>> pages;
 };
 
@@ -175,8 +178,13 @@ ReportPage ReportLayout::page(int index) const
                 }
                 break;
             case ReportElementKind::Expression: {
-                const double total = d->sums[size_t(placed.band)][size_t(i)];
-                out.text = el.mask.isEmpty() ? formatPlainNumber(total) : formatNumber(total, el.mask);
+                const int slot = d->groupSlots[size_t(placed.band)][size_t(i)];
+                const double total = slot >= 0 && placed.group >= 0 ? d->groupSums[size_t(placed.group)][size_t(slot)]
+                                                                    : d->sums[size_t(placed.band)][size_t(i)];
+                if (el.totalText)
+                    out.text = el.totalText(total);
+                else
+                    out.text = el.mask.isEmpty() ? formatPlainNumber(total) : formatNumber(total, el.mask);
                 break;
             }
             case ReportElementKind::Rule: break;
@@ -234,13 +242,18 @@ ReportLayout Report::Prepare(const QDateTime& now)
     const bool open = set && set->isActive();
     d->rowCount = open ? set->recordCount() : 0;
 
-    // Resolve the fields once and total the expressions over all detail rows.
+    // Resolve the fields once and total the expressions over all detail rows; an expression of a
+    // group band gets a slot for its group totals instead.
     d->columns.resize(size_t(m_bands.size()));
     d->sums.resize(size_t(m_bands.size()));
+    d->groupSlots.resize(size_t(m_bands.size()));
+    QList<int> slotColumns;
     for (int b = 0; b < m_bands.size(); ++b) {
         const ReportBand& band = m_bands.at(b);
+        const bool groupBand = band.type == ReportBandType::GroupHeader || band.type == ReportBandType::GroupFooter;
         d->columns[size_t(b)].assign(size_t(band.elements.size()), -1);
         d->sums[size_t(b)].assign(size_t(band.elements.size()), 0.0);
+        d->groupSlots[size_t(b)].assign(size_t(band.elements.size()), -1);
         for (int i = 0; i < band.elements.size(); ++i) {
             const ReportElement& el = band.elements.at(i);
             if (!open || (el.kind != ReportElementKind::DataField && el.kind != ReportElementKind::Expression))
@@ -249,6 +262,11 @@ ReportLayout Report::Prepare(const QDateTime& now)
             d->columns[size_t(b)][size_t(i)] = column;
             if (el.kind != ReportElementKind::Expression || column < 0)
                 continue;
+            if (groupBand) {
+                d->groupSlots[size_t(b)][size_t(i)] = int(slotColumns.size());
+                slotColumns.append(column);
+                continue;
+            }
             double total = 0.0;
             for (int row = 0; row < d->rowCount; ++row) {
                 const QVariant v = set->value(row, column);
@@ -270,6 +288,8 @@ ReportLayout Report::Prepare(const QDateTime& now)
     const int detail = firstBand(ReportBandType::Detail);
     const int summary = firstBand(ReportBandType::Summary);
     const int pageFooter = firstBand(ReportBandType::PageFooter);
+    const int groupHeader = firstBand(ReportBandType::GroupHeader);
+    const int groupFooter = firstBand(ReportBandType::GroupFooter);
     const auto heightOf = [this](int b) { return b < 0 ? 0.0 : m_bands.at(b).height; };
 
     const QSizeF paper = m_settings.paperSize();
@@ -278,8 +298,8 @@ ReportLayout Report::Prepare(const QDateTime& now)
     double y = 0.0;
     bool bodyStarted = false; // a band other than the headers stands on the current page
 
-    const auto place = [&](int b, int row) {
-        d->pages.back().push_back({b, y, row});
+    const auto place = [&](int b, int row, int group = -1) {
+        d->pages.back().push_back({b, y, row, group});
         y += heightOf(b);
     };
     const auto startPage = [&]() {
@@ -297,17 +317,72 @@ ReportLayout Report::Prepare(const QDateTime& now)
     };
     // A band that does not fit above the page footer goes to a new page, unless the page holds
     // nothing but its headers (a band taller than a page is printed where it falls).
-    const auto placeBody = [&](int b, int row) {
+    const auto placeBody = [&](int b, int row, int group = -1) {
         if (bodyStarted && y + heightOf(b) > footerTop + kEpsilon) {
             endPage(false);
             startPage();
         }
-        place(b, row);
+        place(b, row, group);
         bodyStarted = true;
     };
 
     const int detailLines = d->rowCount > 0 ? d->rowCount : (m_settings.printIfEmpty ? 1 : 0);
-    if (detailLines > 0) {
+    if (groupHeader >= 0 && d->rowCount > 0) {
+        const ReportBand& header = m_bands.at(groupHeader);
+        QList<int> keyColumns;
+        for (const QString& field : header.groupFields)
+            keyColumns.append(set->findField(field));
+        const auto sameGroup = [&](int row, int before) {
+            for (int column : keyColumns) {
+                if (column < 0)
+                    continue;
+                const QVariant a = set->value(row, column);
+                const QVariant b = set->value(before, column);
+                if (a.typeId() == QMetaType::QString && b.typeId() == QMetaType::QString) {
+                    if (a.toString().compare(b.toString(), Qt::CaseInsensitive) != 0)
+                        return false;
+                } else if (a != b) {
+                    return false;
+                }
+            }
+            return true;
+        };
+        // The room below the headers of a page that is not the first.
+        const double pageRoom = footerTop - m_settings.topMargin - heightOf(pageHeader) - heightOf(columnHeader);
+        startPage();
+        int start = 0;
+        while (start < d->rowCount) {
+            int end = start + 1;
+            while (end < d->rowCount && sameGroup(end, end - 1))
+                ++end;
+            const int group = int(d->groupSums.size());
+            std::vector<double> totals(size_t(slotColumns.size()), 0.0);
+            for (int s = 0; s < slotColumns.size(); ++s)
+                for (int row = start; row < end; ++row) {
+                    const QVariant v = set->value(row, slotColumns.at(s));
+                    if (v.isValid() && !v.isNull())
+                        totals[size_t(s)] += v.toDouble();
+                }
+            d->groupSums.push_back(std::move(totals));
+
+            const double height = heightOf(groupHeader) + (end - start) * heightOf(detail) + heightOf(groupFooter);
+            if (header.keepTogether && bodyStarted && y + height > footerTop + kEpsilon &&
+                height <= pageRoom + kEpsilon) {
+                endPage(false);
+                startPage();
+            }
+            placeBody(groupHeader, start, group);
+            if (detail >= 0)
+                for (int row = start; row < end; ++row)
+                    placeBody(detail, row, group);
+            if (groupFooter >= 0)
+                placeBody(groupFooter, start, group);
+            start = end;
+        }
+        if (summary >= 0)
+            placeBody(summary, -1);
+        endPage(true);
+    } else if (detailLines > 0) {
         startPage();
         if (detail >= 0)
             for (int row = 0; row < detailLines; ++row)

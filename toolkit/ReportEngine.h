@@ -10,7 +10,9 @@
 #include <QPointer>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace data {
@@ -43,10 +45,13 @@ struct ReportPageSettings {
     double usableHeight() const { return paperSize().height() - topMargin - bottomMargin; }
 };
 
-enum class ReportBandType { PageHeader, ColumnHeader, Detail, Summary, PageFooter };
+// A group header and footer stand before and after each run of detail rows that agree in the group
+// header's fields.
+enum class ReportBandType { PageHeader, ColumnHeader, Detail, Summary, PageFooter, GroupHeader, GroupFooter };
 enum class ReportElementKind { Label, DataField, SystemValue, Expression, Rule };
 enum class ReportSystemValue { DateTime, PageNumber, RowCount };
-enum class ReportRuleShape { FilledBar, Rectangle, HorizontalLine, VerticalLine };
+// A dashed line is horizontal, through the middle of its box: the line to cut along.
+enum class ReportRuleShape { FilledBar, Rectangle, HorizontalLine, VerticalLine, DashedLine };
 
 // Pen width of thin lines and outlined rectangles.
 inline constexpr double kThinLineMm = 0.2;
@@ -64,6 +69,8 @@ struct ReportElement {
     ReportRuleShape shape = ReportRuleShape::FilledBar;
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignTop;
     double pointSize = 11.0;
+    // Expression: writes the total in place of the mask (e.g. in words).
+    std::function<QString(double)> totalText;
 
     // A fixed text; with a zero width the box is as wide as the text.
     static ReportElement makeLabel(const QString& name, const QString& text, const QRectF& rect,
@@ -82,6 +89,14 @@ struct ReportBand {
     ReportBandType type = ReportBandType::Detail;
     double height = 0.0;
     QList<ReportElement> elements;
+    // Group header: a new group begins at a row whose value of one of these fields differs from the
+    // row before (texts compared without regard to case, as the database compares names). Its data
+    // fields, and those of the group footer, show the group's first row; its expressions, and the
+    // footer's, total the group's rows.
+    QStringList groupFields;
+    // Group header: a group that does not fit in the rest of the page begins on a new page, unless
+    // it is longer than a page by itself.
+    bool keepTogether = false;
 };
 
 // One element as it stands on a page: its final text and its box on the paper (millimetres from

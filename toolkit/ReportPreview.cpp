@@ -55,6 +55,12 @@ void drawRule(QPainter& painter, const ReportPlacedElement& e)
         painter.setPen(pen);
         painter.drawLine(QPointF(r.center().x(), r.top()), QPointF(r.center().x(), r.bottom()));
         break;
+    case ReportRuleShape::DashedLine:
+        // Dashes of 2 mm with gaps of 1.2 mm (the pattern counts in pen widths).
+        pen.setDashPattern({2.0 / kThinLineMm, 1.2 / kThinLineMm});
+        painter.setPen(pen);
+        painter.drawLine(QPointF(r.left(), r.center().y()), QPointF(r.right(), r.center().y()));
+        break;
     }
 }
 

@@ -1,12 +1,14 @@
 // Saves pictures of the query window over sample data of a workshop into the folder given as the
 // first argument: the page "按员工查询" listing every record, the second page of its report's preview
-// and the pages "工资月度统计" and "超产品件数" (all months); for a person
+// and the pages "工资月度统计" (with the first page of the previous month's wage slips) and
+// "超产品件数" (all months); for a person
 // to look at (run under Xvfb with the xcb platform).
 
 #include "SampleData.h"
 #include "data/DataModule.h"
 #include "reports/Query.h"
 #include "reports/Report.h"
+#include "reports/Slip.h"
 #include "testsupport/Shots.h"
 #include "testsupport/TestProgramDir.h"
 #include "toolkit/ReportPreview.h"
@@ -65,6 +67,18 @@ int main(int argc, char** argv)
     form->OverClaim_search->click();
     QTest::qWait(300);
     form->grab().save(QDir(folder).filePath(QStringLiteral("query_overclaim.png")));
+    // The previous month: its prices are applied.
+    if (TSlipReport::instance()->load(QDate::currentDate().addMonths(-1))) {
+        const toolkit::ReportLayout layout = TSlipReport::instance()->Prepare();
+        toolkit::ReportPreviewDialog preview(layout);
+        preview.setWindowState(Qt::WindowNoState);
+        preview.resize(900, 1000);
+        preview.show();
+        QTest::qWait(300);
+        preview.setZoom(toolkit::ReportPreviewDialog::Zoom::PageWidth);
+        QTest::qWait(100);
+        preview.grab().save(QDir(folder).filePath(QStringLiteral("query_slips.png")));
+    }
     delete form;
     return 0;
 }
