@@ -712,6 +712,16 @@ bool fillSampleData(sqlite3* db, const Options& options, QString* error)
         if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
             return fail(QStringLiteral("index"));
 
+    // A style's piece count covers what its busiest step has recorded, with a tenth to spare and
+    // rounded up to hundreds, as a workshop's order would; otherwise every new record in the demo
+    // would be asked about as pieces claimed twice. Styles without records keep their drawn count.
+    if (sqlite3_exec(db,
+                     "UPDATE Product SET ProductCount = (SELECT (Max(t) * 11 / 10 / 100 + 1) * 100 FROM (SELECT "
+                     "Sum(ProductCount) AS t FROM Salary WHERE KindId = Product.Kind GROUP BY Process)) "
+                     "WHERE EXISTS (SELECT 1 FROM Salary WHERE KindId = Product.Kind)",
+                     nullptr, nullptr, nullptr) != SQLITE_OK)
+        return fail(QStringLiteral("piece counts"));
+
     if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
         return fail(QStringLiteral("cannot commit"));
     return true;

@@ -207,6 +207,12 @@ void SampleDataTest::fillsAConsistentWorkshop()
     QCOMPARE(scalar(db, "select count(*) from Salary where ProductCount not between 1 and 200 "
                         "or ProductCount is null or ProcessDate is null or date(ProcessDate) is not ProcessDate"),
              0);
+    // No step of a style has recorded more pieces than the style's count, and the count is a
+    // workshop's order in hundreds.
+    QCOMPARE(scalar(db, "select count(*) from (select c.ProductCount as n, sum(a.ProductCount) as t from Salary a "
+                        "join Product c on c.Kind = a.KindId group by a.KindId, a.Process) where t > n"),
+             0);
+    QCOMPARE(scalar(db, "select count(*) from Product where ProductCount % 100 <> 0 or ProductCount <= 0"), 0);
     // Sizes: adults' by height 150..185, children's 90..140, babies' 59..90.
     QCOMPARE(scalar(db, "select count(*) from Salary where case "
                         "when KindName like '婴儿%' then ProcessSize not in (0, 59, 66, 73, 80, 90) "
