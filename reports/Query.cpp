@@ -668,27 +668,10 @@ void TQueryForm::Kind_ComboBoxChange()
 
 void TQueryForm::SearchWorkerClick()
 {
-    QString worker;
-    if (M_Radio->isChecked()) {
-        if (Dept_ComboBox->currentText().isEmpty() || Machine_ComboBox->currentText().isEmpty()) {
-            toolkit::ShowStop(kChooseCondition);
-            return;
-        }
-        // No worker at the place shown: refused as the look-up was.
-        if (MachineWorkerName.isEmpty()) {
-            toolkit::ShowStop(kNoWorkerAtMachine);
-            return;
-        }
-        worker = MachineWorkerName;
-    } else if (W_Radio->isChecked()) {
-        worker = WorkerName_ComboBox->currentText();
-    }
-    // No name chosen: the user is asked for a condition and the list stays as it is.
-    if (worker.isEmpty()) {
-        toolkit::ShowStop(kChooseCondition);
-        return;
-    }
-    openDetail(kDetailWorkerSql, {worker});
+    // No name chosen: the user was told why and the list stays as it is.
+    const QString worker = searchedWorker();
+    if (!worker.isEmpty())
+        openDetail(kDetailWorkerSql, {worker});
 }
 
 void TQueryForm::SearchKindClick()
@@ -949,6 +932,7 @@ QString TQueryForm::searchedWorker()
             toolkit::ShowStop(kChooseCondition);
             return {};
         }
+        // No worker at the place shown: refused as the look-up was.
         if (MachineWorkerName.isEmpty()) {
             toolkit::ShowStop(kNoWorkerAtMachine);
             return {};

@@ -1,3 +1,4 @@
+#include "PrintedPdf.h"
 #include "data/DataSet.h"
 #include "masterdata/MasterFixture.h"
 #include "reports/Query.h"
@@ -49,12 +50,6 @@ enum {
 enum { SumDept, SumMachine, SumWorker, SumWage };
 
 using Counts = QList<int>;
-
-// Runs work on the next modal window that opens (once the event loop turns).
-void onModal(std::function<void(QWidget*)> work)
-{
-    QTimer::singleShot(0, [work]() { work(QApplication::activeModalWidget()); });
-}
 
 } // namespace
 
@@ -541,32 +536,8 @@ void TestQuery::summaries()
 
 QStringList TestQuery::printedLines(QPushButton* printButton)
 {
-    const QString saved = env->dir.file(QStringLiteral("printed.pdf"));
-    QFile::remove(saved);
-    bool closed = false;
-    onModal([&](QWidget* preview) {
-        auto* save = preview ? preview->findChild<QAction*>(toolkit::kPreviewSavePdfAction) : nullptr;
-        auto* close = preview ? preview->findChild<QAction*>(toolkit::kPreviewCloseAction) : nullptr;
-        if (!save || !close)
-            return;
-        onModal([&](QWidget* chooser) {
-            if (auto* files = qobject_cast<QFileDialog*>(chooser)) {
-                files->selectFile(saved);
-                QMetaObject::invokeMethod(files, "accept");
-            }
-        });
-        save->trigger();
-        close->trigger();
-        closed = true;
-    });
-    printButton->click();
-    if (!closed)
-        return {QStringLiteral("the preview did not open")};
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), saved, QStringLiteral("-")});
-    if (!process.waitForFinished(30000) || process.exitCode() != 0)
-        return {QStringLiteral("pdftotext failed")};
-    return QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return printedpdf::printedLines([printButton] { printButton->click(); },
+                                    env->dir.file(QStringLiteral("printed.pdf")));
 }
 
 void TestQuery::printPreviewsTheRowsShownInTheirOrder()
@@ -636,7 +607,8 @@ void TestQuery::summariesUseTheirIndexes()
             steps << row.last().toString();
         return steps.join(QStringLiteral("; "));
     };
-    const QString month = plan(querysql::summaryMonth(data::Dialect::Sqlite), {QStringLiteral("2004-03-01"), QStringLiteral("2004-04-01")});
+    const QString month = plan(querysql::summaryMonth(data::Dialect::Sqlite),
+                               {QStringLiteral("2004-03-01"), QStringLiteral("2004-04-01")});
     QVERIFY2(month.contains(QStringLiteral("INDEX Salary_ProcessDate")), qPrintable(month));
     for (const QString& sql : {querysql::kSummaryAll, querysql::kSummaryListPrice}) {
         const QString all = plan(sql, {});

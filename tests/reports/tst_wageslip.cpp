@@ -1,3 +1,4 @@
+#include "PrintedPdf.h"
 #include "data/DataSet.h"
 #include "data/SqlText.h"
 #include "masterdata/MasterFixture.h"
@@ -147,12 +148,6 @@ bool standsAt(const QList<Word>& page, const QString& text, Edge edge, double x,
         const double wx = edge == Edge::Left ? w.box.left() : edge == Edge::Right ? w.box.right() : w.box.center().x();
         return w.text == text && std::abs(wx - x) < 0.5 && std::abs(w.box.center().y() - y) < 0.5;
     });
-}
-
-// Runs work on the next modal window that opens (once the event loop turns).
-void onModal(std::function<void(QWidget*)> work)
-{
-    QTimer::singleShot(0, [work]() { work(QApplication::activeModalWidget()); });
 }
 
 } // namespace
@@ -425,33 +420,9 @@ void TestWageSlip::pdfShowsEachSlipInPlace()
 
 QStringList TestWageSlip::printedLines(QPushButton* button)
 {
-    const QString saved = env->dir.file(QStringLiteral("slips.pdf"));
-    QFile::remove(saved);
-    bool closed = false;
-    onModal([&](QWidget* preview) {
-        auto* save = preview ? preview->findChild<QAction*>(toolkit::kPreviewSavePdfAction) : nullptr;
-        auto* close = preview ? preview->findChild<QAction*>(toolkit::kPreviewCloseAction) : nullptr;
-        if (!save || !close)
-            return;
-        onModal([&](QWidget* chooser) {
-            if (auto* files = qobject_cast<QFileDialog*>(chooser)) {
-                files->selectFile(saved);
-                QMetaObject::invokeMethod(files, "accept");
-            }
-        });
-        save->trigger();
-        close->trigger();
-        closed = true;
-    });
-    click(button);
-    if (!closed)
-        return {QStringLiteral("the preview did not open")};
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), saved, QStringLiteral("-")});
-    if (!process.waitForFinished(30000) || process.exitCode() != 0)
-        return {QStringLiteral("pdftotext failed")};
     QStringList lines;
-    for (const QString& line : QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts))
+    for (const QString& line :
+         printedpdf::printedLines([&] { click(button); }, env->dir.file(QStringLiteral("slips.pdf"))))
         if (!line.simplified().isEmpty())
             lines << line.simplified();
     return lines;
