@@ -156,6 +156,8 @@ public:
     data::DataSource* dataSource() const { return m_source; }
     data::DataSet* dataSet() const;
 
+    // The new band. The reference holds only until the next addBand, which may move the bands:
+    // fill a band before adding the next, or find it again with band().
     ReportBand& addBand(const QString& name, ReportBandType type, double height);
     ReportBand* band(const QString& name);
     const QList<ReportBand>& bands() const { return m_bands; }
